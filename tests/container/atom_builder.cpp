@@ -69,11 +69,13 @@ static const Bytes kUsmtCode = {0x55, 0x53, 0x4D, 0x54, 0x21, 0xD2, 0x4F, 0xCE,
 static const Bytes kProfCode = {0x50, 0x52, 0x4F, 0x46, 0x21, 0xD2, 0x4F, 0xCE,
                                 0xBB, 0x88, 0x69, 0x5C, 0xFA, 0xC9, 0xC7, 0x40};
 
-Bytes usmt(const std::vector<MtdtEntrySpec>& entries) {
+Bytes usmt(const std::vector<MtdtEntrySpec>& entries, const Bytes& tail) {
     Bytes list;
-    for (const MtdtEntrySpec& e : entries)
-        append(list, cat({be16(uint16_t(10 + e.payload.size())), be32(e.type), e.attr, e.payload}));
-    Bytes mtdt = cat({ascii("MTDT"), be16(uint16_t(entries.size())), list});
+    for (const MtdtEntrySpec& e : entries) {
+        uint16_t size = e.size != 0 ? e.size : uint16_t(10 + e.payload.size());
+        append(list, cat({be16(size), be32(e.type), e.attr, e.payload}));
+    }
+    Bytes mtdt = cat({ascii("MTDT"), be16(uint16_t(entries.size())), list, tail});
     return box("uuid", cat({kUsmtCode, be32(uint32_t(4 + mtdt.size())), mtdt}));
 }
 

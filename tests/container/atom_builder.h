@@ -34,10 +34,11 @@ struct MtdtEntrySpec {
     uint32_t type = 1;
     Bytes attr = {0x55, 0xC4, 0x00, 0x00};
     Bytes payload;
+    uint16_t size = 0;  // the entry size written; 0 for the true one (10 + payload)
 };
 // A user-metadata "uuid" atom with exactly these entries (a count other than 4 is allowed, to
-// build damaged atoms).
-Bytes usmt(const std::vector<MtdtEntrySpec>& entries);
+// build damaged atoms), then `tail` after the last entry, counted in the sizes.
+Bytes usmt(const std::vector<MtdtEntrySpec>& entries, const Bytes& tail = {});
 // The usual four entries with the given title (UTF-16, terminated) in the first.
 Bytes usmtWithTitle(const std::u16string& title);
 
