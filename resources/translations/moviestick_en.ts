@@ -3,5 +3,153 @@
 <TS version="2.1" language="en">
 <context>
     <name>Localizable</name>
+    <message>
+        <source>CreateNibReference() error.</source>
+        <translation>The application’s window layouts could not be opened. Reinstalling the application should repair them.</translation>
+    </message>
+    <message>
+        <source>CreateWindowFromNib() error.</source>
+        <translation>A window could not be built from the application’s window layouts. Reinstalling the application should repair them.</translation>
+    </message>
+    <message>
+        <source>NibFileDamagedErr</source>
+        <translation>The file with the application’s window layouts had the wrong name and has been renamed. If a window is missing, quit and start the application again.</translation>
+    </message>
+    <message>
+        <source>GetGraphicsImporterForFile() error.</source>
+        <translation>The thumbnail file could not be opened as a picture. It may be damaged: make the thumbnail again.</translation>
+    </message>
+    <message>
+        <source>GraphicsImportGetImageDescription() error.</source>
+        <translation>The thumbnail picture could not be read. It may be damaged: make the thumbnail again.</translation>
+    </message>
+    <message>
+        <source>GraphicsImportGetNaturalBounds() error.</source>
+        <translation>The size of the thumbnail picture could not be read. It may be damaged: make the thumbnail again.</translation>
+    </message>
+    <message>
+        <source>GraphicsImportSetBoundsRect() error.</source>
+        <translation>The thumbnail picture could not be fitted into the preview.</translation>
+    </message>
+    <message>
+        <source>OpenPicture() error.</source>
+        <translation>The thumbnail preview could not be prepared.</translation>
+    </message>
+    <message>
+        <source>GraphicsImportDraw() error.</source>
+        <translation>The thumbnail picture could not be drawn.</translation>
+    </message>
+    <message>
+        <source>GetDataBrowserItemCount() error.</source>
+        <translation>The selected movies in the list could not be counted.</translation>
+    </message>
+    <message>
+        <source>GetDataBrowserItems() error.</source>
+        <translation>The selected movies in the list could not be read.</translation>
+    </message>
+    <message>
+        <source>RemoveDataBrowserItems() error.</source>
+        <translation>A movie could not be removed from the list.</translation>
+    </message>
+    <message>
+        <source>AddDataBrowserItems() error.</source>
+        <translation>The movies could not be added to the list.</translation>
+    </message>
+    <message>
+        <source>InitDataBrowserCallbacks() error.</source>
+        <translation>The movie list could not be prepared. Quit and start the application again.</translation>
+    </message>
+    <message>
+        <source>SetDataBrowserCallbacks() error.</source>
+        <translation>The movie list could not be set up. Quit and start the application again.</translation>
+    </message>
+    <message>
+        <source>FSGetCatalogInfo() error.</source>
+        <translation>The movie file’s information could not be read. Check that the file still exists.</translation>
+    </message>
+    <message>
+        <source>OpenMovieFile() error.</source>
+        <translation>The movie file could not be opened. Check that it still exists and that you may read it.</translation>
+    </message>
+    <message>
+        <source>qtCodecErr</source>
+        <translation>This movie cannot be shown: no decoder for its video format is installed.</translation>
+    </message>
+    <message>
+        <source>NewMovieFromFile() error.</source>
+        <translation>The movie could not be read. The file may be damaged or may not be a movie.</translation>
+    </message>
+    <message>
+        <source>CreateMovieControl() error.</source>
+        <translation>The movie could not be shown in the thumbnail window.</translation>
+    </message>
+    <message>
+        <source>MakeThumbnailErr</source>
+        <translation>The thumbnail file could not be written. Check that the movie’s folder may be written to and has free space.</translation>
+    </message>
+    <message>
+        <source>qtErr</source>
+        <translation>Thumbnails cannot be made: the video libraries they need are missing or too old.</translation>
+    </message>
+    <message>
+        <source>FindPSPErr</source>
+        <translation>No PSP was found at the chosen device. Connect the PSP in USB mode and choose it in the device menu.</translation>
+    </message>
+    <message>
+        <source>DiskFullErr</source>
+        <translation>The PSP’s memory stick has too little free space for these movies. Free some space on it, or send fewer movies.</translation>
+    </message>
+    <message>
+        <source>NewThreadErr</source>
+        <translation>Sending could not be started. Try again.</translation>
+    </message>
+    <message>
+        <source>CopyFileErr</source>
+        <translation>A movie could not be copied to the PSP. Check that the PSP is still connected and has free space, then send again.</translation>
+    </message>
+    <message>
+        <source>UnmountErr</source>
+        <translation>The PSP could not be ejected. Close any program that uses it, then eject it from the desktop.</translation>
+    </message>
+    <message>
+        <source>SendMessage</source>
+        <translation>Send all the movies in the list to the PSP?</translation>
+    </message>
+    <message>
+        <source>RenameMessage</source>
+        <translation>Set the title of all the movies to their file names? The titles stored in the movie files will be replaced.</translation>
+    </message>
+    <message>
+        <source>DeleteMessage</source>
+        <translation>Remove the selected movies from the list? The movie files themselves are kept.</translation>
+    </message>
+    <message>
+        <source>StopOpenMessage</source>
+        <translation>Stop adding movies? The movies added so far stay in the list.</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>onlySelecedItem</source>
+        <translation>Selected Only</translation>
+    </message>
+    <message>
+        <source>pspNotFound</source>
+        <translation>No PSP found</translation>
+    </message>
+    <message>
+        <source>prograssFileName</source>
+        <translation>Copying “%1”</translation>
+    </message>
+    <message>
+        <source>prograssInfoMins</source>
+        <translation>%1 MB of %2 MB copied, about %3 min %4 s left</translation>
+    </message>
+    <message>
+        <source>prograssInfoSecs</source>
+        <translation>%1 MB of %2 MB copied, about %3 s left</translation>
+    </message>
 </context>
 </TS>

@@ -1,0 +1,92 @@
+// messages.cpp - every message the user sees: errors, notices, the four questions, a number.
+#include "app/messages.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "toolkit/alerts.h"
+#include "toolkit/localized.h"
+
+// Part of the record on every alert: "OK" is never translated, and the alert sits on the front
+// window.
+static AlertParam MessageParam() {
+    AlertParam param;
+    param.defaultText = QStringLiteral("OK");
+    param.defaultButton = kAlertDefaultButton;
+    param.cancelButton = 0;
+    param.position = kAlertPositionParentWindow;
+    return param;
+}
+
+static AlertParam QuestionParam() {
+    AlertParam param = MessageParam();
+    param.cancelText = LocalizedString(QStringLiteral("Cancel"));
+    param.cancelButton = kAlertCancelButton;
+    return param;
+}
+
+// The movies selected in the list view. Until the list view exists it counts no selection.
+static uint32_t CountSelectedMovies() { return 0; }
+
+// The movies in the movie list, 0 when there is none. Until the movie list exists it has none.
+static uint32_t CountListedMovies() { return 0; }
+
+void DoMessage(int16_t alertType, const QString& key, int16_t err) {
+    const QString text = LocalizedString(key);
+    SetArrowCursor();
+    QString explanation;
+    if (err != 0) explanation = QStringLiteral("Error code : ") + QString::number(err);
+    Beep();
+    RunStandardAlert(alertType, text, explanation, MessageParam());
+}
+
+int16_t ConfirmAlert(int32_t question) {
+    static const char* const kQuestionKeys[] = {"SendMessage", "RenameMessage", "DeleteMessage",
+                                                "StopOpenMessage"};
+    if (question < kQuestionSend || question > kQuestionStopOpen) return kAlertCancelButton;
+
+    const QString text = LocalizedString(QString::fromLatin1(kQuestionKeys[question]));
+    AlertParam param = QuestionParam();
+
+    // "Only the selected" makes sense only when the selection is a true part of the list, and
+    // removing always acts on the selection anyway.
+    const uint32_t selected = CountSelectedMovies();
+    if (question != kQuestionDelete && selected > 0 && selected < CountListedMovies())
+        param.otherText = LocalizedString(QStringLiteral("onlySelecedItem"));
+
+    SetArrowCursor();
+    Beep();
+    return static_cast<int16_t>(RunStandardAlert(kAlertCaution, text, QString(), param));
+}
+
+int16_t DoConfirm(const QString& key) {
+    const QString text = LocalizedString(key);
+    const AlertParam param = QuestionParam();
+    SetArrowCursor();
+    Beep();
+    return static_cast<int16_t>(RunStandardAlert(kAlertCaution, text, QString(), param));
+}
+
+void DoMessageString(const QString& text) {
+    RunStandardAlert(kAlertNote, text, QString(), MessageParam());
+}
+
+void DebugNum(int32_t num) {
+    char digits[12];
+    NumToCString(num, digits);
+    Beep();
+    RunStandardAlert(kAlertNote, QString::fromLatin1(digits), QString(), MessageParam());
+}
+
+void NumToCString(int32_t num, char* buffer) { std::snprintf(buffer, 12, "%d", num); }
+
+void PStrCopy(unsigned char* dst, const unsigned char* src) {
+    std::memmove(dst, src, static_cast<size_t>(src[0]) + 1);
+}
+
+void PStrCat(unsigned char* dst, const unsigned char* src) {
+    const unsigned total = unsigned{dst[0]} + src[0];
+    if (total > 255) return;
+    std::memmove(dst + 1 + dst[0], src + 1, src[0]);
+    dst[0] = static_cast<unsigned char>(total);
+}

@@ -1,0 +1,40 @@
+// messages.h - every message the user sees: errors, notices, the four questions, a number.
+#pragma once
+
+#include <cstdint>
+
+#include <QString>
+
+#include "toolkit/alerts.h"  // kAlertStop, kAlertNote, kAlertCaution
+
+// The questions ConfirmAlert asks.
+inline constexpr int32_t kQuestionSend = 0;
+inline constexpr int32_t kQuestionRename = 1;
+inline constexpr int32_t kQuestionDelete = 2;
+inline constexpr int32_t kQuestionStopOpen = 3;
+
+// An error (kAlertStop) or notice (kAlertNote) named by its message key. A non-zero code is
+// shown under the text as "Error code : " and the number.
+void DoMessage(int16_t alertType, const QString& key, int16_t err);
+
+// Asks one of the four questions; returns 1 (OK), 2 (Cancel) or 3 (only the selected movies,
+// offered when some but not all movies are selected, never for removing). Any other question
+// number shows nothing and returns 2.
+int16_t ConfirmAlert(int32_t question);
+
+// Asks the question named by any key, with OK and Cancel; returns 1 or 2.
+int16_t DoConfirm(const QString& key);
+
+// A notice showing the text as it is given, without lookup.
+void DoMessageString(const QString& text);
+
+// A notice showing the number, for debugging.
+void DebugNum(int32_t num);
+
+// Writes the number in decimal; the buffer must hold at least 12 bytes.
+void NumToCString(int32_t num, char* buffer);
+
+// Length-prefixed strings: the first byte holds the length, up to 255 characters follow.
+void PStrCopy(unsigned char* dst, const unsigned char* src);
+// Appends when both together fit in 255 characters; otherwise leaves dst as it was.
+void PStrCat(unsigned char* dst, const unsigned char* src);
