@@ -36,8 +36,8 @@ static unsigned char* allocBytes(size_t size) {
     return static_cast<unsigned char*>(malloc(size == 0 ? 1 : size));
 }
 
-// Reads one entry's head and payload. `room` is what the atom has left for entries; an entry
-// that does not fit in it marks the atom as damaged, which also bounds what is allocated here.
+// Reads one entry's head and payload. `room` is what the atom has left after the entries read
+// so far; an entry that does not fit in it would be read from the atom's neighbour.
 static bool readMtdtEntry(FILE* stream, MtdtEntry* entry, uint32_t* room) {
     int32_t size = GetUINT16(stream);
     int64_t type = GetUINT32(stream);
