@@ -1,0 +1,384 @@
+// container_fuzz.cpp - fuzz target of the movie container engine: parse, read, retitle a file.
+//
+// The input is written as a movie file into a private folder and run through every reader, then
+// retitled, which takes the in-place rewrite when the user-metadata atom ends the file and the
+// copy through a temporary file otherwise. The last input byte picks the title (see
+// TitleForInput). Where the outcome is known from the parse made beforehand, it is checked: a
+// failed or empty rewrite leaves the file as it was, a successful one leaves a file that parses,
+// ends with exactly the edited atom and moves every chunk offset with its "mdat".
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "container/atom.h"
+#include "container/movie.h"
+#include "container/uuid.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+[[noreturn]] void Fail(const char* what) {
+    std::fprintf(stderr, "container_fuzz: invariant broken: %s\n", what);
+    std::abort();
+}
+
+void Check(bool ok, const char* what) {
+    if (!ok) Fail(what);
+}
+
+// One folder per process, reused by every input; removed at exit.
+std::string gDir;
+std::string gPath;
+
+void RemoveWorkDir() {
+    if (DIR* d = opendir(gDir.c_str())) {
+        while (dirent* e = readdir(d)) {
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                unlink((gDir + "/" + e->d_name).c_str());
+        }
+        closedir(d);
+    }
+    rmdir(gDir.c_str());
+}
+
+void SetUpWorkDir() {
+    if (!gDir.empty()) return;
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/container-fuzz-XXXXXX";
+    if (!mkdtemp(pattern.data())) Fail("cannot create the work folder");
+    gDir = pattern;
+    gPath = gDir + "/movie.mp4";
+    std::atexit(RemoveWorkDir);
+}
+
+int CountDirEntries() {
+    int n = 0;
+    if (DIR* d = opendir(gDir.c_str())) {
+        while (dirent* e = readdir(d))
+            n += std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0;
+        closedir(d);
+    }
+    return n;
+}
+
+void WriteWholeFile(const Bytes& bytes) {
+    FILE* f = std::fopen(gPath.c_str(), "wb");
+    if (!f) Fail("cannot write the input file");
+    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size())
+        Fail("cannot write the input file");
+    std::fclose(f);
+}
+
+Bytes ReadWholeFile() {
+    Bytes bytes;
+    FILE* f = std::fopen(gPath.c_str(), "rb");
+    if (!f) Fail("the movie file vanished");
+    unsigned char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.insert(bytes.end(), buf, buf + n);
+    std::fclose(f);
+    return bytes;
+}
+
+AtomInfo* First(AtomInfo* node) { return static_cast<AtomInfo*>(node->child); }
+AtomInfo* Next(AtomInfo* node) { return static_cast<AtomInfo*>(node->next); }
+AtomInfo* Last(AtomInfo* node) { return static_cast<AtomInfo*>(node->childTail); }
+
+int64_t End(const AtomInfo* node) { return node->offset + int64_t(node->size); }
+
+bool IsType(const AtomInfo* node, const char* type) { return std::memcmp(node->type, type, 4) == 0; }
+
+// A file whose every atom lies inside its container and inside the file, with one top-level
+// "moov". Files that are not tidy parse too (an overlong last child only ends its level), but
+// copying one rearranges bytes across atom boundaries, so only tidy files are checked after a
+// rewrite.
+bool IsTidyLevel(AtomInfo* parent, int64_t end) {
+    for (AtomInfo* a = First(parent); a; a = Next(a)) {
+        if (End(a) > end) return false;
+        if (a->child && !IsTidyLevel(a, End(a))) return false;
+    }
+    return true;
+}
+
+bool IsTidy(MovieInfo* info, int64_t length) {
+    int moovs = 0;
+    for (AtomInfo* a = First(info->root); a; a = Next(a)) moovs += IsType(a, "moov");
+    return moovs == 1 && length < (int64_t(1) << 32) && IsTidyLevel(info->root, length);
+}
+
+void CollectChunkTables(AtomInfo* node, std::vector<AtomInfo*>& out) {
+    for (AtomInfo* a = First(node); a; a = Next(a)) {
+        if (IsType(a, "stco")) out.push_back(a);
+        CollectChunkTables(a, out);
+    }
+}
+
+std::vector<AtomInfo*> TopLevel(MovieInfo* info, const char* type) {
+    std::vector<AtomInfo*> out;
+    for (AtomInfo* a = First(info->root); a; a = Next(a))
+        if (IsType(a, type)) out.push_back(a);
+    return out;
+}
+
+uint32_t Be32(const Bytes& b, int64_t at) {
+    return uint32_t(b[at]) << 24 | uint32_t(b[at + 1]) << 16 | uint32_t(b[at + 2]) << 8 | b[at + 3];
+}
+
+bool SameRange(const Bytes& a, int64_t aAt, const Bytes& b, int64_t bAt, int64_t n) {
+    return aAt + n <= int64_t(a.size()) && bAt + n <= int64_t(b.size()) &&
+           std::memcmp(a.data() + aAt, b.data() + bAt, size_t(n)) == 0;
+}
+
+// The bytes write_uuid produces for this atom, as if it began at offset 0.
+Bytes SerializeUuid(const UuidInfo& uuid) {
+    AtomInfo at0 = *uuid.atom;
+    at0.offset = 0;
+    UuidInfo copy = uuid;
+    copy.atom = &at0;
+    char* buf = nullptr;
+    size_t len = 0;
+    FILE* mem = open_memstream(&buf, &len);
+    if (!mem) Fail("open_memstream");
+    int status = write_uuid(mem, &copy);
+    std::fclose(mem);
+    Bytes out(buf, buf + len);
+    std::free(buf);
+    Check(status == 0, "write_uuid fails on a memory stream");
+    return out;
+}
+
+// What the file said before the title operation.
+struct Before {
+    Bytes bytes;
+    MovieInfo* info = nullptr;
+    UuidInfo uuid{};
+    bool tidy = false;
+};
+
+enum class Op { kSetTitle, kFixBadTitle };
+
+struct Request {
+    Op op = Op::kSetTitle;
+    bool nullTitle = false;
+    std::string title;
+};
+
+// The last byte chooses: below 0x80 an ASCII title of up to 47 letters; 0x80 to 0xBF a mix of
+// 1- to 4-byte UTF-8 sequences; 0xC0 to 0xEF raw input bytes (ending at the first NUL); 0xF0 to
+// 0xFD a title of 30,000 to 35,200 letters, on both sides of what a 16-bit entry size can hold;
+// 0xFE no title; 0xFF the repair of a badly encoded title instead.
+Request TitleForInput(const uint8_t* data, size_t size) {
+    Request r;
+    uint8_t s = size ? data[size - 1] : 0;
+    if (s < 0x80) {
+        for (int i = 0; i < s % 48; ++i) r.title += char('a' + i % 26);
+    } else if (s < 0xC0) {
+        static const char* const kPieces[] = {"A", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x8E\xAC"};
+        for (int i = 0; i < (s & 0x3F); ++i) r.title += kPieces[(i * 7 + s) % 4];
+    } else if (s < 0xF0) {
+        size_t from = size / 2, n = s & 0x3F;
+        for (size_t i = from; i < size && i < from + n && data[i]; ++i) r.title += char(data[i]);
+    } else if (s < 0xFE) {
+        r.title.assign(30000 + size_t(s - 0xF0) * 400, 'x');
+    } else if (s == 0xFE) {
+        r.nullTitle = true;
+    } else {
+        r.op = Op::kFixBadTitle;
+    }
+    return r;
+}
+
+void ReadEverything(Before& b) {
+    FILE* f = std::fopen(gPath.c_str(), "rb");
+    if (!f) Fail("cannot open the input file");
+    b.info = GetMovieInfo(f, nullptr);
+    char* title = nullptr;
+    if (b.info) {
+        b.tidy = IsTidy(b.info, int64_t(b.bytes.size()));
+        if (uuidParse(f, b.info, &b.uuid) == 0 && b.uuid.found) {
+            title = uuidGetTitle(&b.uuid);
+            Bytes atom = SerializeUuid(b.uuid);
+            Check(atom.size() == b.uuid.box.uuidSize &&
+                      SameRange(b.bytes, b.uuid.atom->offset, atom, 0, int64_t(atom.size())),
+                  "the atom as read is not written back byte for byte");
+        }
+        char code[5] = "none";
+        char viaPath[5] = "none";
+        int vprf = uuidReadVPRF(f, b.info, code);
+        GetMovieType(gPath.c_str(), viaPath);
+        Check(vprf == 0 ? std::memcmp(code, viaPath, 4) == 0 : std::strcmp(viaPath, "none") == 0,
+              "GetMovieType disagrees with uuidReadVPRF");
+    }
+    std::fclose(f);
+
+    char* viaPath = GetTitle(gPath.c_str());
+    Check((title == nullptr) == (viaPath == nullptr), "GetTitle disagrees with uuidGetTitle");
+    if (title) Check(std::strcmp(title, viaPath) == 0, "GetTitle disagrees with uuidGetTitle");
+    std::free(title);
+    std::free(viaPath);
+    Check(ReadWholeFile() == b.bytes, "a reader changed the file");
+}
+
+// In place: everything before the atom is kept but the "moov" size.
+void CheckInPlace(const Before& b, const Bytes& now, uint32_t moovSize) {
+    Bytes expect(b.bytes.begin(), b.bytes.begin() + b.uuid.atom->offset);
+    int64_t at = b.info->moov->offset;
+    for (int i = 0; i < 4; ++i) expect[at + i] = uint8_t(moovSize >> (24 - 8 * i));
+    Check(SameRange(now, 0, expect, 0, int64_t(expect.size())),
+          "the in-place rewrite changed bytes before the atom");
+}
+
+// Through a copy: the other top-level atoms in their order, then "moov"; "mdat" payloads kept;
+// every chunk offset into an "mdat" moved with it.
+void CheckCopied(const Before& b, MovieInfo* after, const Bytes& now) {
+    AtomInfo* oldA = First(b.info->root);
+    AtomInfo* newA = First(after->root);
+    for (; oldA; oldA = Next(oldA)) {
+        if (oldA == b.info->moov) continue;
+        Check(newA && std::memcmp(newA->type, oldA->type, 4) == 0 && newA->size == oldA->size,
+              "the copy changed the order of the top-level atoms");
+        if (!IsType(oldA, "stco"))
+            Check(SameRange(now, newA->offset, b.bytes, oldA->offset, oldA->size),
+                  "the copy changed a top-level atom");
+        newA = Next(newA);
+    }
+    Check(newA == after->moov && !Next(newA), "the copy did not put \"moov\" last");
+
+    std::vector<AtomInfo*> oldMdats = TopLevel(b.info, "mdat");
+    std::vector<AtomInfo*> newMdats = TopLevel(after, "mdat");
+    std::vector<AtomInfo*> oldTables, newTables;
+    CollectChunkTables(b.info->moov, oldTables);
+    CollectChunkTables(after->moov, newTables);
+    Check(oldTables.size() == newTables.size(), "the copy lost a chunk-offset table");
+    for (size_t t = 0; t < oldTables.size(); ++t) {
+        const AtomInfo* o = oldTables[t];
+        const AtomInfo* n = newTables[t];
+        Check(o->size == n->size, "the copy resized a chunk-offset table");
+        for (int64_t at = 16; at + 4 <= int64_t(o->size); at += 4) {
+            uint32_t was = Be32(b.bytes, o->offset + at);
+            uint32_t is = Be32(now, n->offset + at);
+            for (size_t m = 0; m < oldMdats.size(); ++m) {
+                if (was < oldMdats[m]->offset || was >= End(oldMdats[m])) continue;
+                Check(is == uint32_t(was + (newMdats[m]->offset - oldMdats[m]->offset)),
+                      "a chunk offset did not move with its \"mdat\"");
+            }
+        }
+    }
+}
+
+void CheckAfterWrite(const Before& b, const UuidInfo& edited, const Bytes& now) {
+    Bytes atom = SerializeUuid(edited);
+    Check(atom.size() == edited.box.uuidSize, "the edited atom does not serialize to its size");
+    Check(int64_t(now.size()) == int64_t(b.bytes.size()) + edited.growth,
+          "the file did not change in length by the atom's growth");
+    Check(SameRange(now, int64_t(now.size() - atom.size()), atom, 0, int64_t(atom.size())),
+          "the file does not end with the edited atom");
+
+    FILE* f = std::fopen(gPath.c_str(), "rb");
+    if (!f) Fail("cannot reopen the rewritten file");
+    MovieInfo* after = GetMovieInfo(f, nullptr);
+    Check(after != nullptr, "the rewritten file does not parse");
+    uint32_t moovSize = uint32_t(b.info->moov->size + edited.growth);
+    Check(after->moov->size == moovSize, "\"moov\" did not grow with the atom");
+    Check(End(after->moov) == int64_t(now.size()), "\"moov\" does not end the rewritten file");
+    AtomInfo* last = Last(after->moov);
+    Check(last && last->offset == int64_t(now.size() - atom.size()),
+          "the edited atom is not the last child of \"moov\"");
+
+    UuidInfo again{};
+    if (uuidParse(f, after, &again) == 0 && again.found && again.atom == last) {
+        char* want = uuidGetTitle(&edited);
+        char* got = uuidGetTitle(&again);
+        Check((want == nullptr) == (got == nullptr) && (!want || std::strcmp(want, got) == 0),
+              "the title read back is not the title written");
+        Check(again.atFileEnd, "the rewritten atom is not seen at the end of the file");
+        std::free(want);
+        std::free(got);
+    }
+    uuidFree(&again.box);
+
+    if (b.uuid.atFileEnd)
+        CheckInPlace(b, now, moovSize);
+    else
+        CheckCopied(b, after, now);
+    FreeMovieInfo(after, nullptr);
+    std::fclose(f);
+}
+
+// Repeats the edit on a copy of the parsed atom, to know what the engine should write.
+int EditInMemory(const Request& r, UuidInfo& edited) {
+    if (r.op == Op::kFixBadTitle) return uuidFixBadTitle(&edited);
+    if (r.nullTitle) return 0;
+    return uuidSetTitle(&edited, r.title.c_str());
+}
+
+UuidInfo CopyOf(const UuidInfo& u) {
+    UuidInfo c = u;
+    c.box.entries = nullptr;
+    c.box.tail = nullptr;
+    if (u.box.entries) {
+        c.box.entries = static_cast<MtdtEntry*>(std::calloc(u.box.entryCount, sizeof(MtdtEntry)));
+        for (int i = 0; i < u.box.entryCount; ++i) {
+            c.box.entries[i] = u.box.entries[i];
+            size_t n = u.box.entries[i].entrySize - 10u;
+            c.box.entries[i].text = static_cast<unsigned char*>(std::malloc(n ? n : 1));
+            if (n) std::memcpy(c.box.entries[i].text, u.box.entries[i].text, n);
+        }
+    }
+    if (u.box.tail) {
+        c.box.tail = static_cast<unsigned char*>(std::malloc(u.box.tailSize ? u.box.tailSize : 1));
+        if (u.box.tailSize) std::memcpy(c.box.tail, u.box.tail, u.box.tailSize);
+    }
+    return c;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    SetUpWorkDir();
+    Before b;
+    b.bytes.assign(data, data + size);
+    WriteWholeFile(b.bytes);
+    ReadEverything(b);
+
+    Request r = TitleForInput(data, size);
+    int repaired = -1;
+    int result = r.op == Op::kFixBadTitle
+                     ? FixBadTitle(gPath.c_str(), &repaired)
+                     : SetTitle(gPath.c_str(), r.nullTitle ? nullptr : r.title.c_str());
+    Check(result == 0 || result == 1, "a title operation answered neither 0 nor 1");
+    Check(r.op != Op::kFixBadTitle || repaired == 0 || repaired == 1,
+          "FixBadTitle did not set its flag");
+    Check(CountDirEntries() == 1, "a temporary file was left in the movie's folder");
+
+    Bytes now = ReadWholeFile();
+    bool found = b.info && b.uuid.found;
+    if (!found) Check(result == 1 && now == b.bytes, "a file without the atom was retitled");
+    if (found) {
+        UuidInfo edited = CopyOf(b.uuid);
+        int edit = EditInMemory(r, edited);
+        if (edit == kUuidTitleTooLong)
+            Check(result == 1, "a title too long to store was accepted");
+        if (edit != 1 || result == 1) {
+            Check(now == b.bytes, "the file changed although nothing was written");
+            Check(edit == 1 || edit == kUuidTitleTooLong || result == 0,
+                  "nothing to write, yet the operation failed");
+        } else if (b.tidy) {
+            CheckAfterWrite(b, edited, now);
+        }
+        if (r.op == Op::kFixBadTitle && result == 0)
+            Check(repaired == (edit == 1), "FixBadTitle reported the wrong repair flag");
+        uuidFree(&edited.box);
+    }
+    uuidFree(&b.uuid.box);
+    FreeMovieInfo(b.info, nullptr);
+    return 0;
+}
