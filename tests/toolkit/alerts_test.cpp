@@ -1,0 +1,137 @@
+// alerts_test.cpp - standard alerts: button numbers, Escape and Return, icons, parent, responder.
+#include "toolkit/alerts.h"
+
+#include <vector>
+
+#include <QApplication>
+#include <QCursor>
+#include <QDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "support/alert_answer.h"
+
+namespace {
+
+AlertParam ThreeButtons() {
+    AlertParam param;
+    param.defaultText = "Go";
+    param.cancelText = "Stop";
+    param.otherText = "Some";
+    param.cancelButton = kAlertCancelButton;
+    return param;
+}
+
+int RunAndClick(const AlertParam& param, const QString& buttonText) {
+    AnswerAlert([buttonText](QMessageBox* box) {
+        QAbstractButton* button = AlertButton(box, buttonText);
+        ASSERT_NE(button, nullptr) << buttonText.toStdString();
+        button->click();
+    });
+    return RunStandardAlert(kAlertCaution, "Question?", QString(), param);
+}
+
+int RunAndPress(const AlertParam& param, Qt::Key key) {
+    AnswerAlert([key](QMessageBox* box) { QTest::keyClick(box, key); });
+    return RunStandardAlert(kAlertCaution, "Question?", QString(), param);
+}
+
+}  // namespace
+
+TEST(Alerts, EachButtonAnswersWithItsNumber) {
+    EXPECT_EQ(RunAndClick(ThreeButtons(), "Go"), kAlertDefaultButton);
+    EXPECT_EQ(RunAndClick(ThreeButtons(), "Stop"), kAlertCancelButton);
+    EXPECT_EQ(RunAndClick(ThreeButtons(), "Some"), kAlertOtherButton);
+}
+
+TEST(Alerts, EscapeAnswersTheCancelButtonAndReturnTheDefault) {
+    EXPECT_EQ(RunAndPress(ThreeButtons(), Qt::Key_Escape), kAlertCancelButton);
+    EXPECT_EQ(RunAndPress(ThreeButtons(), Qt::Key_Return), kAlertDefaultButton);
+
+    AlertParam cancelIsDefault = ThreeButtons();
+    cancelIsDefault.defaultButton = kAlertCancelButton;
+    EXPECT_EQ(RunAndPress(cancelIsDefault, Qt::Key_Return), kAlertCancelButton);
+}
+
+TEST(Alerts, MessageWithoutButtonTextsShowsOnlyOk) {
+    QStringList shown;
+    AnswerAlert([&shown](QMessageBox* box) {
+        for (QAbstractButton* button : box->buttons()) shown << button->text();
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    EXPECT_EQ(RunStandardAlert(kAlertStop, "Failed.", QString(), AlertParam{}),
+              kAlertDefaultButton);
+    EXPECT_EQ(shown, QStringList{"OK"});
+}
+
+TEST(Alerts, KindChoosesTheIconAndTextsAreShownAsGiven) {
+    struct Case {
+        int kind;
+        QMessageBox::Icon icon;
+        QString explanation;
+    };
+    const std::vector<Case> cases = {{kAlertStop, QMessageBox::Critical, "Error code : -36"},
+                                     {kAlertNote, QMessageBox::Information, ""},
+                                     {kAlertCaution, QMessageBox::Warning, "<b>not bold</b>"}};
+    for (const Case& c : cases) {
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QString text, informative;
+        AnswerAlert([&](QMessageBox* box) {
+            icon = box->icon();
+            text = box->text();
+            informative = box->informativeText();
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        RunStandardAlert(c.kind, "A <file> & more", c.explanation, AlertParam{});
+        EXPECT_EQ(icon, c.icon) << c.kind;
+        EXPECT_EQ(text, "A <file> & more");
+        EXPECT_EQ(informative, c.explanation);
+    }
+}
+
+TEST(Alerts, AlertSitsOnTheModalDialogInFront) {
+    QDialog dialog;
+    dialog.setModal(true);
+    dialog.show();
+    ASSERT_EQ(QApplication::activeModalWidget(), &dialog);
+
+    QWidget* parent = nullptr;
+    AnswerAlert([&parent](QMessageBox* box) {
+        parent = box->parentWidget();
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    RunStandardAlert(kAlertNote, "Over the dialog", QString(), AlertParam{});
+    EXPECT_EQ(parent, &dialog);
+}
+
+TEST(Alerts, ResponderAnswersInsteadOfAnAlert) {
+    std::vector<AlertRecord> records;
+    QWidget* modalDuringAnswer = reinterpret_cast<QWidget*>(1);
+    SetAlertResponder([&](const AlertRecord& record) {
+        records.push_back(record);
+        modalDuringAnswer = QApplication::activeModalWidget();
+        return kAlertOtherButton;
+    });
+    const int answer = RunStandardAlert(kAlertCaution, "Send?", "more", ThreeButtons());
+    SetAlertResponder({});
+
+    EXPECT_EQ(answer, kAlertOtherButton);
+    EXPECT_EQ(modalDuringAnswer, nullptr);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].kind, kAlertCaution);
+    EXPECT_EQ(records[0].message, "Send?");
+    EXPECT_EQ(records[0].explanation, "more");
+    EXPECT_EQ(records[0].param.defaultText, "Go");
+    EXPECT_EQ(records[0].param.cancelText, "Stop");
+    EXPECT_EQ(records[0].param.otherText, "Some");
+}
+
+TEST(Alerts, ArrowCursorDropsEveryOverrideCursor) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    SetArrowCursor();
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
