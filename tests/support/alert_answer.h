@@ -3,6 +3,7 @@
 
 #include <functional>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QTimer>

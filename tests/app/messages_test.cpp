@@ -1,0 +1,236 @@
+// messages_test.cpp - messages, questions and their texts, the number alert, length-prefixed strings.
+#include "app/messages.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <QApplication>
+#include <QCursor>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "support/alert_answer.h"
+#include "toolkit/localized.h"
+
+namespace {
+
+class Messages : public testing::Test {
+protected:
+    void SetUp() override {
+        SetAlertResponder([this](const AlertRecord& record) {
+            shown.push_back(record);
+            cursorWhileShown.push_back(QApplication::overrideCursor() != nullptr);
+            return answer;
+        });
+    }
+    void TearDown() override {
+        SetAlertResponder({});
+        while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
+    }
+
+    std::vector<AlertRecord> shown;
+    std::vector<bool> cursorWhileShown;  // an override cursor was set while the alert showed
+    int answer = kAlertDefaultButton;
+};
+
+const char* const kQuestionKeys[] = {"SendMessage", "RenameMessage", "DeleteMessage",
+                                     "StopOpenMessage"};
+
+std::string PString(const unsigned char* p) { return std::string(p + 1, p + 1 + p[0]); }
+
+void MakePString(unsigned char* p, const std::string& text) {
+    p[0] = static_cast<unsigned char>(text.size());
+    std::memcpy(p + 1, text.data(), text.size());
+}
+
+}  // namespace
+
+TEST_F(Messages, MessageWithoutCodeHasNoExplanationAndOnlyOk) {
+    DoMessage(kAlertStop, "CopyFileErr", 0);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].kind, kAlertStop);
+    EXPECT_EQ(shown[0].explanation, "");
+    EXPECT_EQ(shown[0].param.defaultText, "OK");
+    EXPECT_EQ(shown[0].param.cancelText, "");
+    EXPECT_EQ(shown[0].param.otherText, "");
+    EXPECT_EQ(shown[0].param.cancelButton, 0);
+}
+
+TEST_F(Messages, CodeIsExplainedWithItsSign) {
+    DoMessage(kAlertNote, "NibFileDamagedErr", -36);
+    DoMessage(kAlertStop, "UnmountErr", 32767);
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].kind, kAlertNote);
+    EXPECT_EQ(shown[0].explanation, "Error code : -36");
+    EXPECT_EQ(shown[1].explanation, "Error code : 32767");
+}
+
+TEST_F(Messages, KeyShowsItsEnglishTextOrItselfWhenItHasNone) {
+    DoMessage(kAlertStop, "DiskFullErr", 0);
+    DoMessage(kAlertStop, "NoSuchKey() error.", 0);
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_TRUE(shown[0].message.contains("free space")) << shown[0].message.toStdString();
+    EXPECT_EQ(shown[1].message, "NoSuchKey() error.");
+}
+
+TEST_F(Messages, MessagesAndQuestionsShowTheArrowCursor) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    DoMessage(kAlertStop, "CopyFileErr", -36);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ConfirmAlert(kQuestionSend);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    DoMessageString("left as it is");
+    EXPECT_EQ(cursorWhileShown, (std::vector<bool>{false, false, true}));
+}
+
+TEST_F(Messages, QuestionOutsideTheFourShowsNothingAndCancels) {
+    for (int32_t question : {7, 4, -1, INT32_MIN}) EXPECT_EQ(ConfirmAlert(question), 2);
+    EXPECT_TRUE(shown.empty());
+}
+
+TEST_F(Messages, EachQuestionAsksItsKeyWithOkAndCancel) {
+    for (int32_t question = 0; question < 4; ++question) {
+        answer = question % 2 ? kAlertCancelButton : kAlertDefaultButton;
+        EXPECT_EQ(ConfirmAlert(question), answer);
+        ASSERT_EQ(shown.size(), size_t(question) + 1);
+        const AlertRecord& record = shown.back();
+        EXPECT_EQ(record.kind, kAlertCaution);
+        EXPECT_EQ(record.message, LocalizedString(kQuestionKeys[question]));
+        EXPECT_EQ(record.explanation, "");
+        EXPECT_EQ(record.param.defaultText, "OK");
+        EXPECT_EQ(record.param.cancelText, LocalizedString("Cancel"));
+        EXPECT_EQ(record.param.cancelButton, kAlertCancelButton);
+        // No movie list view yet, so no selection that "only the selected" could act on.
+        EXPECT_EQ(record.param.otherText, "");
+    }
+}
+
+TEST_F(Messages, ConfirmAsksAnyKeyWithOkAndCancel) {
+    answer = kAlertCancelButton;
+    EXPECT_EQ(DoConfirm("Really?"), kAlertCancelButton);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].message, "Really?");
+    EXPECT_EQ(shown[0].param.cancelText, LocalizedString("Cancel"));
+    EXPECT_EQ(shown[0].param.otherText, "");
+}
+
+TEST_F(Messages, StringAndNumberAreShownVerbatimAsNotes) {
+    DoMessageString("SendMessage");  // a key, but shown as given
+    DebugNum(-2147483647 - 1);
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].message, "SendMessage");
+    EXPECT_EQ(shown[0].kind, kAlertNote);
+    EXPECT_EQ(shown[1].message, "-2147483648");
+    EXPECT_EQ(shown[1].kind, kAlertNote);
+    EXPECT_EQ(shown[1].param.defaultText, "OK");
+}
+
+TEST(MessageTexts, EveryKeyHasEnglishText) {
+    const char* const keys[] = {
+        "CreateNibReference() error.", "CreateWindowFromNib() error.", "NibFileDamagedErr",
+        "GetGraphicsImporterForFile() error.", "GraphicsImportGetImageDescription() error.",
+        "GraphicsImportGetNaturalBounds() error.", "GraphicsImportSetBoundsRect() error.",
+        "OpenPicture() error.", "GraphicsImportDraw() error.", "GetDataBrowserItemCount() error.",
+        "GetDataBrowserItems() error.", "RemoveDataBrowserItems() error.",
+        "AddDataBrowserItems() error.", "InitDataBrowserCallbacks() error.",
+        "SetDataBrowserCallbacks() error.", "FSGetCatalogInfo() error.", "OpenMovieFile() error.",
+        "qtCodecErr", "NewMovieFromFile() error.", "CreateMovieControl() error.",
+        "MakeThumbnailErr", "qtErr", "FindPSPErr", "DiskFullErr", "NewThreadErr", "CopyFileErr",
+        "UnmountErr", "SendMessage", "RenameMessage", "DeleteMessage", "StopOpenMessage",
+        "onlySelecedItem", "pspNotFound", "prograssFileName", "prograssInfoMins",
+        "prograssInfoSecs"};
+    for (const char* key : keys) {
+        const QString text = LocalizedString(key);
+        EXPECT_NE(text, QString::fromLatin1(key)) << key;
+        EXPECT_FALSE(text.contains("()")) << key << ": names a call";
+    }
+    EXPECT_EQ(LocalizedString("Cancel"), "Cancel");
+}
+
+TEST(MessageTexts, ProgressFormatsNumberTheirPlaceholders) {
+    const std::vector<std::pair<const char*, int>> formats = {
+        {"prograssFileName", 1}, {"prograssInfoMins", 4}, {"prograssInfoSecs", 3}};
+    static const QRegularExpression placeholder("%(\\d+)");
+    for (const auto& [key, count] : formats) {
+        QList<int> numbers;
+        for (const QRegularExpressionMatch& m : placeholder.globalMatch(LocalizedString(key)))
+            numbers << m.captured(1).toInt();
+        std::sort(numbers.begin(), numbers.end());
+        QList<int> expected;
+        for (int i = 1; i <= count; ++i) expected << i;
+        EXPECT_EQ(numbers, expected) << key;
+    }
+}
+
+TEST(RealAlerts, QuestionIsCancelledByEscape) {
+    QStringList buttons;
+    AnswerAlert([&buttons](QMessageBox* box) {
+        for (QAbstractButton* button : box->buttons()) buttons << button->text();
+        QTest::keyClick(box, Qt::Key_Escape);
+    });
+    EXPECT_EQ(ConfirmAlert(kQuestionDelete), 2);
+    buttons.sort();
+    EXPECT_EQ(buttons, (QStringList{"Cancel", "OK"}));
+}
+
+TEST(RealAlerts, ErrorShowsItsCodeAndIsAnsweredByOk) {
+    QString informative;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    AnswerAlert([&](QMessageBox* box) {
+        informative = box->informativeText();
+        icon = box->icon();
+        QAbstractButton* ok = AlertButton(box, "OK");
+        ASSERT_NE(ok, nullptr);
+        ok->click();
+    });
+    DoMessage(kAlertStop, "CopyFileErr", -36);
+    EXPECT_EQ(informative, "Error code : -36");
+    EXPECT_EQ(icon, QMessageBox::Critical);
+}
+
+TEST(NumberText, DecimalWithSign) {
+    char buffer[12];
+    NumToCString(0, buffer);
+    EXPECT_STREQ(buffer, "0");
+    NumToCString(INT32_MIN, buffer);
+    EXPECT_STREQ(buffer, "-2147483648");
+    NumToCString(INT32_MAX, buffer);
+    EXPECT_STREQ(buffer, "2147483647");
+}
+
+TEST(LengthPrefixedStrings, CopyTakesLengthAndCharacters) {
+    unsigned char src[256], dst[256];
+    MakePString(src, "hello");
+    std::memset(dst, 'x', sizeof dst);
+    PStrCopy(dst, src);
+    EXPECT_EQ(PString(dst), "hello");
+    EXPECT_EQ(dst[6], 'x');
+
+    MakePString(src, std::string(255, 'a'));
+    PStrCopy(dst, src);
+    EXPECT_EQ(PString(dst), std::string(255, 'a'));
+}
+
+TEST(LengthPrefixedStrings, CatAppendsOnlyWhatFitsIn255) {
+    unsigned char dst[256], src[256];
+    MakePString(dst, std::string(200, 'a'));
+    MakePString(src, std::string(55, 'b'));
+    PStrCat(dst, src);
+    EXPECT_EQ(PString(dst), std::string(200, 'a') + std::string(55, 'b'));
+
+    MakePString(dst, std::string(200, 'a'));
+    MakePString(src, std::string(56, 'b'));
+    PStrCat(dst, src);
+    EXPECT_EQ(PString(dst), std::string(200, 'a'));
+
+    MakePString(dst, "ab");
+    PStrCat(dst, dst);
+    EXPECT_EQ(PString(dst), "abab");
+}
