@@ -1,1 +1,476 @@
-// placeholder
+// movie_test.cpp - title operations and the two rewrites that store a title, on built movies.
+#include "container/movie.h"
+
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+#include "atom_builder.h"
+
+using namespace mp4test;
+
+namespace {
+
+// An atom found in a file's bytes by the tests' own reader, independent of the engine's.
+struct Found {
+    std::string type;
+    size_t offset;
+    uint32_t size;
+    std::vector<Found> children;
+};
+
+uint64_t readBE(const Bytes& b, size_t at, int width) {
+    uint64_t v = 0;
+    for (int i = 0; i < width; ++i) v = v << 8 | b.at(at + i);
+    return v;
+}
+
+std::vector<Found> atomsIn(const Bytes& b, size_t begin, size_t end) {
+    static const std::vector<std::string> containers = {"moov", "trak", "mdia",
+                                                        "minf", "stbl", "udta"};
+    std::vector<Found> atoms;
+    while (begin + 8 <= end) {
+        Found f{std::string(b.begin() + begin + 4, b.begin() + begin + 8), begin,
+                uint32_t(readBE(b, begin, 4)), {}};
+        if (f.size < 8) break;
+        if (std::find(containers.begin(), containers.end(), f.type) != containers.end())
+            f.children = atomsIn(b, begin + 8, std::min(end, begin + f.size));
+        atoms.push_back(f);
+        begin += f.size;
+    }
+    return atoms;
+}
+
+// "ftyp mdat moov(mvhd uuid)": the order of the atoms, with containers' children in brackets.
+std::string layoutOf(const std::vector<Found>& atoms) {
+    std::string s;
+    for (const Found& f : atoms) {
+        if (!s.empty()) s += ' ';
+        s += f.type;
+        if (!f.children.empty()) s += "(" + layoutOf(f.children) + ")";
+    }
+    return s;
+}
+
+std::string layoutOf(const Bytes& b) { return layoutOf(atomsIn(b, 0, b.size())); }
+
+// The atom reached by taking, at each level, the n-th atom of the given type.
+Found find(const Bytes& b, const std::vector<std::string>& path, int n = 0) {
+    std::vector<Found> level = atomsIn(b, 0, b.size());
+    Found found{};
+    for (size_t depth = 0; depth < path.size(); ++depth) {
+        int skip = depth + 1 == path.size() ? n : 0;
+        auto it = std::find_if(level.begin(), level.end(), [&](const Found& f) {
+            return f.type == path[depth] && skip-- == 0;
+        });
+        if (it == level.end()) throw std::runtime_error("no atom " + path[depth]);
+        found = *it;
+        level = std::vector<Found>(found.children);
+    }
+    return found;
+}
+
+// moov after a copy of the built movies: the metadata atom has moved to its end.
+const std::string kCopiedMoov = "moov(mvhd trak(tkhd mdia(minf(stbl(stsd stco)))) uuid)";
+
+const std::vector<std::string> kTablePath = {"moov", "trak", "mdia", "minf", "stbl"};
+
+std::vector<uint64_t> chunkOffsets(const Bytes& b, const std::string& table = "stco") {
+    std::vector<std::string> path = kTablePath;
+    path.push_back(table);
+    Found t = find(b, path);
+    int width = table == "co64" ? 8 : 4;
+    std::vector<uint64_t> offsets;
+    for (size_t at = t.offset + 16; at < t.offset + t.size; at += width)
+        offsets.push_back(readBE(b, at, width));
+    return offsets;
+}
+
+Bytes slice(const Bytes& b, size_t offset, size_t size) {
+    return Bytes(b.begin() + offset, b.begin() + offset + size);
+}
+
+Bytes ftypAtom() { return box("ftyp", cat({ascii("MSNV"), be32(1), ascii("MSNVmp42")})); }
+Bytes mvhdAtom() { return box("mvhd", Bytes(100, 0)); }
+
+Bytes mdatAtom(size_t payloadSize, uint8_t seed) {
+    Bytes payload(payloadSize);
+    for (size_t i = 0; i < payloadSize; ++i) payload[i] = uint8_t(seed + i * 7);
+    return box("mdat", payload);
+}
+
+Bytes trackWith(const Bytes& table) {
+    return container("trak",
+                     {box("tkhd", Bytes(84, 0)),
+                      container("mdia", {container(
+                                            "minf", {container("stbl", {box("stsd", Bytes(8, 0)),
+                                                                        table})})})});
+}
+
+// Builds a movie whose chunk table depends on where its first "mdat" lands: the table's values
+// never change the sizes, so one build finds the offset and a second one uses it.
+Bytes withMdatAt(const std::function<Bytes(uint32_t)>& build) {
+    Bytes probe = build(0);
+    return build(uint32_t(find(probe, {"mdat"}).offset));
+}
+
+// ftyp, profile, moov (metadata atom first), mdat: the layout that needs the copy.
+Bytes moovFirstMovie(const std::u16string& title = u"Old title") {
+    return withMdatAt([&](uint32_t at) {
+        return cat({ftypAtom(), profWithVideo("mp4v"),
+                    container("moov", {usmtWithTitle(title), mvhdAtom(),
+                                       trackWith(stco({at + 8, at + 200, at + 999}))}),
+                    mdatAtom(1000, 1)});
+    });
+}
+
+// ftyp, profile, mdat, moov (metadata atom last): a title change is made in place.
+Bytes moovLastMovie(const std::u16string& title, size_t mdatPayload = 1000) {
+    return withMdatAt([&](uint32_t at) {
+        return cat({ftypAtom(), profWithVideo("avc1"), mdatAtom(mdatPayload, 2),
+                    container("moov", {mvhdAtom(), trackWith(stco({at + 8, at + 500})),
+                                       usmtWithTitle(title)})});
+    });
+}
+
+ino_t inodeOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(stat(path.c_str(), &st), 0);
+    return st.st_ino;
+}
+
+class MovieTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    std::string path = dir.file("movie.mp4");
+
+    std::string title() {
+        char* t = GetTitle(path.c_str());
+        std::string s = t ? t : "(null)";
+        free(t);
+        return s;
+    }
+};
+
+TEST_F(MovieTest, CopyPutsMetadataAtomAtTheEndAndMovesChunkOffsetsWithMdat) {
+    Bytes before = moovFirstMovie(u"Old title");
+    writeFile(path, before);
+    Found oldMdat = find(before, {"mdat"});
+    Found oldMoov = find(before, {"moov"});
+    ino_t oldInode = inodeOf(path);
+
+    ASSERT_EQ(SetTitle(path.c_str(), "A longer new title"), 0);
+
+    Bytes after = readFile(path);
+    EXPECT_EQ(layoutOf(after), "ftyp uuid mdat " + kCopiedMoov);
+    Found usmtAtom = find(after, {"moov", "uuid"});
+    EXPECT_EQ(usmtAtom.offset + usmtAtom.size, after.size());
+    EXPECT_EQ(slice(after, usmtAtom.offset, usmtAtom.size),
+              usmtWithTitle(u"A longer new title"));
+    const int32_t growth = 2 * (19 - 10);
+    EXPECT_EQ(find(after, {"moov"}).size, oldMoov.size + growth);
+
+    Found newMdat = find(after, {"mdat"});
+    EXPECT_EQ(slice(after, newMdat.offset, newMdat.size),
+              slice(before, oldMdat.offset, oldMdat.size));
+    const uint64_t shift = newMdat.offset - oldMdat.offset;
+    std::vector<uint64_t> expected;
+    for (uint64_t o : chunkOffsets(before)) expected.push_back(uint32_t(o + shift));
+    EXPECT_EQ(chunkOffsets(after), expected);
+
+    EXPECT_EQ(title(), "A longer new title");
+    EXPECT_NE(inodeOf(path), oldInode);
+    EXPECT_EQ(listDir(dir.path()), std::vector<std::string>{"movie.mp4"});
+}
+
+TEST_F(MovieTest, TitleChangeAfterTheCopyIsInPlace) {
+    writeFile(path, moovFirstMovie());
+    ASSERT_EQ(SetTitle(path.c_str(), "First"), 0);
+    Bytes before = readFile(path);
+    ino_t inode = inodeOf(path);
+
+    ASSERT_EQ(SetTitle(path.c_str(), "Second one"), 0);
+
+    Bytes after = readFile(path);
+    EXPECT_EQ(inodeOf(path), inode);
+    EXPECT_EQ(after.size(), before.size() + 2 * 5);
+    EXPECT_EQ(title(), "Second one");
+}
+
+TEST_F(MovieTest, InPlaceShorterTitleTruncatesByTheDifference) {
+    Bytes before = moovLastMovie(u"Eight ch");
+    writeFile(path, before);
+    Found moov = find(before, {"moov"});
+    Found usmtAtom = find(before, {"moov", "uuid"});
+    ino_t inode = inodeOf(path);
+
+    ASSERT_EQ(SetTitle(path.c_str(), "Four"), 0);
+
+    Bytes after = readFile(path);
+    EXPECT_EQ(inodeOf(path), inode);
+    ASSERT_EQ(after.size(), before.size() - 8);
+    EXPECT_EQ(readBE(after, moov.offset, 4), moov.size - 8);
+    // Only the size of moov and the metadata atom itself have changed.
+    Bytes expected = before;
+    expected.resize(usmtAtom.offset);
+    append(expected, usmtWithTitle(u"Four"));
+    std::copy_n(be32(moov.size - 8).begin(), 4, expected.begin() + moov.offset);
+    EXPECT_EQ(after, expected);
+}
+
+TEST_F(MovieTest, InPlaceLongerTitleGrowsByTheDifference) {
+    Bytes before = moovLastMovie(u"Four");
+    writeFile(path, before);
+    Found moov = find(before, {"moov"});
+    Found usmtAtom = find(before, {"moov", "uuid"});
+
+    ASSERT_EQ(SetTitle(path.c_str(), "Twelve chars"), 0);
+
+    Bytes after = readFile(path);
+    ASSERT_EQ(after.size(), before.size() + 16);
+    EXPECT_EQ(readBE(after, moov.offset, 4), moov.size + 16);
+    EXPECT_EQ(slice(after, usmtAtom.offset, after.size() - usmtAtom.offset),
+              usmtWithTitle(u"Twelve chars"));
+    EXPECT_EQ(slice(after, 0, moov.offset), slice(before, 0, moov.offset));
+}
+
+TEST_F(MovieTest, CopyShiftsCo64Tables) {
+    const uint64_t far = 0x100000005ull;  // beyond 4 GiB: lies in no mdat of this file
+    Bytes before = withMdatAt([&](uint32_t at) {
+        return cat({ftypAtom(), container("moov", {usmtWithTitle(u"t"), mvhdAtom(),
+                                                   trackWith(co64({at + 8ull, at + 64ull, far}))}),
+                    mdatAtom(100, 3)});
+    });
+    writeFile(path, before);
+
+    ASSERT_EQ(SetTitle(path.c_str(), "title"), 0);
+
+    Bytes after = readFile(path);
+    const uint64_t shift = find(after, {"mdat"}).offset - find(before, {"mdat"}).offset;
+    std::vector<uint64_t> old = chunkOffsets(before, "co64");
+    EXPECT_EQ(chunkOffsets(after, "co64"),
+              (std::vector<uint64_t>{old[0] + shift, old[1] + shift, far + shift}));
+}
+
+TEST_F(MovieTest, ChunkOffsetIntoALaterMdatMovesWithThatMdat) {
+    // ftyp, mdat, moov, mdat: the first mdat stays put, the second moves forward by moov's size.
+    auto build = [](uint32_t first, uint32_t second, uint32_t secondSize) {
+        return cat({ftypAtom(), mdatAtom(100, 4),
+                    container("moov", {usmtWithTitle(u"t"), mvhdAtom(),
+                                       trackWith(stco({first + 8, second + 8, second + 40,
+                                                       second + secondSize}))}),
+                    mdatAtom(200, 5)});
+    };
+    Bytes probe = build(0, 0, 0);
+    Found first = find(probe, {"mdat"});
+    Found second = find(probe, {"mdat"}, 1);
+    Bytes before = build(uint32_t(first.offset), uint32_t(second.offset), second.size);
+    writeFile(path, before);
+
+    ASSERT_EQ(SetTitle(path.c_str(), "title"), 0);
+
+    Bytes after = readFile(path);
+    ASSERT_EQ(layoutOf(after), "ftyp mdat mdat " + kCopiedMoov);
+    EXPECT_EQ(find(after, {"mdat"}, 1).offset, second.offset - find(before, {"moov"}).size);
+    const uint32_t moved = uint32_t(find(after, {"mdat"}, 1).offset);
+    const uint32_t s = uint32_t(second.offset);
+    // The last entry points just past the second mdat, so it follows the first one.
+    EXPECT_EQ(chunkOffsets(after),
+              (std::vector<uint64_t>{first.offset + 8, moved + 8, moved + 40, s + second.size}));
+}
+
+TEST_F(MovieTest, BadChunkTableFailsTheCopyAndLeavesTheMovieAsItWas) {
+    const std::vector<std::pair<const char*, Bytes>> tables = {
+        {"stco count too high", box("stco", cat({be32(0), be32(3), be32(1), be32(2)}))},
+        {"co64 count too high", box("co64", cat({be32(0), be32(2), be64(1)}))},
+        {"stco shorter than its head", box("stco", be32(0))},
+    };
+    for (const auto& [what, table] : tables) {
+        SCOPED_TRACE(what);
+        Bytes movie = cat({ftypAtom(), container("moov", {usmtWithTitle(u"t"), trackWith(table)}),
+                           mdatAtom(100, 6)});
+        writeFile(path, movie);
+        EXPECT_EQ(SetTitle(path.c_str(), "new"), 1);
+        EXPECT_EQ(readFile(path), movie);
+        EXPECT_EQ(listDir(dir.path()), std::vector<std::string>{"movie.mp4"});
+    }
+}
+
+TEST_F(MovieTest, MediaDataCutShortFailsTheCopyAndLeavesTheMovieAsItWas) {
+    // Both ways of copying: through the buffer, and the kernel copy of leaves above 1 MiB.
+    for (uint32_t declared : {2000u, 3u << 20}) {
+        SCOPED_TRACE(declared);
+        Bytes movie = cat({ftypAtom(), container("moov", {usmtWithTitle(u"t"), mvhdAtom()}),
+                           boxWithSize(declared, "mdat", Bytes(declared / 2, 0x5A))});
+        writeFile(path, movie);
+        EXPECT_EQ(SetTitle(path.c_str(), "new"), 1);
+        EXPECT_EQ(readFile(path), movie);
+        EXPECT_EQ(listDir(dir.path()), std::vector<std::string>{"movie.mp4"});
+    }
+}
+
+TEST_F(MovieTest, CopyOfMediaDataLargerThanTheBufferIsExact) {
+    const size_t payload = 2 * kCopyBufferSize + 12345;
+    Bytes before = withMdatAt([&](uint32_t at) {
+        return cat({ftypAtom(), container("moov", {usmtWithTitle(u"t"), mvhdAtom(),
+                                                   trackWith(stco({at + 8, at + 3000000}))}),
+                    mdatAtom(payload, 7), box("free", Bytes(16, 0xEE))});
+    });
+    writeFile(path, before);
+
+    ASSERT_EQ(SetTitle(path.c_str(), "big"), 0);
+
+    Bytes after = readFile(path);
+    EXPECT_EQ(layoutOf(after), "ftyp mdat free " + kCopiedMoov);
+    Found oldMdat = find(before, {"mdat"});
+    Found newMdat = find(after, {"mdat"});
+    EXPECT_TRUE(slice(after, newMdat.offset, newMdat.size + 24) ==
+                slice(before, oldMdat.offset, oldMdat.size + 24));
+    EXPECT_EQ(chunkOffsets(after), (std::vector<uint64_t>{newMdat.offset + 8,
+                                                          newMdat.offset + 3000000}));
+}
+
+TEST_F(MovieTest, NullTitleWritesNothing) {
+    Bytes movie = moovFirstMovie();
+    writeFile(path, movie);
+    EXPECT_EQ(SetTitle(path.c_str(), nullptr), 0);
+    EXPECT_EQ(readFile(path), movie);
+    EXPECT_EQ(listDir(dir.path()), std::vector<std::string>{"movie.mp4"});
+}
+
+TEST_F(MovieTest, TitleTooLongToStoreIsRefusedWithoutWriting) {
+    const std::string tooLong(33000, 'a');  // 66002 bytes of UTF-16: beyond a 16-bit entry
+    for (const Bytes& movie : {moovFirstMovie(), moovLastMovie(u"t")}) {
+        writeFile(path, movie);
+        EXPECT_EQ(SetTitle(path.c_str(), tooLong.c_str()), 1);
+        EXPECT_EQ(readFile(path), movie);
+        EXPECT_EQ(listDir(dir.path()), std::vector<std::string>{"movie.mp4"});
+    }
+}
+
+TEST_F(MovieTest, MovieWithoutMetadataHasNoTitleAndGetsNone) {
+    Bytes movie = cat({ftypAtom(), container("moov", {mvhdAtom()}), mdatAtom(100, 8)});
+    writeFile(path, movie);
+    EXPECT_EQ(GetTitle(path.c_str()), nullptr);
+    EXPECT_EQ(SetTitle(path.c_str(), "new"), 1);
+    EXPECT_EQ(readFile(path), movie);
+}
+
+TEST_F(MovieTest, GetTitleNeedsWriteAccess) {
+    if (geteuid() == 0) GTEST_SKIP() << "root opens read-only files for writing";
+    writeFile(path, moovLastMovie(u"t"));
+    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+    EXPECT_EQ(GetTitle(path.c_str()), nullptr);
+    EXPECT_EQ(SetTitle(path.c_str(), "new"), 1);
+}
+
+TEST_F(MovieTest, CopyKeepsThePermissions) {
+    writeFile(path, moovFirstMovie());
+    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+    ASSERT_EQ(SetTitle(path.c_str(), "new"), 0);
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+TEST_F(MovieTest, GetMovieTypeReadsTheProfileOrKeepsTheBuffer) {
+    char code[5] = "none";
+    writeFile(path, moovLastMovie(u"t"));
+    GetMovieType(path.c_str(), code);
+    EXPECT_STREQ(code, "avc1");
+
+    writeFile(path, cat({ftypAtom(), container("moov", {mvhdAtom()}), mdatAtom(10, 9)}));
+    GetMovieType(path.c_str(), code);
+    EXPECT_STREQ(code, "avc1");
+}
+
+TEST_F(MovieTest, FixBadTitleRepairsWidenedUtf8AndLeavesAsciiAlone) {
+    // "Café" whose UTF-8 bytes were stored one per code unit.
+    Bytes widened = {0, 'C', 0, 'a', 0, 'f', 0, 0xC3, 0, 0xA9, 0, 0};
+    auto movieWithTitle = [](const Bytes& payload) {
+        return cat({ftypAtom(), mdatAtom(10, 10),
+                    container("moov", {usmt({{1, {0x55, 0xC4, 0, 0}, payload},
+                                             {3, {0x55, 0xC4, 0, 0}, utf16be(u"d")},
+                                             {4, {0x55, 0xC4, 0, 0}, utf16be(u"e")},
+                                             {5, {0, 0, 0, 0}, be32(1)}})})});
+    };
+    writeFile(path, movieWithTitle(widened));
+    int repaired = -1;
+    ASSERT_EQ(FixBadTitle(path.c_str(), &repaired), 0);
+    EXPECT_EQ(repaired, 1);
+    EXPECT_EQ(title(), "Caf\xC3\xA9");
+
+    Bytes ascii = movieWithTitle(utf16be(u"Cafe"));
+    writeFile(path, ascii);
+    ASSERT_EQ(FixBadTitle(path.c_str(), &repaired), 0);
+    EXPECT_EQ(repaired, 0);
+    EXPECT_EQ(readFile(path), ascii);
+}
+
+// A tmpfs of a few pages that the test fills to the last byte; needs root.
+class FullDiskTest : public MovieTest {
+protected:
+    std::string mountPoint = dir.file("small");
+    bool mounted = false;
+
+    void SetUp() override {
+        if (geteuid() != 0) GTEST_SKIP() << "mounting a tmpfs needs root";
+        ASSERT_EQ(mkdir(mountPoint.c_str(), 0755), 0);
+        if (mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=64k") != 0)
+            GTEST_SKIP() << "cannot mount a tmpfs: " << strerror(errno);
+        mounted = true;
+        path = mountPoint + "/movie.mp4";
+    }
+    void TearDown() override {
+        if (mounted) umount2(mountPoint.c_str(), MNT_DETACH);
+    }
+
+    void fillDisk() {
+        FILE* f = fopen((mountPoint + "/filler").c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        setvbuf(f, nullptr, _IONBF, 0);
+        const Bytes page(4096, 0);
+        while (fwrite(page.data(), 1, page.size(), f) == page.size()) {
+        }
+        fclose(f);
+    }
+
+    // The movie padded to exactly two pages, so that any growth needs a page more.
+    Bytes twoPages(const std::function<Bytes(size_t)>& build) {
+        return build(1000 + 8192 - build(1000).size());
+    }
+};
+
+TEST_F(FullDiskTest, InPlaceGrowthOnAFullDiskLeavesTheMovieAsItWas) {
+    Bytes movie = twoPages([](size_t pad) { return moovLastMovie(u"t", pad); });
+    ASSERT_EQ(movie.size(), 8192u);
+    writeFile(path, movie);
+    fillDisk();
+
+    EXPECT_EQ(SetTitle(path.c_str(), "a title that needs more room than the old one"), 1);
+    EXPECT_EQ(readFile(path), movie);
+}
+
+TEST_F(FullDiskTest, CopyOnAFullDiskLeavesTheMovieAsItWas) {
+    Bytes movie = twoPages([](size_t pad) {
+        return cat({ftypAtom(), container("moov", {usmtWithTitle(u"t"), mvhdAtom()}),
+                    mdatAtom(pad, 11)});
+    });
+    writeFile(path, movie);
+    fillDisk();
+
+    EXPECT_EQ(SetTitle(path.c_str(), "x"), 1);
+    EXPECT_EQ(readFile(path), movie);
+    EXPECT_EQ(listDir(mountPoint), (std::vector<std::string>{"filler", "movie.mp4"}));
+}
+
+}  // namespace
