@@ -1,4 +1,4 @@
-// messages_test.cpp - messages, questions and their texts, the number alert, length-prefixed strings.
+// messages_test.cpp - messages, questions, their texts, the number alert, length-prefixed strings.
 #include "app/messages.h"
 
 #include <algorithm>
@@ -178,44 +178,6 @@ TEST(RealAlerts, QuestionIsCancelledByEscape) {
     EXPECT_EQ(ConfirmAlert(kQuestionDelete), 2);
     buttons.sort();
     EXPECT_EQ(buttons, (QStringList{"Cancel", "OK"}));
-}
-
-TEST(RealAlerts, ErrorShowsItsCodeAndIsAnsweredByOk) {
-    QString informative;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    AnswerAlert([&](QMessageBox* box) {
-        informative = box->informativeText();
-        icon = box->icon();
-        QAbstractButton* ok = AlertButton(box, "OK");
-        ASSERT_NE(ok, nullptr);
-        ok->click();
-    });
-    DoMessage(kAlertStop, "CopyFileErr", -36);
-    EXPECT_EQ(informative, "Error code : -36");
-    EXPECT_EQ(icon, QMessageBox::Critical);
-}
-
-TEST(NumberText, DecimalWithSign) {
-    char buffer[12];
-    NumToCString(0, buffer);
-    EXPECT_STREQ(buffer, "0");
-    NumToCString(INT32_MIN, buffer);
-    EXPECT_STREQ(buffer, "-2147483648");
-    NumToCString(INT32_MAX, buffer);
-    EXPECT_STREQ(buffer, "2147483647");
-}
-
-TEST(LengthPrefixedStrings, CopyTakesLengthAndCharacters) {
-    unsigned char src[256], dst[256];
-    MakePString(src, "hello");
-    std::memset(dst, 'x', sizeof dst);
-    PStrCopy(dst, src);
-    EXPECT_EQ(PString(dst), "hello");
-    EXPECT_EQ(dst[6], 'x');
-
-    MakePString(src, std::string(255, 'a'));
-    PStrCopy(dst, src);
-    EXPECT_EQ(PString(dst), std::string(255, 'a'));
 }
 
 TEST(LengthPrefixedStrings, CatAppendsOnlyWhatFitsIn255) {

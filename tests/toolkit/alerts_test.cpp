@@ -4,10 +4,8 @@
 #include <vector>
 
 #include <QApplication>
-#include <QCursor>
 #include <QDialog>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -54,17 +52,6 @@ TEST(Alerts, EscapeAnswersTheCancelButtonAndReturnTheDefault) {
     AlertParam cancelIsDefault = ThreeButtons();
     cancelIsDefault.defaultButton = kAlertCancelButton;
     EXPECT_EQ(RunAndPress(cancelIsDefault, Qt::Key_Return), kAlertCancelButton);
-}
-
-TEST(Alerts, MessageWithoutButtonTextsShowsOnlyOk) {
-    QStringList shown;
-    AnswerAlert([&shown](QMessageBox* box) {
-        for (QAbstractButton* button : box->buttons()) shown << button->text();
-        QTest::keyClick(box, Qt::Key_Return);
-    });
-    EXPECT_EQ(RunStandardAlert(kAlertStop, "Failed.", QString(), AlertParam{}),
-              kAlertDefaultButton);
-    EXPECT_EQ(shown, QStringList{"OK"});
 }
 
 TEST(Alerts, KindChoosesTheIconAndTextsAreShownAsGiven) {
@@ -127,11 +114,4 @@ TEST(Alerts, ResponderAnswersInsteadOfAnAlert) {
     EXPECT_EQ(records[0].param.defaultText, "Go");
     EXPECT_EQ(records[0].param.cancelText, "Stop");
     EXPECT_EQ(records[0].param.otherText, "Some");
-}
-
-TEST(Alerts, ArrowCursorDropsEveryOverrideCursor) {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    QApplication::setOverrideCursor(Qt::BusyCursor);
-    SetArrowCursor();
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
