@@ -94,7 +94,9 @@ AtomInfo* Last(AtomInfo* node) { return static_cast<AtomInfo*>(node->childTail);
 
 int64_t End(const AtomInfo* node) { return node->offset + int64_t(node->size); }
 
-bool IsType(const AtomInfo* node, const char* type) { return std::memcmp(node->type, type, 4) == 0; }
+bool IsType(const AtomInfo* node, const char* type) {
+    return std::memcmp(node->type, type, 4) == 0;
+}
 
 // A file whose every atom lies inside its container and inside the file, with one top-level
 // "moov". Files that are not tidy parse too (an overlong last child only ends its level), but
@@ -114,9 +116,10 @@ bool IsTidy(MovieInfo* info, int64_t length) {
     return moovs == 1 && length < (int64_t(1) << 32) && IsTidyLevel(info->root, length);
 }
 
+// Chunk-offset tables, 32-bit ("stco") and 64-bit ("co64").
 void CollectChunkTables(AtomInfo* node, std::vector<AtomInfo*>& out) {
     for (AtomInfo* a = First(node); a; a = Next(a)) {
-        if (IsType(a, "stco")) out.push_back(a);
+        if (IsType(a, "stco") || IsType(a, "co64")) out.push_back(a);
         CollectChunkTables(a, out);
     }
 }
@@ -128,8 +131,10 @@ std::vector<AtomInfo*> TopLevel(MovieInfo* info, const char* type) {
     return out;
 }
 
-uint32_t Be32(const Bytes& b, int64_t at) {
-    return uint32_t(b[at]) << 24 | uint32_t(b[at + 1]) << 16 | uint32_t(b[at + 2]) << 8 | b[at + 3];
+uint64_t ReadBe(const Bytes& b, int64_t at, int width) {
+    uint64_t v = 0;
+    for (int i = 0; i < width; ++i) v = v << 8 | b[at + i];
+    return v;
 }
 
 bool SameRange(const Bytes& a, int64_t aAt, const Bytes& b, int64_t bAt, int64_t n) {
@@ -237,7 +242,7 @@ void CheckInPlace(const Before& b, const Bytes& now, uint32_t moovSize) {
 }
 
 // Through a copy: the other top-level atoms in their order, then "moov"; "mdat" payloads kept;
-// every chunk offset into an "mdat" moved with it.
+// every chunk offset into an "mdat", 32-bit or 64-bit, moved with it.
 void CheckCopied(const Before& b, MovieInfo* after, const Bytes& now) {
     AtomInfo* oldA = First(b.info->root);
     AtomInfo* newA = First(after->root);
@@ -245,7 +250,8 @@ void CheckCopied(const Before& b, MovieInfo* after, const Bytes& now) {
         if (oldA == b.info->moov) continue;
         Check(newA && std::memcmp(newA->type, oldA->type, 4) == 0 && newA->size == oldA->size,
               "the copy changed the order of the top-level atoms");
-        if (!IsType(oldA, "stco"))
+        // Chunk-offset tables are adjusted wherever they are, a top-level container's too.
+        if (!oldA->child && !IsType(oldA, "stco") && !IsType(oldA, "co64"))
             Check(SameRange(now, newA->offset, b.bytes, oldA->offset, oldA->size),
                   "the copy changed a top-level atom");
         newA = Next(newA);
@@ -261,13 +267,18 @@ void CheckCopied(const Before& b, MovieInfo* after, const Bytes& now) {
     for (size_t t = 0; t < oldTables.size(); ++t) {
         const AtomInfo* o = oldTables[t];
         const AtomInfo* n = newTables[t];
-        Check(o->size == n->size, "the copy resized a chunk-offset table");
-        for (int64_t at = 16; at + 4 <= int64_t(o->size); at += 4) {
-            uint32_t was = Be32(b.bytes, o->offset + at);
-            uint32_t is = Be32(now, n->offset + at);
+        Check(o->size == n->size && IsType(o, n->type),
+              "the copy changed a chunk-offset table");
+        const int width = IsType(o, "stco") ? 4 : 8;
+        const uint64_t mask = width == 4 ? 0xFFFFFFFFu : ~uint64_t(0);
+        for (int64_t at = 16; at + width <= int64_t(o->size); at += width) {
+            uint64_t was = ReadBe(b.bytes, o->offset + at, width);
+            uint64_t is = ReadBe(now, n->offset + at, width);
             for (size_t m = 0; m < oldMdats.size(); ++m) {
-                if (was < oldMdats[m]->offset || was >= End(oldMdats[m])) continue;
-                Check(is == uint32_t(was + (newMdats[m]->offset - oldMdats[m]->offset)),
+                if (was < uint64_t(oldMdats[m]->offset) || was >= uint64_t(End(oldMdats[m])))
+                    continue;
+                uint64_t moved = uint64_t(newMdats[m]->offset - oldMdats[m]->offset);
+                Check(is == ((was + moved) & mask),
                       "a chunk offset did not move with its \"mdat\"");
             }
         }

@@ -158,7 +158,8 @@ std::vector<Seed> seeds() {
         ::mp4test::prof({{"FPRF", zeros(12)}, {"APRF", zeros(16)}}), mdatOf(16, 0),
         container("moov", {mvhd(), usmtTitled(u"M", kAscii5)})})});
     s.push_back({"prof-entry-size-too-big", cat({ftyp(), [] {
-        Bytes atom = ::mp4test::prof({{"FPRF", zeros(12)}, {"VPRF", cat({zeros(8), ascii("avc1")})}});
+        Bytes atom =
+            ::mp4test::prof({{"FPRF", zeros(12)}, {"VPRF", cat({zeros(8), ascii("avc1")})}});
         Bytes huge = be32(0x1000);
         std::copy(huge.begin(), huge.end(), atom.begin() + 32);
         return atom;
@@ -195,6 +196,10 @@ std::vector<Seed> seeds() {
     s.push_back({"stco-too-short", cat({ftyp(),
         container("moov", {usmtTitled(u"T", 1), trak(box("stco", be32(0)))}),
         mdatOf(16, kAscii5)})});
+    s.push_back({"stbl-at-top-level", withChunks([&](auto c) {
+        return cat({ftyp(), container("moov", {usmtTitled(u"Top", 1), trak(stco(firstTwo(c)))}),
+                    mdatOf(48, 0), stbl(stco(firstTwo(c))), mdatOf(16, kAscii5)});
+    })});
     s.push_back({"stco-at-top-level", withChunks([&](auto c) {
         return cat({ftyp(), mdatOf(48, 0), stco(firstTwo(c)),
                     container("moov", {usmtTitled(u"Top", 1), trak(stco(firstTwo(c))),
