@@ -1,0 +1,327 @@
+// container_bench.cpp - timings of the title operations on large movies, beside cp and ffmpeg.
+//
+// The movies are made at run time in a folder of their own below $MOVIESTICK_BENCH_DIR (default
+// /var/tmp, which unlike /tmp is never a RAM disk) and removed at exit. Benchmarks that start
+// from a cold file rebuild it outside the timed part, sync, and drop it from the page cache, so
+// that the engine, cp and ffmpeg all read it from the disk and all end with a sync.
+// $MOVIESTICK_BENCH_MOVIE names a real movie of about 1 GiB for the ffmpeg comparison (tools/bench
+// makes one); without it those entries are left out.
+//
+// `container_bench --get-title FILE` only reads the title once, for counting system calls;
+// `container_bench --make-movie MIB FILE` writes a synthetic movie retitled in place.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "../tests/container/atom_builder.h"
+#include "container/movie.h"
+
+namespace fs = std::filesystem;
+using namespace mp4test;
+
+namespace {
+
+constexpr uint64_t kMiB = 1024 * 1024;
+constexpr uint64_t kGiB = 1024 * kMiB;
+// One chunk-offset entry per 64 KiB of media, about what a PSP movie at a high bitrate has.
+constexpr uint64_t kChunkBytes = 64 * 1024;
+
+std::string gDir;
+
+void RemoveBenchDir() {
+    std::error_code ec;
+    if (!gDir.empty()) fs::remove_all(gDir, ec);
+}
+
+const std::string& BenchDir() {
+    if (gDir.empty()) {
+        const char* base = std::getenv("MOVIESTICK_BENCH_DIR");
+        std::string pattern = std::string(base && *base ? base : "/var/tmp") +
+                              "/moviestick-bench-XXXXXX";
+        if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create " + pattern);
+        gDir = pattern;
+        std::atexit(RemoveBenchDir);
+    }
+    return gDir;
+}
+
+std::string BenchFile(const std::string& name) { return BenchDir() + "/" + name; }
+
+enum class Layout {
+    kMetadataLast,   // ftyp, mdat, moov with the metadata atom last: retitled in place
+    kMetadataFirst,  // ftyp, moov with the metadata atom first, mdat: the first retitle copies
+};
+
+Bytes Moov(Layout layout, uint64_t mdatPayloadAt, uint64_t mediaBytes) {
+    std::vector<uint32_t> chunks;
+    for (uint64_t at = 0; at < mediaBytes; at += kChunkBytes)
+        chunks.push_back(uint32_t(mdatPayloadAt + at));
+    Bytes z(20, 0);
+    Bytes stbl = container("stbl", {box("stsd", z), box("stts", z), box("stsc", z),
+                                    box("stsz", z), stco(chunks)});
+    Bytes trak = container(
+        "trak", {box("tkhd", z),
+                 container("mdia", {box("mdhd", z), box("hdlr", z),
+                                    container("minf", {box("vmhd", z), stbl})})});
+    Bytes meta = usmtWithTitle(u"A synthetic movie");
+    if (layout == Layout::kMetadataLast) return container("moov", {box("mvhd", z), trak, meta});
+    return container("moov", {meta, box("mvhd", z), trak});
+}
+
+void WriteOrThrow(std::ofstream& out, const Bytes& bytes) {
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+// A movie of `mediaBytes` of noise in its "mdat", with chunk offsets that point into it.
+void MakeSyntheticMovie(const std::string& path, uint64_t mediaBytes, Layout layout) {
+    Bytes ftyp = box("ftyp", cat({ascii("MSNV"), be32(0x01000000), ascii("MSNVmp42isom")}));
+    // The "moov" size does not depend on the offsets it holds: measure it once with zeros.
+    uint64_t moovSize = Moov(layout, 0, mediaBytes).size();
+    uint64_t mdatAt = layout == Layout::kMetadataLast ? ftyp.size() : ftyp.size() + moovSize;
+    Bytes moov = Moov(layout, mdatAt + 8, mediaBytes);
+
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    WriteOrThrow(out, ftyp);
+    if (layout == Layout::kMetadataFirst) WriteOrThrow(out, moov);
+    WriteOrThrow(out, cat({be32(uint32_t(8 + mediaBytes)), ascii("mdat")}));
+    std::mt19937_64 noise(42);
+    std::vector<uint64_t> block(kMiB / 8);
+    for (uint64_t done = 0; done < mediaBytes;) {
+        for (uint64_t& w : block) w = noise();
+        uint64_t n = std::min<uint64_t>(kMiB, mediaBytes - done);
+        out.write(reinterpret_cast<const char*>(block.data()), std::streamsize(n));
+        done += n;
+    }
+    if (layout == Layout::kMetadataLast) WriteOrThrow(out, moov);
+    out.close();
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+// Made once per run and kept until exit: building a 1 GiB file costs more than what is timed.
+const std::string& SyntheticMovie(uint64_t mediaBytes, Layout layout) {
+    static std::map<std::pair<uint64_t, Layout>, std::string> made;
+    std::string& path = made[{mediaBytes, layout}];
+    if (path.empty()) {
+        path = BenchFile(std::to_string(mediaBytes / kMiB) + "MiB-" +
+                         (layout == Layout::kMetadataLast ? "meta-last" : "meta-first") + ".mp4");
+        MakeSyntheticMovie(path, mediaBytes, layout);
+    }
+    return path;
+}
+
+// Writes back whatever is dirty and drops the file's pages, so that the next read of it comes
+// from the disk. DONTNEED leaves dirty pages alone, hence the sync first.
+void DropFromCache(const std::string& path) {
+    sync();
+    int fd = open(path.c_str(), O_RDONLY);
+    if (fd < 0) throw std::runtime_error("cannot open " + path);
+    posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    close(fd);
+}
+
+// A fresh copy of `master` at `path`, on the disk and out of the page cache.
+void FreshColdCopy(const std::string& master, const std::string& path) {
+    std::error_code ec;
+    fs::remove(path, ec);
+    fs::copy_file(master, path);
+    DropFromCache(path);
+    DropFromCache(master);
+}
+
+void RunOrFail(benchmark::State& state, const std::string& command) {
+    if (std::system(command.c_str()) != 0) state.SkipWithError(("failed: " + command).c_str());
+}
+
+std::string Quoted(const std::string& s) { return "'" + s + "'"; }
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point since) {
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+// --- In place: the metadata atom ends the file; titles of two lengths, so the file grows and
+// shrinks by turns.
+
+void BM_InPlaceTitle(benchmark::State& state, uint64_t mediaBytes) {
+    const std::string& path = SyntheticMovie(mediaBytes, Layout::kMetadataLast);
+    const char* titles[] = {"Benchmark title", "Benchmark title, longer"};
+    int i = 0;
+    for (auto _ : state) {
+        if (SetTitle(path.c_str(), titles[i++ & 1]) != 0) state.SkipWithError("SetTitle failed");
+    }
+}
+// Real time: the rewrite ends with an fsync, which is most of what it costs.
+BENCHMARK_CAPTURE(BM_InPlaceTitle, 10MiB, 10 * kMiB)->UseRealTime()->Repetitions(10)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_InPlaceTitle, 1GiB, kGiB)->UseRealTime()->Repetitions(10)
+    ->Unit(benchmark::kMicrosecond);
+
+// --- The first title change of a movie whose metadata atom does not end it, beside cp of the
+// same file; both from a cold file and followed by sync.
+
+void ColdCopyRewrite(benchmark::State& state, const std::string& master) {
+    std::string work = BenchFile("copy-rewrite.mp4");
+    for (auto _ : state) {
+        FreshColdCopy(master, work);
+        Clock::time_point start = Clock::now();
+        int result = SetTitle(work.c_str(), "Benchmark title");
+        sync();
+        state.SetIterationTime(Seconds(start));
+        if (result != 0) state.SkipWithError("SetTitle failed");
+    }
+    std::error_code ec;
+    fs::remove(work, ec);
+}
+
+void ColdCp(benchmark::State& state, const std::string& master) {
+    std::string work = BenchFile("cp-source.mp4");
+    std::string copy = BenchFile("cp-target.mp4");
+    for (auto _ : state) {
+        FreshColdCopy(master, work);
+        std::error_code ec;
+        fs::remove(copy, ec);
+        sync();
+        Clock::time_point start = Clock::now();
+        RunOrFail(state, "cp " + Quoted(work) + " " + Quoted(copy));
+        sync();
+        state.SetIterationTime(Seconds(start));
+    }
+    std::error_code ec;
+    fs::remove(work, ec);
+    fs::remove(copy, ec);
+}
+
+void ColdFfmpegRemux(benchmark::State& state, const std::string& master) {
+    std::string work = BenchFile("ffmpeg-source.mp4");
+    std::string out = BenchFile("ffmpeg-target.mp4");
+    for (auto _ : state) {
+        FreshColdCopy(master, work);
+        std::error_code ec;
+        fs::remove(out, ec);
+        sync();
+        Clock::time_point start = Clock::now();
+        RunOrFail(state, "ffmpeg -nostdin -v error -y -i " + Quoted(work) +
+                             " -c copy -f psp -metadata title=X " + Quoted(out));
+        sync();
+        state.SetIterationTime(Seconds(start));
+    }
+    std::error_code ec;
+    fs::remove(work, ec);
+    fs::remove(out, ec);
+}
+
+void BM_FirstTitleCopy(benchmark::State& state) {
+    ColdCopyRewrite(state, SyntheticMovie(kGiB, Layout::kMetadataFirst));
+}
+void BM_CpSameFile(benchmark::State& state) {
+    ColdCp(state, SyntheticMovie(kGiB, Layout::kMetadataFirst));
+}
+BENCHMARK(BM_FirstTitleCopy)->Name("BM_FirstTitleCopy/1GiB")->UseManualTime()->Iterations(1)
+    ->Repetitions(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CpSameFile)->Name("BM_CpSameFile/1GiB")->UseManualTime()->Iterations(1)
+    ->Repetitions(5)->Unit(benchmark::kMillisecond);
+
+// --- Reading the title: only atom headers are read, so the cost should not grow with the file.
+
+// Read system calls made so far by this process, from /proc/self/io (-1 if unavailable).
+int64_t ReadCalls() {
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    int64_t value;
+    while (io >> key >> value)
+        if (key == "syscr:") return value;
+    return -1;
+}
+
+// Read calls of one GetTitle, less the calls that reading /proc/self/io itself costs.
+int64_t ReadCallsOfGetTitle(const std::string& path) {
+    int64_t a = ReadCalls(), b = ReadCalls();
+    free(GetTitle(path.c_str()));
+    int64_t c = ReadCalls();
+    return a < 0 ? -1 : (c - b) - (b - a);
+}
+
+void BM_GetTitleWarm(benchmark::State& state) {
+    const std::string& path = SyntheticMovie(kGiB, Layout::kMetadataLast);
+    for (auto _ : state) {
+        char* title = GetTitle(path.c_str());
+        if (!title) state.SkipWithError("GetTitle found no title");
+        free(title);
+    }
+    state.counters["read_calls"] = double(ReadCallsOfGetTitle(path));
+}
+BENCHMARK(BM_GetTitleWarm)->Name("BM_GetTitleWarm/1GiB")->UseRealTime()->Repetitions(10)
+    ->Unit(benchmark::kMicrosecond);
+
+void BM_GetTitleCold(benchmark::State& state) {
+    const std::string& path = SyntheticMovie(kGiB, Layout::kMetadataLast);
+    for (auto _ : state) {
+        DropFromCache(path);
+        Clock::time_point start = Clock::now();
+        char* title = GetTitle(path.c_str());
+        state.SetIterationTime(Seconds(start));
+        if (!title) state.SkipWithError("GetTitle found no title");
+        free(title);
+    }
+}
+BENCHMARK(BM_GetTitleCold)->Name("BM_GetTitleCold/1GiB")->UseManualTime()->Iterations(20)
+    ->Repetitions(5)->Unit(benchmark::kMicrosecond);
+
+// --- A real movie, when one is given: the engine's first title change, cp, and ffmpeg writing
+// the same title by remuxing.
+
+void RegisterRealMovieBenchmarks() {
+    const char* movie = std::getenv("MOVIESTICK_BENCH_MOVIE");
+    if (!movie || !*movie) return;
+    std::string master = movie;
+    auto add = [&](const char* name, void (*run)(benchmark::State&, const std::string&)) {
+        benchmark::RegisterBenchmark(name, [run, master](benchmark::State& s) { run(s, master); })
+            ->UseManualTime()->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
+    };
+    add("BM_RealFirstTitleCopy/movie", ColdCopyRewrite);
+    add("BM_RealCp/movie", ColdCp);
+    add("BM_RealFfmpegRemux/movie", ColdFfmpegRemux);
+    benchmark::RegisterBenchmark("BM_RealGetTitleWarm/movie", [master](benchmark::State& s) {
+        for (auto _ : s) free(GetTitle(master.c_str()));
+        s.counters["read_calls"] = double(ReadCallsOfGetTitle(master));
+    })->UseRealTime()->Repetitions(5)->Unit(benchmark::kMicrosecond);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--get-title") == 0) {
+        char* title = GetTitle(argv[2]);
+        int status = title ? 0 : 1;
+        std::printf("%s\n", title ? title : "(no title)");
+        free(title);
+        return status;
+    }
+    if (argc == 4 && std::strcmp(argv[1], "--make-movie") == 0) {
+        MakeSyntheticMovie(argv[3], std::strtoull(argv[2], nullptr, 10) * kMiB,
+                           Layout::kMetadataLast);
+        return 0;
+    }
+    RegisterRealMovieBenchmarks();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
