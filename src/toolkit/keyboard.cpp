@@ -122,7 +122,7 @@ static void InstallWatchOnce() {
     QCoreApplication::instance()->installEventFilter(watch);
 }
 
-bool IsCommandPeriod() {
+bool KeyboardCommandPeriodPressed() {
     InstallWatchOnce();
     const qint64 now = Clock().elapsed();
     if (now - gLastQueryMs > kStaleAfterMs) gPressLatched = false;

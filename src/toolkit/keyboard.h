@@ -8,4 +8,4 @@
 // lets the pending events in, so that the key press can arrive at all; meanwhile mouse and
 // keyboard input, drops and window closes are thrown away, so that nothing re-enters the
 // application while the operation runs. Between those moments it costs one clock read.
-bool IsCommandPeriod();
+bool KeyboardCommandPeriodPressed();

@@ -26,7 +26,7 @@ protected:
         Release(Qt::Key_Period);
         Release(Qt::Key_Control);
         WaitForNextPoll();
-        IsCommandPeriod();
+        KeyboardCommandPeriodPressed();
     }
 
     void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier) {
@@ -47,8 +47,8 @@ protected:
 TEST_F(CommandPeriod, QuickPressIsReportedOnceAfterTheKeysWereReleased) {
     Press(Qt::Key_Period);
     Release(Qt::Key_Period, Qt::ControlModifier);
-    EXPECT_TRUE(IsCommandPeriod());
-    EXPECT_FALSE(IsCommandPeriod());
+    EXPECT_TRUE(KeyboardCommandPeriodPressed());
+    EXPECT_FALSE(KeyboardCommandPeriodPressed());
 }
 
 TEST_F(CommandPeriod, PeriodWithoutCtrlAndOtherCtrlKeysDoNotCount) {
@@ -57,36 +57,36 @@ TEST_F(CommandPeriod, PeriodWithoutCtrlAndOtherCtrlKeysDoNotCount) {
     Press(Qt::Key_Comma);
     Release(Qt::Key_Comma, Qt::ControlModifier);
     Press(Qt::Key_Greater, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_FALSE(IsCommandPeriod());
+    EXPECT_FALSE(KeyboardCommandPeriodPressed());
 }
 
 TEST_F(CommandPeriod, KeypadDecimalKeyCounts) {
     Press(Qt::Key_Period, Qt::ControlModifier | Qt::KeypadModifier);
     Release(Qt::Key_Period, Qt::ControlModifier | Qt::KeypadModifier);
-    EXPECT_TRUE(IsCommandPeriod());
+    EXPECT_TRUE(KeyboardCommandPeriodPressed());
 
     // Layouts whose decimal separator is a comma.
     Press(Qt::Key_Comma, Qt::ControlModifier | Qt::KeypadModifier);
     Release(Qt::Key_Comma, Qt::ControlModifier | Qt::KeypadModifier);
-    EXPECT_TRUE(IsCommandPeriod());
+    EXPECT_TRUE(KeyboardCommandPeriodPressed());
 }
 
 TEST_F(CommandPeriod, HeldKeysCountUntilEitherIsReleased) {
     Press(Qt::Key_Period);
-    EXPECT_TRUE(IsCommandPeriod());
-    EXPECT_TRUE(IsCommandPeriod());
+    EXPECT_TRUE(KeyboardCommandPeriodPressed());
+    EXPECT_TRUE(KeyboardCommandPeriodPressed());
     // Auto-repeat sends a release before each repeated press.
     QKeyEvent repeatRelease(QEvent::KeyRelease, Qt::Key_Period, Qt::ControlModifier, QString(),
                             true);
     QCoreApplication::sendEvent(&target, &repeatRelease);
-    EXPECT_TRUE(IsCommandPeriod());
+    EXPECT_TRUE(KeyboardCommandPeriodPressed());
     Release(Qt::Key_Control, Qt::ControlModifier);
-    EXPECT_FALSE(IsCommandPeriod());
+    EXPECT_FALSE(KeyboardCommandPeriodPressed());
 
     Press(Qt::Key_Period);
     Release(Qt::Key_Period, Qt::ControlModifier);
-    EXPECT_TRUE(IsCommandPeriod());
-    EXPECT_FALSE(IsCommandPeriod());
+    EXPECT_TRUE(KeyboardCommandPeriodPressed());
+    EXPECT_FALSE(KeyboardCommandPeriodPressed());
 }
 
 TEST_F(CommandPeriod, PressThatNobodyAskedAboutForAWhileIsForgotten) {
@@ -94,7 +94,7 @@ TEST_F(CommandPeriod, PressThatNobodyAskedAboutForAWhileIsForgotten) {
     Press(Qt::Key_Period);
     Release(Qt::Key_Period, Qt::ControlModifier);
     std::this_thread::sleep_for(600ms);
-    EXPECT_FALSE(IsCommandPeriod());
+    EXPECT_FALSE(KeyboardCommandPeriodPressed());
 }
 
 TEST_F(CommandPeriod, PressQueuedWhileBusyArrivesAtTheNextPoll) {
@@ -103,7 +103,7 @@ TEST_F(CommandPeriod, PressQueuedWhileBusyArrivesAtTheNextPoll) {
     QCoreApplication::postEvent(
         &target, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Period, Qt::ControlModifier));
     WaitForNextPoll();
-    EXPECT_TRUE(IsCommandPeriod());
+    EXPECT_TRUE(KeyboardCommandPeriodPressed());
 }
 
 TEST_F(CommandPeriod, CallsBetweenPollsLeaveEventsQueued) {
@@ -113,10 +113,10 @@ TEST_F(CommandPeriod, CallsBetweenPollsLeaveEventsQueued) {
         &target, new QKeyEvent(QEvent::KeyPress, Qt::Key_Period, Qt::ControlModifier));
     for (int i = 0; i < 1000; ++i) {
         if (sincePoll.elapsed() >= 40) GTEST_SKIP() << "the machine is too slow for this check";
-        ASSERT_FALSE(IsCommandPeriod()) << "call " << i;
+        ASSERT_FALSE(KeyboardCommandPeriodPressed()) << "call " << i;
     }
     WaitForNextPoll();
-    EXPECT_TRUE(IsCommandPeriod());
+    EXPECT_TRUE(KeyboardCommandPeriodPressed());
 }
 
 TEST_F(CommandPeriod, InputArrivingDuringAPollIsThrownAway) {
@@ -140,7 +140,7 @@ TEST_F(CommandPeriod, InputArrivingDuringAPollIsThrownAway) {
 
     postInput();
     WaitForNextPoll();
-    EXPECT_FALSE(IsCommandPeriod());
+    EXPECT_FALSE(KeyboardCommandPeriodPressed());
     EXPECT_EQ(edit.text(), "");
     EXPECT_EQ(clicks.count(), 0);
 
