@@ -64,6 +64,10 @@ struct FSCatalogInfo {
     // link points to, so that a link is never walked as a folder (a link to its own folder would
     // otherwise be an endless walk).
     uint16_t nodeFlags = 0;
+    // Filled with nodeFlags: what opening the object reaches, through any symbolic links, is a
+    // regular file (not a folder, device, pipe or socket), so reading it cannot block or fail
+    // for its kind.
+    bool isRegularFile = false;
     FSVolumeRefNum volume = 0;
     // Dates and sizes are those of the object a symbolic link points to: what opening it reads.
     timespec createDate = {};  // birth time; zero when the file system does not record it

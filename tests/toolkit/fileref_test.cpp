@@ -165,6 +165,29 @@ TEST(FileRef, CatalogInfoTellsFoldersSizesVolumeAndDates) {
     EXPECT_EQ(info.nodeFlags, 0);
 }
 
+TEST(FileRef, RegularFileIsToldThroughLinksButNotForFoldersPipesOrDevices) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("folder"));
+    writeFile(dir.file("movie.mp4"), {});
+    std::filesystem::create_symlink("movie.mp4", dir.file("movie-link.mp4"));
+    std::filesystem::create_symlink("folder", dir.file("folder-link.mp4"));
+    std::filesystem::create_symlink("/dev/null", dir.file("null.mp4"));
+    ASSERT_EQ(mkfifo(dir.file("pipe.mp4").c_str(), 0600), 0);
+
+    auto isRegular = [&](const std::string& name) {
+        const FSRef ref = MakeRef(dir.file(name));
+        FSCatalogInfo info;
+        EXPECT_EQ(FSGetCatalogInfo(&ref, kFSCatInfoNodeFlags, &info, nullptr), kNoErr) << name;
+        return info.isRegularFile;
+    };
+    EXPECT_TRUE(isRegular("movie.mp4"));
+    EXPECT_TRUE(isRegular("movie-link.mp4"));
+    EXPECT_FALSE(isRegular("folder"));
+    EXPECT_FALSE(isRegular("folder-link.mp4"));
+    EXPECT_FALSE(isRegular("null.mp4"));
+    EXPECT_FALSE(isRegular("pipe.mp4"));
+}
+
 TEST(FileRef, NamesAreUtf16WithBadBytesReplacedAndTheRootIsSlash) {
     TempDir dir;
     const std::string accented = "caf\xc3\xa9 \xf0\x9f\x8e\xac.mp4";  // café 🎬.mp4
