@@ -333,7 +333,8 @@ static int copyOffsetTable(CopyContext* ctx, const AtomInfo* atom, int entryWidt
 }
 
 // Copies a large leaf (the media data) inside the kernel, which spares the trip through user
-// memory. kCopyUseBuffer when the kernel cannot copy between these files and nothing was copied.
+// memory and lets file systems share the blocks. kCopyUseBuffer when the kernel cannot copy
+// between these files and nothing was copied.
 static int copyInKernel(CopyContext* ctx, const AtomInfo* atom, int64_t position) {
     if (fflush(ctx->out) != 0) return kAtomErr;
     off_t inOffset = atom->offset;
@@ -371,8 +372,15 @@ static int copyThroughBuffer(CopyContext* ctx, const AtomInfo* atom) {
     return 0;
 }
 
+// The kernel copies whole pages well; between offsets that differ within a page it writes every
+// page in two parts, which on ext4 made a 1 GiB copy a sixth slower than the buffer loop.
+static bool pagesLineUp(int64_t from, int64_t to) {
+    const long page = sysconf(_SC_PAGESIZE);
+    return page > 0 && (from - to) % page == 0;
+}
+
 static int copyLeaf(CopyContext* ctx, const AtomInfo* atom, int64_t position) {
-    if (atom->size > ctx->bufferSize) {
+    if (atom->size > ctx->bufferSize && pagesLineUp(atom->offset, position)) {
         const int status = copyInKernel(ctx, atom, position);
         if (status != kCopyUseBuffer) return status;
     }

@@ -305,12 +305,22 @@ TEST_F(MovieTest, BadChunkTableFailsTheCopyAndLeavesTheMovieAsItWas) {
     }
 }
 
+// moov holding these children, padded with a "free" atom to 8 KiB when `wholePages` is set:
+// the data behind it then moves by whole pages, which the kernel copies, else the buffer loop.
+Bytes moovOf(const Bytes& children, bool wholePages) {
+    if (!wholePages) return box("moov", children);
+    return box("moov", cat({children, box("free", Bytes(8192 - 16 - children.size(), 0))}));
+}
+
 TEST_F(MovieTest, MediaDataCutShortFailsTheCopyAndLeavesTheMovieAsItWas) {
-    // Both ways of copying: through the buffer, and the kernel copy of leaves above 1 MiB.
-    for (uint32_t declared : {2000u, 3u << 20}) {
-        SCOPED_TRACE(declared);
-        Bytes movie = cat({ftypAtom(), container("moov", {usmtWithTitle(u"t"), mvhdAtom()}),
-                           boxWithSize(declared, "mdat", Bytes(declared / 2, 0x5A))});
+    const struct {
+        uint32_t declared;
+        bool wholePages;
+    } cases[] = {{2000, false}, {3u << 20, false}, {3u << 20, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.declared << (c.wholePages ? " by pages" : ""));
+        Bytes movie = cat({ftypAtom(), moovOf(cat({usmtWithTitle(u"t"), mvhdAtom()}), c.wholePages),
+                           boxWithSize(c.declared, "mdat", Bytes(c.declared / 2, 0x5A))});
         writeFile(path, movie);
         EXPECT_EQ(SetTitle(path.c_str(), "new"), 1);
         EXPECT_EQ(readFile(path), movie);
@@ -320,23 +330,28 @@ TEST_F(MovieTest, MediaDataCutShortFailsTheCopyAndLeavesTheMovieAsItWas) {
 
 TEST_F(MovieTest, CopyOfMediaDataLargerThanTheBufferIsExact) {
     const size_t payload = 2 * kCopyBufferSize + 12345;
-    Bytes before = withMdatAt([&](uint32_t at) {
-        return cat({ftypAtom(), container("moov", {usmtWithTitle(u"t"), mvhdAtom(),
-                                                   trackWith(stco({at + 8, at + 3000000}))}),
-                    mdatAtom(payload, 7), box("free", Bytes(16, 0xEE))});
-    });
-    writeFile(path, before);
+    for (bool wholePages : {false, true}) {
+        SCOPED_TRACE(wholePages ? "moved by whole pages" : "moved within a page");
+        Bytes before = withMdatAt([&](uint32_t at) {
+            Bytes children =
+                cat({usmtWithTitle(u"t"), mvhdAtom(), trackWith(stco({at + 8, at + 3000000}))});
+            return cat({ftypAtom(), moovOf(children, wholePages), mdatAtom(payload, 7),
+                        box("free", Bytes(16, 0xEE))});
+        });
+        writeFile(path, before);
 
-    ASSERT_EQ(SetTitle(path.c_str(), "big"), 0);
+        ASSERT_EQ(SetTitle(path.c_str(), "big"), 0);
 
-    Bytes after = readFile(path);
-    EXPECT_EQ(layoutOf(after), "ftyp mdat free " + kCopiedMoov);
-    Found oldMdat = find(before, {"mdat"});
-    Found newMdat = find(after, {"mdat"});
-    EXPECT_TRUE(slice(after, newMdat.offset, newMdat.size + 24) ==
-                slice(before, oldMdat.offset, oldMdat.size + 24));
-    EXPECT_EQ(chunkOffsets(after), (std::vector<uint64_t>{newMdat.offset + 8,
-                                                          newMdat.offset + 3000000}));
+        Bytes after = readFile(path);
+        Found oldMdat = find(before, {"mdat"});
+        Found newMdat = find(after, {"mdat"});
+        EXPECT_EQ(newMdat.offset, oldMdat.offset - find(before, {"moov"}).size);
+        // The media data and the atom behind it, byte for byte.
+        EXPECT_TRUE(slice(after, newMdat.offset, newMdat.size + 24) ==
+                    slice(before, oldMdat.offset, oldMdat.size + 24));
+        EXPECT_EQ(chunkOffsets(after),
+                  (std::vector<uint64_t>{newMdat.offset + 8, newMdat.offset + 3000000}));
+    }
 }
 
 TEST_F(MovieTest, NullTitleWritesNothing) {
