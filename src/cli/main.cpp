@@ -42,8 +42,8 @@ static Found inspect(const char* path, const char* title, bool* tooLong) {
     Found found = Found::notAMovie;
     if (info) {
         UuidInfo uuid{};
-        found = uuidParse(stream, info, &uuid) == 0 && uuid.found ? Found::metadata
-                                                                  : Found::noMetadata;
+        found =
+            uuidParse(stream, info, &uuid) == 0 && uuid.found ? Found::metadata : Found::noMetadata;
         if (found == Found::metadata && title && tooLong)
             *tooLong = uuidSetTitle(&uuid, title) == kUuidTitleTooLong;
         uuidFree(&uuid.box);
@@ -78,10 +78,14 @@ static int printTitle(const char* path) {
         return 0;
     }
     switch (inspect(path, nullptr, nullptr)) {
-    case Found::nothingOpened: return failCannotOpen(path, "reading and writing");
-    case Found::notAMovie: return fail(path, "not an MP4 movie");
-    case Found::noMetadata: return fail(path, "no PSP metadata");
-    case Found::metadata: break;
+        case Found::nothingOpened:
+            return failCannotOpen(path, "reading and writing");
+        case Found::notAMovie:
+            return fail(path, "not an MP4 movie");
+        case Found::noMetadata:
+            return fail(path, "no PSP metadata");
+        case Found::metadata:
+            break;
     }
     return fail(path, "no title");
 }
@@ -90,10 +94,14 @@ static int setTitle(const char* path, const char* title) {
     if (SetTitle(path, title) == 0) return 0;
     bool tooLong = false;
     switch (inspect(path, title, &tooLong)) {
-    case Found::nothingOpened: return failCannotOpen(path, "reading and writing");
-    case Found::notAMovie: return fail(path, "not an MP4 movie");
-    case Found::noMetadata: return fail(path, "no PSP metadata, so the title cannot be set");
-    case Found::metadata: break;
+        case Found::nothingOpened:
+            return failCannotOpen(path, "reading and writing");
+        case Found::notAMovie:
+            return fail(path, "not an MP4 movie");
+        case Found::noMetadata:
+            return fail(path, "no PSP metadata, so the title cannot be set");
+        case Found::metadata:
+            break;
     }
     return fail(path, tooLong ? "title too long" : "could not rewrite the movie");
 }

@@ -104,9 +104,13 @@ static int storeTitleEdit(const char* path, TitleEdit edit, const char* title, i
     return result;
 }
 
-static int setTitleEdit(UuidInfo* uuid, const char* title) { return uuidSetTitle(uuid, title); }
+static int setTitleEdit(UuidInfo* uuid, const char* title) {
+    return uuidSetTitle(uuid, title);
+}
 
-static int fixTitleEdit(UuidInfo* uuid, const char*) { return uuidFixBadTitle(uuid); }
+static int fixTitleEdit(UuidInfo* uuid, const char*) {
+    return uuidFixBadTitle(uuid);
+}
 
 int SetTitle(const char* path, const char* title) {
     return storeTitleEdit(path, title ? setTitleEdit : nullptr, title, nullptr);
@@ -257,8 +261,8 @@ int reorderAtoms(FILE* stream, MovieInfo* info, UuidInfo* uuid, const char* path
     // The walk left the metadata atom's offset at the end of the copy.
     if (status == 0 && write_uuid(out, uuid) != 0) status = kAtomErr;
     // The copy must be complete on disk, with the movie's permissions, before it replaces it.
-    if (status == 0 && (fflush(out) != 0 || fchmod(fd, movieStat.st_mode & 07777) != 0 ||
-                        fsync(fd) != 0))
+    if (status == 0 &&
+        (fflush(out) != 0 || fchmod(fd, movieStat.st_mode & 07777) != 0 || fsync(fd) != 0))
         status = kAtomErr;
     if (fclose(out) != 0 && status == 0) status = kAtomErr;
     fclose(stream);
@@ -347,8 +351,8 @@ static int copyInKernel(CopyContext* ctx, const AtomInfo* atom, int64_t position
             copy_file_range(fileno(ctx->in), &inOffset, fileno(ctx->out), &outOffset, piece, 0);
         if (n < 0) {
             if (errno == EINTR) continue;
-            if (!copiedAny && (errno == EXDEV || errno == ENOSYS || errno == EINVAL ||
-                               errno == EOPNOTSUPP))
+            if (!copiedAny &&
+                (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP))
                 return kCopyUseBuffer;
             return kAtomErr;
         }

@@ -56,7 +56,9 @@ protected:
     }
 };
 
-Bytes ftypAtom() { return box("ftyp", cat({ascii("MSNV"), be32(1), ascii("MSNVmp42")})); }
+Bytes ftypAtom() {
+    return box("ftyp", cat({ascii("MSNV"), be32(1), ascii("MSNVmp42")}));
+}
 
 Bytes movieWith(const Bytes& moovChildren, const Bytes& topLevel = {}) {
     return cat({ftypAtom(), topLevel, box("mdat", Bytes(32, 0x42)),
@@ -73,9 +75,12 @@ TEST_F(CliTest, HelpGoesToStdout) {
 }
 
 TEST_F(CliTest, BadUsageExitsWithTwo) {
-    const std::vector<std::vector<std::string>> calls = {
-        {}, {"rename", movie}, {"tree"}, {"type", movie, "x"}, {"title", movie, "a", "b"},
-        {"--help", "tree"}};
+    const std::vector<std::vector<std::string>> calls = {{},
+                                                         {"rename", movie},
+                                                         {"tree"},
+                                                         {"type", movie, "x"},
+                                                         {"title", movie, "a", "b"},
+                                                         {"--help", "tree"}};
     for (const auto& args : calls) {
         Result r = cli(args);
         EXPECT_EQ(r.exitCode, 2) << (args.empty() ? "" : args[0]);

@@ -39,8 +39,10 @@ std::vector<Found> atomsIn(const Bytes& b, size_t begin, size_t end) {
                                                         "minf", "stbl", "udta"};
     std::vector<Found> atoms;
     while (begin + 8 <= end) {
-        Found f{std::string(b.begin() + begin + 4, b.begin() + begin + 8), begin,
-                uint32_t(readBE(b, begin, 4)), {}};
+        Found f{std::string(b.begin() + begin + 4, b.begin() + begin + 8),
+                begin,
+                uint32_t(readBE(b, begin, 4)),
+                {}};
         if (f.size < 8) break;
         if (std::find(containers.begin(), containers.end(), f.type) != containers.end())
             f.children = atomsIn(b, begin + 8, std::min(end, begin + f.size));
@@ -61,7 +63,9 @@ std::string layoutOf(const std::vector<Found>& atoms) {
     return s;
 }
 
-std::string layoutOf(const Bytes& b) { return layoutOf(atomsIn(b, 0, b.size())); }
+std::string layoutOf(const Bytes& b) {
+    return layoutOf(atomsIn(b, 0, b.size()));
+}
 
 // The atom reached by taking, at each level, the n-th atom of the given type.
 Found find(const Bytes& b, const std::vector<std::string>& path, int n = 0) {
@@ -99,8 +103,12 @@ Bytes slice(const Bytes& b, size_t offset, size_t size) {
     return Bytes(b.begin() + offset, b.begin() + offset + size);
 }
 
-Bytes ftypAtom() { return box("ftyp", cat({ascii("MSNV"), be32(1), ascii("MSNVmp42")})); }
-Bytes mvhdAtom() { return box("mvhd", Bytes(100, 0)); }
+Bytes ftypAtom() {
+    return box("ftyp", cat({ascii("MSNV"), be32(1), ascii("MSNVmp42")}));
+}
+Bytes mvhdAtom() {
+    return box("mvhd", Bytes(100, 0));
+}
 
 Bytes mdatAtom(size_t payloadSize, uint8_t seed) {
     Bytes payload(payloadSize);
@@ -109,11 +117,11 @@ Bytes mdatAtom(size_t payloadSize, uint8_t seed) {
 }
 
 Bytes trackWith(const Bytes& table) {
-    return container("trak",
-                     {box("tkhd", Bytes(84, 0)),
-                      container("mdia", {container(
-                                            "minf", {container("stbl", {box("stsd", Bytes(8, 0)),
-                                                                        table})})})});
+    return container(
+        "trak",
+        {box("tkhd", Bytes(84, 0)),
+         container("mdia",
+                   {container("minf", {container("stbl", {box("stsd", Bytes(8, 0)), table})})})});
 }
 
 // Builds a movie whose chunk table depends on where its first "mdat" lands: the table's values
@@ -174,8 +182,7 @@ TEST_F(MovieTest, CopyPutsMetadataAtomAtTheEndAndMovesChunkOffsetsWithMdat) {
     EXPECT_EQ(layoutOf(after), "ftyp uuid mdat " + kCopiedMoov);
     Found usmtAtom = find(after, {"moov", "uuid"});
     EXPECT_EQ(usmtAtom.offset + usmtAtom.size, after.size());
-    EXPECT_EQ(slice(after, usmtAtom.offset, usmtAtom.size),
-              usmtWithTitle(u"A longer new title"));
+    EXPECT_EQ(slice(after, usmtAtom.offset, usmtAtom.size), usmtWithTitle(u"A longer new title"));
     const int32_t growth = 2 * (19 - 10);
     EXPECT_EQ(find(after, {"moov"}).size, oldMoov.size + growth);
 
@@ -246,8 +253,9 @@ TEST_F(MovieTest, InPlaceLongerTitleGrowsByTheDifference) {
 TEST_F(MovieTest, CopyShiftsCo64Tables) {
     const uint64_t far = 0x100000005ull;  // beyond 4 GiB: lies in no mdat of this file
     Bytes before = withMdatAt([&](uint32_t at) {
-        return cat({ftypAtom(), container("moov", {usmtWithTitle(u"t"), mvhdAtom(),
-                                                   trackWith(co64({at + 8ull, at + 64ull, far}))}),
+        return cat({ftypAtom(),
+                    container("moov", {usmtWithTitle(u"t"), mvhdAtom(),
+                                       trackWith(co64({at + 8ull, at + 64ull, far}))}),
                     mdatAtom(100, 3)});
     });
     writeFile(path, before);
@@ -477,8 +485,8 @@ TEST_F(FullDiskTest, InPlaceGrowthOnAFullDiskLeavesTheMovieAsItWas) {
 
 TEST_F(FullDiskTest, CopyOnAFullDiskLeavesTheMovieAsItWas) {
     Bytes movie = twoPages([](size_t pad) {
-        return cat({ftypAtom(), container("moov", {usmtWithTitle(u"t"), mvhdAtom()}),
-                    mdatAtom(pad, 11)});
+        return cat(
+            {ftypAtom(), container("moov", {usmtWithTitle(u"t"), mvhdAtom()}), mdatAtom(pad, 11)});
     });
     writeFile(path, movie);
     fillDisk();

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -19,7 +19,9 @@ using namespace mp4test;
 
 namespace {
 
-bool haveFfmpeg() { return std::system("command -v ffmpeg >/dev/null 2>&1") == 0; }
+bool haveFfmpeg() {
+    return std::system("command -v ffmpeg >/dev/null 2>&1") == 0;
+}
 
 // The standard output of a shell command, or nothing when it fails.
 std::optional<std::string> run(const std::string& command) {
@@ -33,7 +35,9 @@ std::optional<std::string> run(const std::string& command) {
     return out;
 }
 
-std::string quoted(const std::string& s) { return "'" + s + "'"; }
+std::string quoted(const std::string& s) {
+    return "'" + s + "'";
+}
 
 // A checksum of every decoded video and audio frame.
 std::string frameChecksums(const std::string& path) {
@@ -50,7 +54,9 @@ struct Variant {
     const char* title;    // null: made without a title, and so without the metadata atom
 };
 
-void PrintTo(const Variant& v, std::ostream* os) { *os << v.name; }
+void PrintTo(const Variant& v, std::ostream* os) {
+    *os << v.name;
+}
 
 const Variant kVariants[] = {
     {"Mpeg4MoovAtEnd", "-c:v mpeg4", "mp4v", false, "Ma premi\xC3\xA8re vid\xC3\xA9o"},
