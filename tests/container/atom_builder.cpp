@@ -99,6 +99,20 @@ Bytes profWithVideo(const std::string& code) {
                  {"VPRF", cat({be32(0), be32(1), ascii(code), be32(0x0000000D), be32(480)})}});
 }
 
+static Bytes smallMovieWith(const Bytes& moovTail, const std::string& videoCode) {
+    return cat({box("ftyp", cat({ascii("MSNV"), be32(1), ascii("MSNVmp42")})),
+                profWithVideo(videoCode), box("mdat", Bytes(64, 0x5A)),
+                container("moov", {box("mvhd", Bytes(100, 0)), moovTail})});
+}
+
+Bytes smallMovie(const std::u16string& title, const std::string& videoCode) {
+    return smallMovieWith(usmtWithTitle(title), videoCode);
+}
+
+Bytes smallMovieWithoutMetadata(const std::string& videoCode) {
+    return smallMovieWith({}, videoCode);
+}
+
 TempDir::TempDir() {
     std::string pattern =
         (std::filesystem::temp_directory_path() / "moviestick-test-XXXXXX").string();

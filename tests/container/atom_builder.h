@@ -50,6 +50,12 @@ Bytes prof(const std::vector<ProfEntrySpec>& entries);
 // A profile atom whose "VPRF" entry names the given video coding.
 Bytes profWithVideo(const std::string& code);
 
+// A small movie that the engine reads: ftyp, a profile atom naming the video coding, mdat, and
+// moov ending in the metadata atom, so that a new title is stored in place.
+Bytes smallMovie(const std::u16string& title, const std::string& videoCode = "avc1");
+// The same without a metadata atom: it has no title and cannot take one.
+Bytes smallMovieWithoutMetadata(const std::string& videoCode = "avc1");
+
 // A temporary folder, removed with its content at the end of the scope.
 class TempDir {
 public:
