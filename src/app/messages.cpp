@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "movielist/movielist.h"
 #include "toolkit/alerts.h"
 #include "toolkit/localized.h"
 
@@ -28,8 +29,8 @@ static AlertParam QuestionParam() {
 // The movies selected in the list view. Until the list view exists it counts no selection.
 static uint32_t CountSelectedMovies() { return 0; }
 
-// The movies in the movie list, 0 when there is none. Until the movie list exists it has none.
-static uint32_t CountListedMovies() { return 0; }
+// The movies in the movie list, 0 when there is none.
+static uint32_t CountListedMovies() { return uint32_t(CountOpenFileInfo()); }
 
 void DoMessage(int16_t alertType, const QString& key, int16_t err) {
     const QString text = LocalizedString(key);

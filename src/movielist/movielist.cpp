@@ -1,0 +1,207 @@
+// movielist.cpp - the movie entries: adding files and folder walks, lookup, removal, totals.
+#include "movielist/movielist.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "app/messages.h"
+#include "container/movie.h"
+#include "fsquery/fsquery.h"
+
+std::vector<OpenFileInfo>* gOpenFile = nullptr;
+std::vector<uint32_t>* gOpenFileID = nullptr;
+uint32_t lastID = 0;
+bool gStopOpen = false;
+
+// The arrays grow by doubling from this many, so that adding a folder of thousands of movies
+// moves each entry a few times rather than once per addition.
+static constexpr size_t kFirstCapacity = 64;
+
+static bool IsListed(const FSRef* ref, int count) {
+    const int searched = std::clamp(count, 0, CountOpenFileInfo());
+    for (int i = 0; i < searched; ++i)
+        if (FSCompareFSRefs(ref, &(*gOpenFile)[i].fileRef) == kNoErr) return true;
+    return false;
+}
+
+// Makes room for one more element in both arrays, so that the additions after it cannot fail.
+// On failure both arrays are as they were.
+static bool ReserveOneMore() {
+    const bool madeList = !gOpenFile;
+    const bool madeIDs = !gOpenFileID;
+    if (madeList) gOpenFile = new (std::nothrow) std::vector<OpenFileInfo>();
+    if (madeIDs) gOpenFileID = new (std::nothrow) std::vector<uint32_t>();
+    bool reserved = gOpenFile && gOpenFileID;
+    if (reserved) {
+        try {
+            if (gOpenFileID->size() == gOpenFileID->capacity())
+                gOpenFileID->reserve(std::max(kFirstCapacity, 2 * gOpenFileID->capacity()));
+            if (gOpenFile->size() == gOpenFile->capacity())
+                gOpenFile->reserve(std::max(kFirstCapacity, 2 * gOpenFile->capacity()));
+        } catch (const std::bad_alloc&) {
+            reserved = false;
+        }
+    }
+    if (!reserved) {
+        if (madeList) {
+            delete gOpenFile;
+            gOpenFile = nullptr;
+        }
+        if (madeIDs) {
+            delete gOpenFileID;
+            gOpenFileID = nullptr;
+        }
+        return false;
+    }
+    // IDs left behind by DisposeOpenFileInfo name entries that are gone.
+    if (madeList) gOpenFileID->clear();
+    return true;
+}
+
+static int32_t MovieTypeOf(const char* path) {
+    char code[5] = {};
+    GetMovieType(path, code);
+    code[4] = '\0';
+    if (memcmp(code, "mp4v", 5) == 0) return kMovieTypeMp4v;
+    if (memcmp(code, "avc1", 5) == 0) return kMovieTypeAvc1;
+    return kMovieTypeOther;
+}
+
+static bool FindThumbnailAt(const std::string& path, OpenFileInfo* entry) {
+    FSRef ref;
+    if (FSPathMakeRef(path.c_str(), &ref) != kNoErr) return false;
+    FSCatalogInfo info;
+    if (FSGetCatalogInfo(&ref, kFSCatInfoNodeFlags | kFSCatInfoDataSizes, &info, nullptr) !=
+            kNoErr ||
+        !info.isRegularFile)
+        return false;
+    entry->hasThumbnail = true;
+    entry->thumbnailRef = std::move(ref);
+    entry->thumbnailSize = info.dataLogicalSize;
+    return true;
+}
+
+// The companion beside the movie: its path with ".THM" for the ".mp4". Names are matched
+// exactly here, so a companion copied from a file system that ignores case, where ".thm" was
+// found as ".THM", is looked for too.
+static void FindThumbnail(OpenFileInfo* entry) {
+    const std::string stem = entry->path.substr(0, entry->path.size() - 4);
+    if (!FindThumbnailAt(stem + ".THM", entry)) FindThumbnailAt(stem + ".thm", entry);
+}
+
+static void ReadMovie(const char* path, OpenFileInfo* entry) {
+    if (char* title = GetTitle(path)) {
+        entry->title = QString::fromUtf8(title);
+        free(title);
+    }
+    entry->movieType = MovieTypeOf(path);
+}
+
+static int AddMovie(const FSRef* ref, int count, const FSCatalogInfo& catalog) {
+    if (lastID == std::numeric_limits<uint32_t>::max()) return kMemFullErr;
+    if (IsListed(ref, count)) return kDupFNErr;
+    HFSUniStr255 name;
+    if (FSGetFileDirName(ref, &name) != kNoErr || !IsSameSuffixUnicode(name, ".mp4"))
+        return kDupFNErr;
+    // A device or pipe named like a movie would block the reads that follow.
+    if (!catalog.isRegularFile) return kDupFNErr;
+    // A longer path would be cut, and then name another file or none.
+    char path[kMoviePathBufferSize];
+    if (FSRefMakePath(ref, path, sizeof path) != kNoErr) return kDupFNErr;
+    if (!ReserveOneMore()) return kMemFullErr;
+
+    try {
+        OpenFileInfo entry;
+        entry.itemID = lastID + 1;
+        entry.fileRef = *ref;
+        entry.fileName = name;
+        entry.path = path;
+        entry.pathString = QString::fromUtf8(path);
+        ReadMovie(path, &entry);
+        (void)FSGetForkSizes(ref, &entry.fileSize, nullptr);
+        FindThumbnail(&entry);
+        // Both arrays have room: neither addition can throw, so they stay in step.
+        gOpenFile->push_back(std::move(entry));
+        gOpenFileID->push_back(gOpenFile->back().itemID);
+    } catch (const std::bad_alloc&) {
+        return kMemFullErr;
+    }
+    lastID += 1;
+    return kNoErr;
+}
+
+static int AddFolder(const FSRef* folder) {
+    std::vector<FSRef> items;
+    int count = 0;
+    bool changed = false;
+    if (FSGetDirectoryItems(folder, &items, &count, &changed) != kNoErr) return kDupFNErr;
+    for (const FSRef& item : items) {
+        if (gStopOpen) break;
+        const int status = CreateOpenFileInfo(&item, CountOpenFileInfo());
+        if (status != kNoErr && status != kDupFNErr) return status;
+    }
+    return kDupFNErr;
+}
+
+int CreateOpenFileInfo(const FSRef* ref, int count) {
+    if (gStopOpen) return kNoErr;
+    if (IsCommandPeriod() && ConfirmAlert(kQuestionStopOpen) == kAlertDefaultButton) {
+        gStopOpen = true;
+        return kNoErr;
+    }
+    // What cannot be asked about is tried as a folder, whose listing then fails as well.
+    FSCatalogInfo catalog;
+    if (FSGetCatalogInfo(ref, kFSCatInfoNodeFlags, &catalog, nullptr) != kNoErr ||
+        (catalog.nodeFlags & kFSNodeIsDirectoryMask))
+        return AddFolder(ref);
+    return AddMovie(ref, count, catalog);
+}
+
+int GetOpenFileInfo(uint32_t itemID) {
+    const int count = CountOpenFileInfo();
+    for (int i = 0; i < count; ++i)
+        if ((*gOpenFile)[i].itemID == itemID) return i;
+    return -1;
+}
+
+int16_t RemoveOpenFileInfo(uint32_t itemID) {
+    const int index = GetOpenFileInfo(itemID);
+    if (index < 0) return kParamErr;
+    // Entries move without allocating, so shrinking cannot fail and the arrays stay in step.
+    gOpenFile->erase(gOpenFile->begin() + index);
+    gOpenFileID->erase(gOpenFileID->begin() + index);
+    return kNoErr;
+}
+
+int CountOpenFileInfo() {
+    return gOpenFile ? int(gOpenFile->size()) : 0;
+}
+
+static uint64_t SumOver(const uint32_t* itemIDs, int count, uint64_t OpenFileInfo::*field) {
+    uint64_t total = 0;
+    for (int i = 0; i < count; ++i) {
+        const int index = GetOpenFileInfo(itemIDs[i]);
+        if (index >= 0) total += (*gOpenFile)[index].*field;
+    }
+    return total;
+}
+
+uint64_t GetOpenFileTotalSize(const uint32_t* itemIDs, int count) {
+    return SumOver(itemIDs, count, &OpenFileInfo::fileSize);
+}
+
+uint64_t GetOpenFileTotalThumbnailSize(const uint32_t* itemIDs, int count) {
+    return SumOver(itemIDs, count, &OpenFileInfo::thumbnailSize);
+}
+
+int OpenFileInfoCompareProc(const OpenFileInfo* a, const OpenFileInfo* b) {
+    return strcmp(a->path.c_str(), b->path.c_str());
+}
+
+void DisposeOpenFileInfo() {
+    delete gOpenFile;
+    gOpenFile = nullptr;
+}
