@@ -24,7 +24,6 @@ static constexpr quint32 kRequestMagic = FourCharCode("MStk");
 static constexpr qint32 kProtocolVersion = 1;
 static constexpr auto kStreamVersion = QDataStream::Qt_6_4;
 static constexpr int kConnectTimeoutMs = 5000;
-static constexpr int16_t kParamErr = -50;
 
 // A request waiting for the event loop: the start's own event has no socket to answer.
 struct HeldRequest {

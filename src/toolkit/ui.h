@@ -24,6 +24,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "toolkit/fileref.h"  // kParamErr, shared with the file calls
+
 class QAction;
 class QImage;
 class QMenu;
@@ -42,7 +44,6 @@ QString FourCharCodeString(OSType code);
 inline constexpr OSType kControlSignature = FourCharCode("Rozk");
 inline constexpr OSStatus kEventNotHandledErr = -9874;
 inline constexpr OSStatus kUserCanceledErr = -128;
-inline constexpr OSStatus kParamErr = -50;
 inline constexpr OSStatus kFileNotFoundErr = -43;         // no interface folder
 inline constexpr OSStatus kCantFindNibObjectErr = -10960;  // no such window or menu bar in it
 inline constexpr OSStatus kUnknownControlErr = -30584;     // no control with that ID
