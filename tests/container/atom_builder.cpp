@@ -102,7 +102,8 @@ Bytes profWithVideo(const std::string& code) {
 static Bytes smallMovieWith(const Bytes& moovTail, const std::string& videoCode) {
     return cat({box("ftyp", cat({ascii("MSNV"), be32(1), ascii("MSNVmp42")})),
                 profWithVideo(videoCode), box("mdat", Bytes(64, 0x5A)),
-                container("moov", {box("mvhd", Bytes(100, 0)), moovTail})});
+                container("moov", {box("mvhd", cat({Bytes(12, 0), be32(1000), Bytes(84, 0)})),
+                                    moovTail})});
 }
 
 Bytes smallMovie(const std::u16string& title, const std::string& videoCode) {
