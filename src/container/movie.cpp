@@ -217,14 +217,19 @@ int reorderAtoms(FILE* stream, MovieInfo* info, UuidInfo* uuid, const char* path
     DetachHireList(uuid->atom);
     AttachHireListToChildTail(uuid->atom, info->moov);
 
+    // The copy replaces the file itself: through a symbolic link, the rename must land on the
+    // link's target, in the target's folder, or the link would become a stale copy.
     struct stat movieStat;
-    if (fstat(fileno(stream), &movieStat) != 0) {
+    char* moviePath = realpath(path, nullptr);
+    if (!moviePath || fstat(fileno(stream), &movieStat) != 0) {
+        free(moviePath);
         fclose(stream);
         return kAtomErr;
     }
     char* tempPath;
-    const int fd = createTempFile(path, &tempPath);
+    const int fd = createTempFile(moviePath, &tempPath);
     if (fd < 0) {
+        free(moviePath);
         fclose(stream);
         return kAtomErr;
     }
@@ -233,6 +238,7 @@ int reorderAtoms(FILE* stream, MovieInfo* info, UuidInfo* uuid, const char* path
         close(fd);
         remove(tempPath);
         free(tempPath);
+        free(moviePath);
         fclose(stream);
         return kAtomErr;
     }
@@ -260,21 +266,26 @@ int reorderAtoms(FILE* stream, MovieInfo* info, UuidInfo* uuid, const char* path
 
     // The walk left the metadata atom's offset at the end of the copy.
     if (status == 0 && write_uuid(out, uuid) != 0) status = kAtomErr;
-    // The copy must be complete on disk, with the movie's permissions, before it replaces it.
-    if (status == 0 &&
-        (fflush(out) != 0 || fchmod(fd, movieStat.st_mode & 07777) != 0 || fsync(fd) != 0))
-        status = kAtomErr;
+    // The copy must be complete on disk, with the movie's owner and permissions, before it
+    // replaces it. Only root may give a file away, so a failed chown is not an error; it comes
+    // first because it clears the set-ID bits that the chmod then restores.
+    if (status == 0) {
+        [[maybe_unused]] int owned = fchown(fd, movieStat.st_uid, movieStat.st_gid);
+        if (fflush(out) != 0 || fchmod(fd, movieStat.st_mode & 07777) != 0 || fsync(fd) != 0)
+            status = kAtomErr;
+    }
     if (fclose(out) != 0 && status == 0) status = kAtomErr;
     fclose(stream);
 
     if (status == 0) {
-        if (rename(tempPath, path) == 0)
-            syncFolderOf(path);
+        if (rename(tempPath, moviePath) == 0)
+            syncFolderOf(moviePath);
         else
             status = -1;
     }
     if (status != 0) remove(tempPath);
     free(tempPath);
+    free(moviePath);
     return status;
 }
 

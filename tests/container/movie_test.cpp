@@ -405,6 +405,21 @@ TEST_F(MovieTest, CopyKeepsThePermissions) {
     EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
+// Through a symbolic link the copy must replace the movie the link names, not the link.
+TEST_F(MovieTest, CopyThroughASymbolicLinkRewritesItsTargetAndKeepsTheLink) {
+    writeFile(path, moovFirstMovie());
+    const std::string link = path + ".link.mp4";
+    ASSERT_EQ(symlink(path.c_str(), link.c_str()), 0);
+    ASSERT_EQ(SetTitle(link.c_str(), "through the link"), 0);
+    struct stat st {};
+    ASSERT_EQ(lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    char* title = GetTitle(path.c_str());
+    ASSERT_NE(title, nullptr);
+    EXPECT_STREQ(title, "through the link");
+    free(title);
+}
+
 TEST_F(MovieTest, GetMovieTypeReadsTheProfileOrKeepsTheBuffer) {
     char code[5] = "none";
     writeFile(path, moovLastMovie(u"t"));
