@@ -58,7 +58,7 @@ OSType CommandOfObject(const QObject* object) {
 OSStatus CreateNibReference(const QString& name, NibRef** nib) {
     *nib = nullptr;
     const QString folder = ResourceFolder() + "/" + name + ".nib";
-    if (!QFileInfo(folder).isDir()) return kFileNotFoundErr;
+    if (!QFileInfo(folder).isDir()) return kFnfErr;
     *nib = new NibRef{folder};
     return 0;
 }

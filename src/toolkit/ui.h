@@ -44,7 +44,6 @@ QString FourCharCodeString(OSType code);
 inline constexpr OSType kControlSignature = FourCharCode("Rozk");
 inline constexpr OSStatus kEventNotHandledErr = -9874;
 inline constexpr OSStatus kUserCanceledErr = -128;
-inline constexpr OSStatus kFileNotFoundErr = -43;         // no interface folder
 inline constexpr OSStatus kCantFindNibObjectErr = -10960;  // no such window or menu bar in it
 inline constexpr OSStatus kUnknownControlErr = -30584;     // no control with that ID
 
@@ -67,7 +66,7 @@ struct ControlID {
 // ---- Interface files ------------------------------------------------------------------------
 
 struct NibRef;  // an opened interface folder
-// Opens the interface folder `name` ("main" -> "main.nib") of the resource folder; -43 when
+// Opens the interface folder `name` ("main" -> "main.nib") of the resource folder; kFnfErr when
 // there is none.
 [[nodiscard]] OSStatus CreateNibReference(const QString& name, NibRef** nib);
 // Creates the window described by "<name>.ui"; hidden until shown. -10960 when the folder has

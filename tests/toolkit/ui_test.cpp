@@ -85,7 +85,7 @@ TEST(FourCharCodes, ReadHighByteFirstAndBackAsText) {
 
 TEST_F(UiTest, MissingInterfaceFolderAndObjectReportTheirStatus) {
     NibRef* nib = nullptr;
-    EXPECT_EQ(CreateNibReference("nothing", &nib), kFileNotFoundErr);
+    EXPECT_EQ(CreateNibReference("nothing", &nib), kFnfErr);
     EXPECT_EQ(nib, nullptr);
     ASSERT_EQ(CreateNibReference("main", &nib), 0);
     WindowRef window = nullptr;
