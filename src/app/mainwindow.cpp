@@ -1,0 +1,188 @@
+// mainwindow.cpp - the main window: made from the interface file, laid out for any size, and
+// its events kept in step with the preferences.
+#include "app/mainwindow.h"
+
+#include <cstdio>
+
+#include "app/messages.h"
+#include "app/prefs.h"
+#include "app/transferglobals.h"
+
+// What the window's handler works on.
+struct PrefDialogContext {
+    WindowRef window;
+    Preferences* prefs;
+};
+static PrefDialogContext gPrefContext{nullptr, nullptr};
+
+static ControlRef FindControl(WindowRef window, int32_t id) {
+    ControlRef control = nullptr;
+    (void)GetControlByID(window, ControlID{kControlSignature, id}, &control);
+    return control;
+}
+
+static int16_t Width(const Rect& r) { return int16_t(r.right - r.left); }
+static int16_t Height(const Rect& r) { return int16_t(r.bottom - r.top); }
+
+bool DoPref() {
+    NibRef* nib = nullptr;
+    OSStatus err = CreateNibReference("main", &nib);
+    if (err != 0) {
+        DoMessage(kAlertStop, "CreateNibReference() error.", int16_t(err));
+        return false;
+    }
+    WindowRef window = nullptr;
+    err = CreateWindowFromNib(nib, "Pref", &window);
+    DisposeNibReference(nib);
+    if (err != 0) {
+        DoMessage(kAlertStop, "CreateWindowFromNib() error.", int16_t(err));
+        if (window) DisposeWindow(window);
+        return false;
+    }
+
+    SetWindowContentBounds(window, gPref.windowBounds);
+    SetWindowTag(window, kMainWindowTag);
+    // The version query reports a system with every feature, so the limits always apply.
+    SetWindowResizeLimits(window, kMainWindowMinWidth, kMainWindowMinHeight);
+
+    // The device pop-up is filled here, with the rescan forced: CreatePSPMenu(window, true).
+
+    // The list view's seven callbacks (item data, compare, notification, accept drag, receive
+    // drag, contextual menu, contextual menu selection) are installed here; a failure shows
+    // "InitDataBrowserCallbacks() error." or "SetDataBrowserCallbacks() error.", disposes of
+    // the window and returns false.
+
+    const int16_t width = Width(gPref.windowBounds);
+    const int16_t height = Height(gPref.windowBounds);
+    if (ControlRef list = FindControl(window, kPrefMovieList)) {
+        SetListDefaultColumnWidth(list, int16_t(GetControlBounds(list).right -
+                                                GetControlBounds(list).left - 15));
+        (void)SetListColumnWidth(list, kFileColumn, int16_t(gPref.filenameColumWidth));
+        (void)SetListColumnWidth(list, kTitleColumn, int16_t(gPref.titleColumWidth));
+        // The list's increasing sort order is set here by the list view; when that fails the
+        // window is disposed of after it was shown and DoPref returns false, without a message.
+    }
+
+    if (ControlRef send = FindControl(window, kPrefSendButton)) DeactivateControl(send);
+    if (ControlRef box = FindControl(window, kPrefOptionThumbnail))
+        SetControl32BitValue(box, gPref.optionThumbnail);
+    if (ControlRef box = FindControl(window, kPrefOptionUnmount))
+        SetControl32BitValue(box, gPref.optionUnmount);
+    if (ControlRef note = FindControl(window, kPrefThumbnailNote)) DeactivateControl(note);
+    if (ControlRef make = FindControl(window, kPrefMakeThumbnail)) DeactivateControl(make);
+
+    gPrefContext = PrefDialogContext{window, &gPref};
+    LayoutPrefDialog(window, width, height);
+    InstallWindowEventHandler(window, DialogHandlerPref, &gPrefContext);
+    ShowWindow(window);
+    return true;
+}
+
+// ---- Events ---------------------------------------------------------------------------------
+
+static OSStatus HandleClose() {
+    if (gThreadID != 0) {
+        // Closing during a send only stops the send; the window stays.
+        gCopyCancelRequest = true;
+        return kUserCanceledErr;
+    }
+    QuitApplicationEventLoop();
+    return 0;
+}
+
+static void HandleBoundsChange(const EventRecord& event, PrefDialogContext* context) {
+    Rect bounds = GetWindowContentBounds(event.window);
+    bool corrected = false;
+    if (Width(bounds) < kMainWindowMinWidth) {
+        bounds.right = int16_t(bounds.left + kMainWindowMinWidth);
+        corrected = true;
+    }
+    if (Height(bounds) <= kMainWindowMinHeight - 1) {
+        bounds.bottom = int16_t(bounds.top + kMainWindowMinHeight);
+        corrected = true;
+    }
+    // While the user still drags, the window is left as it is; the end of the resize corrects it.
+    if (corrected && event.kind == EventKind::WindowBoundsChanged)
+        SetWindowContentBounds(event.window, bounds);
+    LayoutPrefDialog(event.window, Width(bounds), Height(bounds));
+    context->prefs->windowBounds = bounds;
+}
+
+static void ChooseDevice(ControlRef popup, Preferences* prefs) {
+    prefs->pspMenuSelect = GetControl32BitValue(popup);
+    const int32_t slot = prefs->pspMenuSelect - 1;
+    if (!gVolumeList || slot < 0 || size_t(slot) >= gVolumeList->size()) return;
+    std::snprintf(prefs->devicePath, sizeof prefs->devicePath, "%s", (*gVolumeList)[slot].c_str());
+}
+
+static void RememberColumnWidths(ControlRef list, Preferences* prefs) {
+    int16_t width = 0;
+    if (GetListColumnWidth(list, kFileColumn, &width) == 0) prefs->filenameColumWidth = width;
+    if (GetListColumnWidth(list, kTitleColumn, &width) == 0) prefs->titleColumWidth = width;
+    Draw1Control(list);
+}
+
+static void HandleControlHit(const EventRecord& event, PrefDialogContext* context) {
+    switch (GetControlCommandID(event.control)) {
+    case 2: ChooseDevice(event.control, context->prefs); break;
+    case 3: RememberColumnWidths(event.control, context->prefs); break;
+    // The check boxes toggle themselves; the record follows them.
+    case 5: context->prefs->optionThumbnail = !context->prefs->optionThumbnail; break;
+    case 6: context->prefs->optionUnmount = !context->prefs->optionUnmount; break;
+    default: break;
+    }
+}
+
+OSStatus DialogHandlerPref(const EventRecord& event, void* userData) {
+    auto* context = static_cast<PrefDialogContext*>(userData);
+    switch (event.kind) {
+    case EventKind::WindowClose: return HandleClose();
+    case EventKind::WindowBoundsChanging:
+    case EventKind::WindowBoundsChanged: HandleBoundsChange(event, context); break;
+    case EventKind::ControlHit: HandleControlHit(event, context); break;
+    default: break;
+    }
+    return kEventNotHandledErr;
+}
+
+// ---- Layout ---------------------------------------------------------------------------------
+
+static void MoveControl(ControlRef control, int left, int top) {
+    const Rect r = GetControlBounds(control);
+    SetControlBounds(control, Rect{int16_t(top), int16_t(left), int16_t(top + Height(r)),
+                                   int16_t(left + Width(r))});
+}
+
+void LayoutPrefDialog(WindowRef window, int16_t width, int16_t height) {
+    if (ControlRef send = FindControl(window, kPrefSendButton))
+        MoveControl(send, width - 20 - Width(GetControlBounds(send)), height - 40);
+    if (ControlRef popup = FindControl(window, kPrefDevicePopup)) MoveControl(popup, 20, height - 40);
+
+    ControlRef band = FindControl(window, kPrefBottomBand);
+    if (band) {
+        const Rect r = GetControlBounds(band);
+        SetControlBounds(band, Rect{int16_t(height - 60 - Height(r)), r.left,
+                                    int16_t(height - 60), int16_t(width - 20)});
+    }
+    for (int32_t id : {kPrefColumnHeading, kPrefThumbnailNote, kPrefThumbnailWell}) {
+        if (ControlRef control = FindControl(window, id)) {
+            const Rect r = GetControlBounds(control);
+            MoveControl(control, width - 20 - Width(r), r.top);
+        }
+    }
+
+    ControlRef well = FindControl(window, kPrefThumbnailWell);
+    if (!well) return;
+    const Rect wellBounds = GetControlBounds(well);
+    if (ControlRef make = FindControl(window, kPrefMakeThumbnail)) {
+        const Rect r = GetControlBounds(make);
+        MoveControl(make, wellBounds.left + Width(wellBounds) / 2 - Width(r) / 2, r.top);
+    }
+    ControlRef list = FindControl(window, kPrefMovieList);
+    if (!list || !band) return;
+    const Rect r = GetControlBounds(list);
+    const Rect listBounds{r.top, r.left, int16_t(GetControlBounds(band).top - 6),
+                          int16_t(wellBounds.left - 16)};
+    SetControlBounds(list, listBounds);
+    SetListDefaultColumnWidth(list, int16_t(Width(listBounds) - 15));
+}

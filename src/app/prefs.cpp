@@ -1,0 +1,121 @@
+// prefs.cpp - the preferences record on QSettings, and the check of a remembered window place.
+#include "app/prefs.h"
+
+#include <QSettings>
+
+Preferences gPref;
+
+// The window opens 22 pixels below the top of the main screen's free area, where its title bar
+// fits under a desktop panel, and 5 pixels in from its left.
+Rect DefaultWindowBounds() {
+    const QList<Rect> screens = AvailableScreenBounds();
+    const int16_t screenTop = screens.isEmpty() ? 0 : screens.first().top;
+    const int16_t screenLeft = screens.isEmpty() ? 0 : screens.first().left;
+    const int16_t top = int16_t(screenTop + GetMBarHeight() + 22);
+    const int16_t left = int16_t(screenLeft + 5);
+    return Rect{top, left, int16_t(top + kMainWindowMinHeight),
+                int16_t(left + kMainWindowMinWidth)};
+}
+
+static void SetDefaults() {
+    gPref.devicePath[0] = '\0';
+    gPref.pspMenuSelect = 1;
+    gPref.optionThumbnail = true;
+    gPref.optionUnmount = false;
+    gPref.mountSound = QStringLiteral("Pop.aiff");
+    gPref.copyDoneSound = QStringLiteral("Bottle.aiff");
+    gPref.thumbnailArrowSecs1 = 30;
+    gPref.thumbnailArrowSecs2 = 5;
+    gPref.filenameColumWidth = 179;
+    gPref.titleColumWidth = 180;
+    gPref.windowBounds = DefaultWindowBounds();
+    gPref.doubleClickAction = 2;
+    gPref.debugLocalVolumeAsPSPVolume = false;
+}
+
+static void ReadBool(QSettings& store, const char* key, bool* field) {
+    const QVariant value = store.value(key);
+    if (value.isValid()) *field = value.toBool();
+}
+
+static void ReadInt(QSettings& store, const char* key, int32_t* field) {
+    const QVariant value = store.value(key);
+    if (value.isValid()) *field = value.toInt();
+}
+
+static void ReadShort(QSettings& store, const char* key, int16_t* field) {
+    const QVariant value = store.value(key);
+    if (value.isValid()) *field = int16_t(value.toInt());
+}
+
+// A sound name missing from the store is stored at once, so that users find the key to edit.
+static void ReadSound(QSettings& store, const char* key, QString* field) {
+    const QVariant value = store.value(key);
+    if (value.isValid()) {
+        *field = value.toString();
+        return;
+    }
+    store.setValue(key, *field);
+    store.sync();
+}
+
+// The application's own store: $XDG_CONFIG_HOME/moviestick/moviestick.conf.
+bool GetCFPreferences() {
+    QSettings store("moviestick", "moviestick");
+    SetDefaults();
+    ReadBool(store, "debugLocalVolumeAsPSPVolume", &gPref.debugLocalVolumeAsPSPVolume);
+    ReadInt(store, "pspMenuSelect", &gPref.pspMenuSelect);
+    ReadBool(store, "optionThumbnail", &gPref.optionThumbnail);
+    ReadBool(store, "optionUnmount", &gPref.optionUnmount);
+    ReadSound(store, "mountSound", &gPref.mountSound);
+    ReadSound(store, "copyDoneSound", &gPref.copyDoneSound);
+    ReadInt(store, "thumbnailArrowSecs1", &gPref.thumbnailArrowSecs1);
+    ReadInt(store, "thumbnailArrowSecs2", &gPref.thumbnailArrowSecs2);
+    ReadInt(store, "filenameColumWidth", &gPref.filenameColumWidth);
+    ReadInt(store, "titleColumWidth", &gPref.titleColumWidth);
+    ReadShort(store, "windowBoundsLeft", &gPref.windowBounds.left);
+    ReadShort(store, "windowBoundsTop", &gPref.windowBounds.top);
+    ReadShort(store, "windowBoundsRight", &gPref.windowBounds.right);
+    ReadShort(store, "windowBoundsBottom", &gPref.windowBounds.bottom);
+    if (IsBadWindowPosition(gPref.windowBounds)) gPref.windowBounds = DefaultWindowBounds();
+    if (store.contains("doubleClickAction"))
+        ReadInt(store, "doubleClickAction", &gPref.doubleClickAction);
+    else
+        store.setValue("doubleClickAction", gPref.doubleClickAction);  // no sync of its own
+    return true;
+}
+
+bool SaveCFPreferences() {
+    QSettings store("moviestick", "moviestick");
+    store.setValue("pspMenuSelect", gPref.pspMenuSelect);
+    store.setValue("optionThumbnail", gPref.optionThumbnail);
+    store.setValue("optionUnmount", gPref.optionUnmount);
+    store.setValue("thumbnailArrowSecs1", gPref.thumbnailArrowSecs1);
+    store.setValue("thumbnailArrowSecs2", gPref.thumbnailArrowSecs2);
+    store.setValue("filenameColumWidth", gPref.filenameColumWidth);
+    store.setValue("titleColumWidth", gPref.titleColumWidth);
+    store.setValue("windowBoundsLeft", gPref.windowBounds.left);
+    store.setValue("windowBoundsTop", gPref.windowBounds.top);
+    store.setValue("windowBoundsRight", gPref.windowBounds.right);
+    store.setValue("windowBoundsBottom", gPref.windowBounds.bottom);
+    store.sync();
+    return true;
+}
+
+static bool PointInRect(int h, int v, const Rect& r) {
+    return v >= r.top && v < r.bottom && h >= r.left && h < r.right;
+}
+
+bool IsBadWindowPosition(const Rect& bounds) {
+    const int width = bounds.right - bounds.left;
+    const int height = bounds.bottom - bounds.top;
+    if (width <= kMainWindowMinWidth - 1 || height <= kMainWindowMinHeight - 1) return true;
+    const int middle = bounds.left + width / 2;
+    for (const Rect& screen : AvailableScreenBounds()) {
+        if (!PointInRect(bounds.left, bounds.top, screen) &&
+            !PointInRect(middle, bounds.top, screen) &&
+            !PointInRect(bounds.right, bounds.top, screen))
+            return true;
+    }
+    return false;
+}

@@ -1,0 +1,41 @@
+// prefs.h - the preferences record: every setting and the device choice, loaded and saved.
+#pragma once
+
+#include <cstdint>
+
+#include <QString>
+
+#include "toolkit/ui.h"
+
+// The smallest main window content the layout fits into.
+inline constexpr int16_t kMainWindowMinWidth = 603;
+inline constexpr int16_t kMainWindowMinHeight = 361;
+
+struct Preferences {
+    char devicePath[4096];  // root of the chosen device, ending in "/"; empty for none; not stored
+    int32_t pspMenuSelect;  // item of the device pop-up, from 1
+    bool optionThumbnail;   // send each movie's thumbnail with it
+    bool optionUnmount;     // unmount the device after a send that ended well
+    QString mountSound;     // played when a new device appears
+    QString copyDoneSound;  // played when a send ends
+    int32_t thumbnailArrowSecs1;  // the thumbnail dialog's first step, in seconds
+    int32_t thumbnailArrowSecs2;  // its second step
+    int32_t filenameColumWidth;   // width of the list's file-name column
+    int32_t titleColumWidth;      // width of the list's title column
+    Rect windowBounds;            // the main window's content rectangle, global coordinates
+    int32_t doubleClickAction;    // 2 open the movies, 3 thumbnail dialog, 99 show item IDs
+    bool debugLocalVolumeAsPSPVolume;  // the device test skips its file-system check
+};
+
+extern Preferences gPref;
+
+// Fills gPref with the defaults and then with what the store holds; on the first run stores
+// the sound names and the double-click action. Always true.
+bool GetCFPreferences();
+// Writes the settings the application changes while it runs. Always true.
+bool SaveCFPreferences();
+// True when the rectangle may not be used for the main window: too small, or with no point of
+// its top edge on one of the screens.
+bool IsBadWindowPosition(const Rect& bounds);
+// Where the main window opens when nothing (usable) is stored.
+Rect DefaultWindowBounds();
