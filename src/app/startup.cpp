@@ -1,0 +1,258 @@
+// startup.cpp - the application's spine: its events, commands and menus, the idle tick, About.
+#include "app/startup.h"
+
+#include <fcntl.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+
+#include <QDir>
+#include <QFile>
+
+#include "app/listview_stubs.h"
+#include "app/mainwindow.h"
+#include "app/messages.h"
+#include "app/transferglobals.h"
+#include "movielist/movielist.h"
+#include "toolkit/fileref.h"
+#include "toolkit/resources.h"
+
+int32_t gSysVersion = 0;
+int32_t gQuickTimeVersion = 0;
+ControlRef gUpdateControl = nullptr;
+AEEventHandlerProc gAELaunchApp = nullptr;
+AEEventHandlerProc gAEOpenDoc = nullptr;
+AEEventHandlerProc gAEPrintDoc = nullptr;
+AEEventHandlerProc gAEQuit = nullptr;
+
+static OSType FrontWindowTag() {
+    WindowRef front = FrontWindow();
+    return front ? GetWindowTag(front) : 0;
+}
+
+// ---- Application events ---------------------------------------------------------------------
+
+void CreateRoutineDescriptor() {
+    gAELaunchApp = AELaunchApp;
+    gAEOpenDoc = AEOpenDoc;
+    gAEPrintDoc = AEPrintDoc;
+    gAEQuit = AEQuit;
+}
+
+void DoInstallAE() {
+    AEInstallEventHandler(AppleEventKind::OpenApplication, gAELaunchApp, 0);
+    AEInstallEventHandler(AppleEventKind::OpenDocuments, gAEOpenDoc, 0);
+    AEInstallEventHandler(AppleEventKind::PrintDocuments, gAEPrintDoc, 0);
+    AEInstallEventHandler(AppleEventKind::Quit, gAEQuit, 0);
+}
+
+int16_t AELaunchApp(const AppleEvent&, void*, long) { return 0; }
+
+// PLACEHOLDER until opening movies lands with its own AEOpenDoc: adds the documents to the
+// movie list in the order given, without showing them in the list view.
+int16_t AEOpenDoc(const AppleEvent& event, void*, long) {
+    const int startCount = CountOpenFileInfo();
+    int16_t status = 0;
+    gStopOpen = false;
+    for (const QString& file : event.files) {
+        if (gStopOpen) break;
+        // A path that names nothing leaves an invalid reference, which the list skips (-48).
+        FSRef ref;
+        (void)FSPathMakeRef(QFile::encodeName(file).constData(), &ref);
+        status = int16_t(CreateOpenFileInfo(&ref, startCount));
+        if (status != 0 && status != kDupFNErr) break;
+    }
+    return status;
+}
+
+int16_t AEPrintDoc(const AppleEvent&, void*, long) { return kErrAEEventNotHandled; }
+
+int16_t AEQuit(const AppleEvent&, void*, long) {
+    if (gThreadID != 0) {
+        gCopyCancelRequest = true;
+        return kUserCanceledErr;
+    }
+    QuitApplicationEventLoop();
+    return 0;
+}
+
+// ---- Commands -------------------------------------------------------------------------------
+
+// The number of selected movies in the main window's list. Nothing can be selected until the
+// list view shows the movies.
+static uint32_t CountSelectedListItems(WindowRef window) {
+    ControlRef list = nullptr;
+    if (GetControlByID(window, {kControlSignature, kPrefMovieList}, &list) != 0) return 0;
+    return 0;
+}
+
+static void SetMenuCommandEnabled(OSType command, bool enabled) {
+    if (enabled)
+        EnableMenuCommand(command);
+    else
+        DisableMenuCommand(command);
+}
+
+void DoMenuControl() {
+    WindowRef front = FrontWindow();
+    if (!front) return;
+
+    EnableMenuCommand(kHICommandClose);
+    if (GetWindowTag(front) != kMainWindowTag) {
+        for (OSType command : {kCommandOpen, kCommandSend, kCommandTitlesFromFileNames,
+                               kCommandRemove, kCommandMakeThumbnail})
+            DisableMenuCommand(command);
+        return;
+    }
+
+    EnableMenuCommand(kCommandOpen);
+    const bool hasMovies = CountOpenFileInfo() > 0;
+    SetMenuCommandEnabled(kCommandSend, hasMovies);
+    SetMenuCommandEnabled(kCommandTitlesFromFileNames, hasMovies);
+    ControlRef sendControl = nullptr;
+    if (GetControlByID(front, {kControlSignature, kPrefSendButton}, &sendControl) == 0) {
+        if (hasMovies)
+            ActivateControl(sendControl);
+        else
+            DeactivateControl(sendControl);
+    }
+
+    const uint32_t selected = CountSelectedListItems(front);
+    SetMenuCommandEnabled(kCommandRemove, selected >= 1);
+    SetMenuCommandEnabled(kCommandMakeThumbnail, selected == 1);
+}
+
+static OSStatus HandleKeyUp(uint8_t charCode) {
+    constexpr uint8_t kBackspace = 8;
+    constexpr uint8_t kForwardDelete = 127;
+    if (FrontWindowTag() != kMainWindowTag || gEditTitleNow) return kEventNotHandledErr;
+    if (charCode == kBackspace || charCode == kForwardDelete) return RemoveSelectedListItem();
+    return kEventNotHandledErr;
+}
+
+static OSStatus HandleCommand(OSType command) {
+    // No command of ours acts on a dialog or the About window.
+    if (FrontWindowTag() != kMainWindowTag) return kEventNotHandledErr;
+    switch (command) {
+        case kCommandRemove:
+            return RemoveSelectedListItem();
+        case kCommandAbout:
+            return DoAbout();
+        case kCommandMakeThumbnail:
+            if (gQuickTimeVersion <= kLastQuickTimeWithoutThumbnails) {
+                DoMessage(kAlertNote, QStringLiteral("qtErr"), 0);
+                return kEventNotHandledErr;
+            }
+            // The thumbnail dialog opens here once it exists.
+            return kEventNotHandledErr;
+        case kCommandSend:
+            if (CountOpenFileInfo() == 0) return kEventNotHandledErr;
+            // The device check, the question and the copy start here once sending exists.
+            return kEventNotHandledErr;
+        case kCommandOpen:                 // the Open dialog opens here once it exists
+        case kCommandTitlesFromFileNames:  // needs the list view's selection
+        default:
+            return kEventNotHandledErr;
+    }
+}
+
+OSStatus ApplicationHandler(const EventRecord& event, void*) {
+    switch (event.kind) {
+        case EventKind::WindowActivated:
+            DoMenuControl();
+            return kEventNotHandledErr;
+        case EventKind::RawKeyUp:
+            return HandleKeyUp(event.charCode);
+        case EventKind::ProcessCommand:
+            return HandleCommand(event.command);
+        default:
+            return kEventNotHandledErr;
+    }
+}
+
+// ---- Idle tick ------------------------------------------------------------------------------
+
+void IdleProc(void*) {
+    WindowRef front = FrontWindow();
+    if (!front) return;
+    switch (GetWindowTag(front)) {
+        case kMainWindowTag:
+            // The device pop-up follows the mounted volumes from here once device detection
+            // exists, and the list view refreshes its selection display for gUpdateControl.
+            gUpdateControl = nullptr;
+            break;
+        case kWindowTagProgress:
+            // While the copy runs, the progress display is fed from here and the copy is given
+            // its turn; once it has ended, its progress window closes.
+            if (gThreadID == 0) (void)QuitAppModalLoopForWindow(front);
+            break;
+        default:
+            break;
+    }
+}
+
+// ---- About ----------------------------------------------------------------------------------
+
+WindowRef GetAboutWindow() {
+    for (WindowRef window : WindowList())
+        if (GetWindowTag(window) == kWindowTagAbout) return window;
+    return nullptr;
+}
+
+OSStatus DoAbout() {
+    if (WindowRef about = GetAboutWindow()) {
+        SelectWindow(about);
+        return 0;
+    }
+
+    NibRef* nib = nullptr;
+    OSStatus status = CreateNibReference(QStringLiteral("main"), &nib);
+    if (status != 0) {
+        DoMessage(kAlertStop, QStringLiteral("CreateNibReference() error."), int16_t(status));
+        return status;
+    }
+    WindowRef window = nullptr;
+    status = CreateWindowFromNib(nib, QStringLiteral("About"), &window);
+    DisposeNibReference(nib);
+    if (status != 0) {
+        DoMessage(kAlertStop, QStringLiteral("CreateWindowFromNib() error."), int16_t(status));
+        if (window) DisposeWindow(window);
+        return status;
+    }
+    SetWindowTag(window, kWindowTagAbout);
+    ShowWindow(window);
+    return 0;
+}
+
+// ---- Interface folder repair ----------------------------------------------------------------
+
+// Renames without replacing what has the new name already: a folder "main.nib" next to the
+// wrong one is left alone and the rename fails with -48.
+static int16_t RenameNoReplace(const std::string& from, const std::string& to) {
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL) return StatusFromErrno(errno);
+    // A file system that cannot rename without replacing.
+    if (QFile::exists(QFile::decodeName(to.c_str()))) return kDupFNErr;
+    return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : StatusFromErrno(errno);
+}
+
+bool RepairNibFile() {
+    const QDir folder(ResourceFolder());
+    // Only the exact upper-case name counts: on a file system that ignores case, the right
+    // name would match as well.
+    const QString wrongName = QStringLiteral("MAIN.nib");
+    if (!folder.entryList(QDir::AllEntries | QDir::NoDotAndDotDot).contains(wrongName))
+        return true;
+
+    FSRef ref;
+    if (FSPathMakeRef(QFile::encodeName(folder.filePath(wrongName)).constData(), &ref) != 0)
+        return true;
+    std::string path;
+    if (FSRefCurrentPath(&ref, &path) != 0) return true;
+
+    const std::string rightPath = QFile::encodeName(folder.filePath("main.nib")).toStdString();
+    const int16_t status = RenameNoReplace(path, rightPath);
+    DoMessage(kAlertNote, QStringLiteral("NibFileDamagedErr"), status);
+    return false;
+}

@@ -1,0 +1,65 @@
+// startup.h - the application's spine: its events, commands and menus, the idle tick, About.
+#pragma once
+
+#include <cstdint>
+
+#include "toolkit/ui.h"
+
+// Window tags besides the main window's (kMainWindowTag).
+inline constexpr OSType kWindowTagProgress = FourCharCode("Prog");
+inline constexpr OSType kWindowTagAbout = FourCharCode("Abou");
+inline constexpr OSType kWindowTagThumbnail = FourCharCode("Thmb");
+
+// Commands of menu items and buttons.
+inline constexpr OSType kCommandOpen = FourCharCode("open");
+inline constexpr OSType kCommandRemove = FourCharCode("Remv");
+inline constexpr OSType kCommandTitlesFromFileNames = FourCharCode("FtoT");
+inline constexpr OSType kCommandMakeThumbnail = FourCharCode("MThm");
+inline constexpr OSType kCommandSend = FourCharCode("Send");
+inline constexpr OSType kCommandAbout = FourCharCode("Abou");
+
+// Making thumbnails needs a movie toolkit above this version.
+inline constexpr int32_t kLastQuickTimeWithoutThumbnails = 0x05FFFFFF;
+
+inline constexpr int16_t kErrAEEventNotHandled = -1708;
+
+// The system and movie-toolkit versions, read once at start-up; 0 when unknown.
+extern int32_t gSysVersion;
+extern int32_t gQuickTimeVersion;
+// The movie list whose selection display the next idle tick refreshes, or null.
+extern ControlRef gUpdateControl;
+// The application's event handlers, as installed.
+extern AEEventHandlerProc gAELaunchApp;
+extern AEEventHandlerProc gAEOpenDoc;
+extern AEEventHandlerProc gAEPrintDoc;
+extern AEEventHandlerProc gAEQuit;
+
+
+void CreateRoutineDescriptor();
+void DoInstallAE();
+
+int16_t AELaunchApp(const AppleEvent& event, void* reply, long refcon);
+// Adds the documents to the movie list; answers the last status met (-48 when the last item was
+// a folder, a duplicate or not a movie).
+int16_t AEOpenDoc(const AppleEvent& event, void* reply, long refcon);
+// Refused: printing is not offered (-1708).
+int16_t AEPrintDoc(const AppleEvent& event, void* reply, long refcon);
+// While a transfer runs, asks it to stop and answers -128 without quitting; otherwise ends the
+// application's event loop.
+int16_t AEQuit(const AppleEvent& event, void* reply, long refcon);
+
+// Commands, window activation and key releases, dispatched by the front window's tag.
+OSStatus ApplicationHandler(const EventRecord& event, void* userData);
+// Enables the commands that make sense for the front window and the movie list.
+void DoMenuControl();
+// The 0.1 s tick.
+void IdleProc(void* userData);
+
+// Shows the About window, making it the first time; there is never more than one.
+[[nodiscard]] OSStatus DoAbout();
+WindowRef GetAboutWindow();
+
+// An interface folder found under the upper-case name "MAIN.nib" is given its right name, the
+// user is told, and false says that the application must end (it uses the folder from its next
+// start on). True when there was nothing to repair.
+[[nodiscard]] bool RepairNibFile();
