@@ -246,7 +246,7 @@ TEST_F(MainWindow, ClosingOtherwiseEndsTheEventLoop) {
     EXPECT_FALSE(gCopyCancelRequest);
 }
 
-TEST_F(MainWindow, SendOptionsFollowTheirCheckBoxes) {
+TEST_F(MainWindow, ControlsKeepTheOptionsDeviceAndColumnWidthsInThePreferences) {
     WindowRef window = MakeMainWindow();
     ASSERT_NE(window, nullptr);
     qobject_cast<QAbstractButton*>(FindNibControl(window, kPrefOptionThumbnail))->click();
@@ -256,11 +256,7 @@ TEST_F(MainWindow, SendOptionsFollowTheirCheckBoxes) {
     EXPECT_TRUE(gPref.optionUnmount);
     unmount->click();
     EXPECT_FALSE(gPref.optionUnmount);
-}
 
-TEST_F(MainWindow, ChoosingADeviceTakesItsPathAndIgnoresItemsWithoutOne) {
-    WindowRef window = MakeMainWindow();
-    ASSERT_NE(window, nullptr);
     gVolumeList = new std::vector<std::string>{"/media/user/ONE/", "/media/user/TWO/"};
     auto* popup = qobject_cast<QComboBox*>(FindNibControl(window, kPrefDevicePopup));
     popup->addItems({"ONE", "TWO", "THREE"});
@@ -268,16 +264,11 @@ TEST_F(MainWindow, ChoosingADeviceTakesItsPathAndIgnoresItemsWithoutOne) {
     emit popup->activated(1);
     EXPECT_EQ(gPref.pspMenuSelect, 2);
     EXPECT_STREQ(gPref.devicePath, "/media/user/TWO/");
-
-    popup->setCurrentIndex(2);  // an item beyond the volume list
+    popup->setCurrentIndex(2);  // an item beyond the volume list leaves the path alone
     emit popup->activated(2);
     EXPECT_EQ(gPref.pspMenuSelect, 3);
     EXPECT_STREQ(gPref.devicePath, "/media/user/TWO/");
-}
 
-TEST_F(MainWindow, ClickInTheListStoresTheColumnWidths) {
-    WindowRef window = MakeMainWindow();
-    ASSERT_NE(window, nullptr);
     auto* list = qobject_cast<QTreeView*>(FindNibControl(window, kPrefMovieList));
     list->header()->resizeSection(0, 140);
     list->header()->resizeSection(1, 210);

@@ -61,7 +61,13 @@ TEST_F(Prefs, FirstRunStoresSoundsAndDoubleClickThenQuitAddsTheElevenKeys) {
     EXPECT_EQ(gPref.titleColumWidth, 180);
     EXPECT_EQ(gPref.doubleClickAction, 2);
     EXPECT_FALSE(gPref.debugLocalVolumeAsPSPVolume);
-    EXPECT_TRUE(SameRect(gPref.windowBounds, DefaultWindowBounds()));
+    // The default is the smallest window, placed on the main screen below its panels.
+    const Rect screen = AvailableScreenBounds().first();
+    EXPECT_TRUE(SameRect(gPref.windowBounds, Rect{int16_t(screen.top + 22),
+                                                  int16_t(screen.left + 5),
+                                                  int16_t(screen.top + 22 + 361),
+                                                  int16_t(screen.left + 5 + 603)}));
+    EXPECT_FALSE(IsBadWindowPosition(gPref.windowBounds));
 
     EXPECT_EQ(StoredKeys(), (QStringList{"copyDoneSound", "doubleClickAction", "mountSound"}));
     QSettings store("moviestick", "moviestick");
@@ -76,16 +82,6 @@ TEST_F(Prefs, FirstRunStoresSoundsAndDoubleClickThenQuitAddsTheElevenKeys) {
                            "thumbnailArrowSecs1", "thumbnailArrowSecs2", "titleColumWidth",
                            "windowBoundsBottom", "windowBoundsLeft", "windowBoundsRight",
                            "windowBoundsTop"}));
-}
-
-TEST_F(Prefs, DefaultWindowSitsOnTheMainScreenAtTheMinimumSize) {
-    const Rect screen = AvailableScreenBounds().first();
-    const Rect bounds = DefaultWindowBounds();
-    EXPECT_EQ(bounds.top, screen.top + 22);
-    EXPECT_EQ(bounds.left, screen.left + 5);
-    EXPECT_EQ(bounds.right - bounds.left, 603);
-    EXPECT_EQ(bounds.bottom - bounds.top, 361);
-    EXPECT_FALSE(IsBadWindowPosition(bounds));
 }
 
 TEST_F(Prefs, StoredValuesAreReadAndSavedBackWithoutTheOnesNeverWritten) {
