@@ -11,11 +11,11 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPointer>
-#include <QStandardItemModel>
 #include <QTimer>
 #include <QTreeView>
 #include <QWidget>
 
+#include "toolkit/listcontrol.h"
 #include "toolkit/ui.h"
 #include "toolkit/ui_internal.h"
 
@@ -101,15 +101,6 @@ static void ConnectLittleArrow(QAbstractButton* arrow) {
     });
 }
 
-// A list shows its column headers before the list view gives it a model of its own.
-static void GiveListItsColumns(QTreeView* list) {
-    const QStringList columns = list->property("columns").toStringList();
-    if (list->model() || columns.isEmpty()) return;
-    auto* model = new QStandardItemModel(0, int(columns.size()), list);
-    model->setHorizontalHeaderLabels(list->property("columnTitles").toStringList());
-    list->setModel(model);
-}
-
 void ConnectControls(QWidget* window) {
     for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
         if (button->property("part").isValid()) {
@@ -125,7 +116,7 @@ void ConnectControls(QWidget* window) {
         QObject::connect(combo, &QComboBox::activated, combo,
                          [combo] { DispatchControlHit(combo); });
     }
-    for (QTreeView* list : window->findChildren<QTreeView*>()) GiveListItsColumns(list);
+    for (QTreeView* list : window->findChildren<QTreeView*>()) MakeListControl(list);
 
     WindowState* state = FindWindowState(window);
     QObject::connect(state->boundsTimer, &QTimer::timeout, window, [window] {
