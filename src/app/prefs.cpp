@@ -106,16 +106,22 @@ static bool PointInRect(int h, int v, const Rect& r) {
     return v >= r.top && v < r.bottom && h >= r.left && h < r.right;
 }
 
-bool IsBadWindowPosition(const Rect& bounds) {
+bool IsBadWindowPositionOn(const Rect& bounds, const QList<Rect>& screens) {
     const int width = bounds.right - bounds.left;
     const int height = bounds.bottom - bounds.top;
     if (width <= kMainWindowMinWidth - 1 || height <= kMainWindowMinHeight - 1) return true;
     const int middle = bounds.left + width / 2;
-    for (const Rect& screen : AvailableScreenBounds()) {
-        if (!PointInRect(bounds.left, bounds.top, screen) &&
-            !PointInRect(middle, bounds.top, screen) &&
-            !PointInRect(bounds.right, bounds.top, screen))
-            return true;
+    // The window is usable when some screen holds a point of its top edge, where the title bar
+    // is. Asking that of every screen would reject every place on a desktop of two monitors
+    // side by side, which a window of this size cannot span.
+    for (const Rect& screen : screens) {
+        if (PointInRect(bounds.left, bounds.top, screen) ||
+            PointInRect(middle, bounds.top, screen) || PointInRect(bounds.right, bounds.top, screen))
+            return false;
     }
-    return false;
+    return true;
+}
+
+bool IsBadWindowPosition(const Rect& bounds) {
+    return IsBadWindowPositionOn(bounds, AvailableScreenBounds());
 }

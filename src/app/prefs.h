@@ -37,5 +37,7 @@ bool SaveCFPreferences();
 // True when the rectangle may not be used for the main window: too small, or with no point of
 // its top edge on one of the screens.
 bool IsBadWindowPosition(const Rect& bounds);
+// The same test against the given screens' available areas.
+bool IsBadWindowPositionOn(const Rect& bounds, const QList<Rect>& screens);
 // Where the main window opens when nothing (usable) is stored.
 Rect DefaultWindowBounds();

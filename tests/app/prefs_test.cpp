@@ -128,6 +128,14 @@ TEST_F(Prefs, StoredValuesAreReadAndSavedBackWithoutTheOnesNeverWritten) {
     EXPECT_EQ(store.value("windowBoundsRight").toInt(), stored.right + 10);
 }
 
+// Two monitors side by side: a window on either one is in a good place, one above both is not.
+TEST_F(Prefs, WindowPositionOnAnyOfTwoScreensIsGood) {
+    const QList<Rect> screens = {Rect{0, 0, 1080, 1920}, Rect{0, 1920, 1080, 3840}};
+    EXPECT_FALSE(IsBadWindowPositionOn(Rect{100, 100, 461, 703}, screens));
+    EXPECT_FALSE(IsBadWindowPositionOn(Rect{100, 2000, 461, 2603}, screens));
+    EXPECT_TRUE(IsBadWindowPositionOn(Rect{-500, 100, -139, 703}, screens));
+}
+
 TEST_F(Prefs, WindowPositionCheckWantsTheMinimumSizeAndATopEdgeOnScreen) {
     EXPECT_FALSE(IsBadWindowPosition(OnScreen(603, 361)));
     EXPECT_TRUE(IsBadWindowPosition(OnScreen(602, 361)));
