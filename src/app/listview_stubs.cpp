@@ -5,4 +5,6 @@
 
 bool gEditTitleNow = false;
 
-OSStatus RemoveSelectedListItem() { return 0; }
+OSStatus RemoveSelectedListItem() {
+    return 0;
+}

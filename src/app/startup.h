@@ -34,7 +34,6 @@ extern AEEventHandlerProc gAEOpenDoc;
 extern AEEventHandlerProc gAEPrintDoc;
 extern AEEventHandlerProc gAEQuit;
 
-
 void CreateRoutineDescriptor();
 void DoInstallAE();
 

@@ -17,4 +17,6 @@ OSStatus Gestalt(OSType selector, int32_t* response) {
     }
 }
 
-void SetMovieToolkitVersion(int32_t version) { gMovieToolkitVersion = version; }
+void SetMovieToolkitVersion(int32_t version) {
+    gMovieToolkitVersion = version;
+}

@@ -77,7 +77,8 @@ CommandLine ParseCommandLine(const QStringList& arguments, AppleEvent* event, QS
                 *message = CommandLineUsage();
                 return CommandLine::Usage;
             } else {
-                *message = QStringLiteral("moviestick: unknown option %1 (see --help)").arg(argument);
+                *message =
+                    QStringLiteral("moviestick: unknown option %1 (see --help)").arg(argument);
                 return CommandLine::Bad;
             }
             continue;
@@ -257,8 +258,8 @@ static void HandleQuitSignal() {
 static void CatchQuitSignals() {
     if (gSignalPipe[0] >= 0) return;
     if (pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-    auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read,
-                                         QCoreApplication::instance());
+    auto* notifier =
+        new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, HandleQuitSignal);
 
     struct sigaction action = {};

@@ -41,7 +41,9 @@ protected:
         ASSERT_TRUE(running.waitForStarted(5000));
         const bool listening = QTest::qWaitFor(
             [this] {
-                return !QDir(home.path()).entryList({"moviestick-*.socket"}, QDir::System).isEmpty();
+                return !QDir(home.path())
+                            .entryList({"moviestick-*.socket"}, QDir::System)
+                            .isEmpty();
             },
             10000);
         ASSERT_TRUE(listening) << running.readAllStandardError().toStdString();

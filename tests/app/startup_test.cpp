@@ -136,8 +136,8 @@ TEST_F(StartupTest, AnotherWindowInFrontDisablesTheListCommandsButNotClose) {
     QTest::qWait(20);
     ASSERT_EQ(FrontWindow(), GetAboutWindow());
     DoMenuControl();
-    for (OSType command : {kCommandOpen, kCommandSend, kCommandTitlesFromFileNames,
-                           kCommandRemove, kCommandMakeThumbnail})
+    for (OSType command : {kCommandOpen, kCommandSend, kCommandTitlesFromFileNames, kCommandRemove,
+                           kCommandMakeThumbnail})
         EXPECT_FALSE(IsMenuCommandEnabled(command)) << FourCharCodeString(command).toStdString();
     EXPECT_TRUE(IsMenuCommandEnabled(kHICommandClose));
     EXPECT_TRUE(SendControlActive()) << "the main window's send control is left as it was";
@@ -155,7 +155,8 @@ TEST_F(StartupTest, CommandsDoNothingWhileTheAboutWindowIsInFront) {
     QTest::qWait(20);
     for (OSType command : {kCommandOpen, kCommandRemove, kCommandTitlesFromFileNames,
                            kCommandMakeThumbnail, kCommandSend, kCommandAbout})
-        EXPECT_EQ(Command(command), kEventNotHandledErr) << FourCharCodeString(command).toStdString();
+        EXPECT_EQ(Command(command), kEventNotHandledErr)
+            << FourCharCodeString(command).toStdString();
     EXPECT_TRUE(alerts.isEmpty());
     EXPECT_EQ(AboutWindowCount(), 1);
     EXPECT_EQ(CountOpenFileInfo(), 1);
@@ -261,9 +262,8 @@ TEST_F(StartupTest, IdleTickEndsTheProgressLoopOnceTheTransferHasEnded) {
     });
     QTimer guard;
     guard.setSingleShot(true);
-    QObject::connect(&guard, &QTimer::timeout, [progress] {
-        (void)QuitAppModalLoopForWindow(progress);
-    });
+    QObject::connect(&guard, &QTimer::timeout,
+                     [progress] { (void)QuitAppModalLoopForWindow(progress); });
     guard.start(5000);
     QElapsedTimer clock;
     clock.start();

@@ -76,13 +76,13 @@ TEST(CommandLineTest, FilesBecomeAnOpenDocumentsRequestWithAbsolutePaths) {
     AppleEvent event;
     QString message;
     const QString here = QDir::currentPath();
-    ASSERT_EQ(ParseCommandLine({"moviestick", "a.mp4", "sub/../b.mp4", "file:///m/c%20d.mp4",
-                                "--", "--quit"},
-                               &event, &message),
+    ASSERT_EQ(ParseCommandLine(
+                  {"moviestick", "a.mp4", "sub/../b.mp4", "file:///m/c%20d.mp4", "--", "--quit"},
+                  &event, &message),
               CommandLine::Request);
     EXPECT_EQ(event.kind, AppleEventKind::OpenDocuments);
-    EXPECT_EQ(event.files, (QStringList{here + "/a.mp4", here + "/b.mp4", "/m/c d.mp4",
-                                        here + "/--quit"}));
+    EXPECT_EQ(event.files,
+              (QStringList{here + "/a.mp4", here + "/b.mp4", "/m/c d.mp4", here + "/--quit"}));
 
     ASSERT_EQ(ParseCommandLine({"moviestick"}, &event, &message), CommandLine::Request);
     EXPECT_EQ(event.kind, AppleEventKind::OpenApplication);
@@ -102,8 +102,7 @@ TEST(CommandLineTest, PrintAndQuitRequestsAndTheirMistakes) {
     EXPECT_EQ(ParseCommandLine({"moviestick", "--print"}, &event, &message), CommandLine::Bad);
     EXPECT_EQ(ParseCommandLine({"moviestick", "--quit", "a.mp4"}, &event, &message),
               CommandLine::Bad);
-    EXPECT_EQ(ParseCommandLine({"moviestick", "--frobnicate"}, &event, &message),
-              CommandLine::Bad);
+    EXPECT_EQ(ParseCommandLine({"moviestick", "--frobnicate"}, &event, &message), CommandLine::Bad);
     EXPECT_TRUE(message.contains("--frobnicate"));
     EXPECT_FALSE(message.contains('\n'));
     EXPECT_EQ(ParseCommandLine({"moviestick", "a.mp4", "--help"}, &event, &message),
