@@ -47,7 +47,9 @@ void DoInstallAE() {
     AEInstallEventHandler(AppleEventKind::Quit, gAEQuit, 0);
 }
 
-int16_t AELaunchApp(const AppleEvent&, void*, long) { return 0; }
+int16_t AELaunchApp(const AppleEvent&, void*, long) {
+    return 0;
+}
 
 // PLACEHOLDER until opening movies lands with its own AEOpenDoc: adds the documents to the
 // movie list in the order given, without showing them in the list view.
@@ -66,7 +68,9 @@ int16_t AEOpenDoc(const AppleEvent& event, void*, long) {
     return status;
 }
 
-int16_t AEPrintDoc(const AppleEvent&, void*, long) { return kErrAEEventNotHandled; }
+int16_t AEPrintDoc(const AppleEvent&, void*, long) {
+    return kErrAEEventNotHandled;
+}
 
 int16_t AEQuit(const AppleEvent&, void*, long) {
     if (gThreadID != 0) {
@@ -81,9 +85,7 @@ int16_t AEQuit(const AppleEvent&, void*, long) {
 
 // The number of selected movies in the main window's list. Nothing can be selected until the
 // list view shows the movies.
-static uint32_t CountSelectedListItems(WindowRef window) {
-    ControlRef list = nullptr;
-    if (GetControlByID(window, {kControlSignature, kPrefMovieList}, &list) != 0) return 0;
+static uint32_t CountSelectedListItems(WindowRef) {
     return 0;
 }
 
@@ -242,8 +244,7 @@ bool RepairNibFile() {
     // Only the exact upper-case name counts: on a file system that ignores case, the right
     // name would match as well.
     const QString wrongName = QStringLiteral("MAIN.nib");
-    if (!folder.entryList(QDir::AllEntries | QDir::NoDotAndDotDot).contains(wrongName))
-        return true;
+    if (!folder.entryList(QDir::AllEntries | QDir::NoDotAndDotDot).contains(wrongName)) return true;
 
     FSRef ref;
     if (FSPathMakeRef(QFile::encodeName(folder.filePath(wrongName)).constData(), &ref) != 0)
