@@ -12,6 +12,7 @@
 #include "toolkit/alerts.h"
 #include "toolkit/gestalt.h"
 #include "toolkit/instance.h"
+#include "toolkit/movietoolkit.h"
 #include "toolkit/resources.h"
 
 // What the running instance's answer means to the one who started us.
@@ -79,7 +80,8 @@ int main(int argc, char** argv) {
     gUpdateControl = nullptr;
     gEditTitleNow = false;
     gStopOpen = false;
-    // The movie toolkit starts here once the thumbnails need it.
+    // Without the movie toolkit the version query reports none and thumbnails stay off.
+    (void)EnterMovies();
 
     CreateRoutineDescriptor();
     DoInstallAE();
@@ -106,7 +108,7 @@ int main(int argc, char** argv) {
         RunApplicationEventLoop();
     }
     SaveCFPreferences();
-    // The movie toolkit shuts down here once it is started above.
+    ExitMovies();
     LeaveRunningInstance();
     return 0;
 }

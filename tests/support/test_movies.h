@@ -1,0 +1,55 @@
+// test_movies.h - real movies made at test time with ffmpeg, whose frames tell their numbers.
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <QImage>
+
+struct TestMovieSpec {
+    std::string codec = "libx264";  // or "mpeg4"
+    int frames = 20;
+    int fps = 10;
+    int width = 160;
+    int height = 120;
+    std::string sar = "1";  // sample aspect ratio, e.g. "4/3"
+    int keyframeInterval = 8;
+};
+
+// The grey level of frame n: steps far enough apart that lossy coding cannot blur them.
+inline int TestFrameGrey(int n) { return 8 + n * 8; }
+
+// Frame n of the movie is a plain grey of TestFrameGrey(n). The movie file is written at path;
+// false when ffmpeg failed.
+inline bool MakeTestMovie(const std::string& path, const TestMovieSpec& spec) {
+    const std::string raw = path + ".rgb";
+    FILE* out = fopen(raw.c_str(), "wb");
+    if (!out) return false;
+    std::vector<unsigned char> frame(static_cast<size_t>(spec.width) * spec.height * 3);
+    for (int n = 0; n < spec.frames; ++n) {
+        std::fill(frame.begin(), frame.end(), static_cast<unsigned char>(TestFrameGrey(n)));
+        fwrite(frame.data(), 1, frame.size(), out);
+    }
+    fclose(out);
+    const std::string bframes = spec.codec == "mpeg4" ? " -bf 2" : "";
+    const std::string command =
+        "ffmpeg -nostdin -loglevel error -y -f rawvideo -pix_fmt rgb24 -s " +
+        std::to_string(spec.width) + "x" + std::to_string(spec.height) + " -r " +
+        std::to_string(spec.fps) + " -i '" + raw + "' -vf setsar=" + spec.sar + " -c:v " +
+        spec.codec + bframes + " -g " + std::to_string(spec.keyframeInterval) +
+        " -pix_fmt yuv420p -q:v 2 -f mp4 '" + path + "'";
+    const bool made = std::system(command.c_str()) == 0;
+    std::remove(raw.c_str());
+    return made;
+}
+
+// The frame number a decoded picture shows, from the grey at its centre; -1 when it is no
+// frame of a test movie.
+inline int TestFrameNumber(const QImage& picture) {
+    if (picture.isNull()) return -1;
+    const int grey = qGray(picture.pixel(picture.width() / 2, picture.height() / 2));
+    const int n = (grey - 8 + 4) / 8;
+    return std::abs(TestFrameGrey(n) - grey) <= 3 ? n : -1;
+}
