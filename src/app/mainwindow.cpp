@@ -7,6 +7,7 @@
 #include "app/messages.h"
 #include "app/prefs.h"
 #include "app/transferglobals.h"
+#include "transfer/device.h"
 
 // What the window's handler works on.
 struct PrefDialogContext {
@@ -45,7 +46,7 @@ bool DoPref() {
     // The version query reports a system with every feature, so the limits always apply.
     SetWindowResizeLimits(window, kMainWindowMinWidth, kMainWindowMinHeight);
 
-    // The device pop-up is filled here, with the rescan forced: CreatePSPMenu(window, true).
+    (void)CreatePSPMenu(window, true);
 
     // The list view's seven callbacks (item data, compare, notification, accept drag, receive
     // drag, contextual menu, contextual menu selection) are installed here; a failure shows

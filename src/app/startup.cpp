@@ -17,6 +17,7 @@
 #include "movielist/movielist.h"
 #include "toolkit/fileref.h"
 #include "toolkit/resources.h"
+#include "transfer/device.h"
 
 int32_t gSysVersion = 0;
 int32_t gQuickTimeVersion = 0;
@@ -180,8 +181,8 @@ void IdleProc(void*) {
     if (!front) return;
     switch (GetWindowTag(front)) {
         case kMainWindowTag:
-            // The device pop-up follows the mounted volumes from here once device detection
-            // exists, and the list view refreshes its selection display for gUpdateControl.
+            (void)CreatePSPMenu(front, false);
+            // The list view refreshes its selection display for gUpdateControl here.
             gUpdateControl = nullptr;
             break;
         case kWindowTagProgress:
