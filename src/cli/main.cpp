@@ -8,12 +8,16 @@
 #include "container/atom.h"
 #include "container/movie.h"
 #include "container/uuid.h"
+#include "cli/thumb.h"
 
 static const char kUsage[] =
     "usage: moviestick-cli tree FILE          print the atom tree\n"
     "       moviestick-cli title FILE         print the title\n"
     "       moviestick-cli title FILE TEXT    set the title\n"
     "       moviestick-cli type FILE          print the video coding (mp4v, avc1)\n"
+    "       moviestick-cli thumb FILE [SECONDS]\n"
+    "                                         write FILE's .THM thumbnail beside it from the\n"
+    "                                         frame at SECONDS (default: 10 % into the movie)\n"
     "       moviestick-cli --help             show this help\n";
 
 static constexpr int kExitFailure = 1;
@@ -135,10 +139,12 @@ static int run(int argc, char** argv) {
     if (strcmp(command, "title") == 0 && argc == 3) return printTitle(argv[2]);
     if (strcmp(command, "title") == 0 && argc == 4) return setTitle(argv[2], argv[3]);
     if (strcmp(command, "type") == 0 && argc == 3) return printType(argv[2]);
+    if (strcmp(command, "thumb") == 0 && (argc == 3 || argc == 4))
+        return MakeThumbnailCommand(argv[2], argc == 4 ? argv[3] : nullptr);
 
     char why[256];
     if (strcmp(command, "tree") == 0 || strcmp(command, "title") == 0 ||
-        strcmp(command, "type") == 0)
+        strcmp(command, "type") == 0 || strcmp(command, "thumb") == 0)
         snprintf(why, sizeof why, "wrong number of arguments for '%s'", command);
     else
         snprintf(why, sizeof why, "unknown command '%s'", command);

@@ -7,7 +7,10 @@
 #include <string>
 #include <vector>
 
+#include <QImage>
+
 #include "container/atom_builder.h"
+#include "support/test_movies.h"
 
 using namespace mp4test;
 
@@ -174,3 +177,29 @@ TEST_F(CliTest, TypePrintsTheVideoCoding) {
 }
 
 }  // namespace
+
+// The thumbnail command shares the application's thumbnail code; here only that it picks the
+// frame asked for, writes the file where the application would, and reports failures.
+TEST_F(CliTest, ThumbWritesTheThumbnailFromTheFrameAtTheSecondsGiven) {
+    ASSERT_TRUE(MakeTestMovie(movie, TestMovieSpec{}));
+    const std::string thumbnail = dir.file("movie.THM");
+    for (const auto& [args, frame] : std::vector<std::pair<std::vector<std::string>, int>>{
+             {{"thumb", movie, "1.55"}, 15}, {{"thumb", movie}, 2}, {{"thumb", movie, "99"}, 19}}) {
+        Result r = cli(args);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.out + r.err, "");
+        const Bytes bytes = readFile(thumbnail);
+        ASSERT_EQ(bytes.size(), 32768u);
+        const QImage image = QImage::fromData(bytes.data(), int(bytes.size()), "JPEG");
+        EXPECT_EQ(image.size(), QSize(160, 120));
+        EXPECT_EQ(TestFrameNumber(image), frame);
+    }
+}
+
+TEST_F(CliTest, ThumbFailuresSayWhy) {
+    expectFailure({"thumb", dir.file("none.mp4")}, dir.file("none.mp4"), "cannot open as a movie");
+    writeFile(movie, movieWith({}));
+    expectFailure({"thumb", movie}, movie, "cannot open as a movie");
+    expectFailure({"thumb", movie, "soon"}, movie, "'soon' is not a number of seconds");
+    EXPECT_EQ(cli({"thumb", movie, "1", "2"}).exitCode, 2);
+}
