@@ -45,8 +45,9 @@ QImage DrawThumbnailCanvas(const QImage& frame) {
     canvas.fill(Qt::black);
     if (frame.isNull()) return canvas;
     const double ratio = static_cast<double>(frame.width()) / static_cast<double>(frame.height());
-    const QRect target = ratio >= kThumbnailWideRatio ? QRect(0, 15, kThumbnailWidth, 90)
-                                                      : QRect(0, 0, kThumbnailWidth, kThumbnailHeight);
+    const QRect target = ratio >= kThumbnailWideRatio
+                             ? QRect(0, 15, kThumbnailWidth, 90)
+                             : QRect(0, 0, kThumbnailWidth, kThumbnailHeight);
     QPainter painter(&canvas);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(target, frame);
@@ -112,7 +113,8 @@ int16_t WriteThumbnailData(const std::string& path, const QByteArray& jpeg) {
     if (status == 0) status = writeAll(fd, data);
     if (status == 0 && fsync(fd) != 0) status = StatusFromErrno(errno);
     if (close(fd) != 0 && status == 0) status = StatusFromErrno(errno);
-    if (status == 0 && rename(temporary.c_str(), path.c_str()) != 0) status = StatusFromErrno(errno);
+    if (status == 0 && rename(temporary.c_str(), path.c_str()) != 0)
+        status = StatusFromErrno(errno);
     if (status != 0) {
         unlink(temporary.c_str());
         return status;
@@ -140,16 +142,16 @@ int16_t CreateThumbnailFile(const QImage& frame, uint32_t itemID) {
     const int index = GetOpenFileInfo(itemID);
     if (index < 0 || frame.isNull()) return kParamErr;
     QByteArray jpeg;
-    if (const int16_t status = CompressThumbnail(DrawThumbnailCanvas(frame), kThumbnailFileSize,
-                                                 &jpeg);
+    if (const int16_t status =
+            CompressThumbnail(DrawThumbnailCanvas(frame), kThumbnailFileSize, &jpeg);
         status != 0)
         return status;
 
     OpenFileInfo& entry = (*gOpenFile)[index];
     std::string path;
     const bool creating = !entry.hasThumbnail;
-    int16_t status = creating ? createThumbnailName(entry, &path)
-                              : FSRefCurrentPath(&entry.thumbnailRef, &path);
+    int16_t status =
+        creating ? createThumbnailName(entry, &path) : FSRefCurrentPath(&entry.thumbnailRef, &path);
     if (status != 0) return status;
     status = WriteThumbnailData(path, jpeg);
     if (status != 0) {
@@ -181,7 +183,8 @@ const QImage* OpenThumbnailFile(uint32_t itemID) {
 
     QImageReader reader(QString::fromStdString(path));
     reader.setDecideFormatFromContent(true);
-    if (!reader.canRead()) return failRead("GetGraphicsImporterForFile() error.", kCantFindHandlerErr);
+    if (!reader.canRead())
+        return failRead("GetGraphicsImporterForFile() error.", kCantFindHandlerErr);
     const QSize size = reader.size();
     if (!size.isValid() || size.isEmpty())
         return failRead("GraphicsImportGetNaturalBounds() error.", kCodecBadDataErr);

@@ -33,7 +33,9 @@ int16_t EnterMovies() {
     return 0;
 }
 
-void ExitMovies() { SetMovieToolkitVersion(0); }
+void ExitMovies() {
+    SetMovieToolkitVersion(0);
+}
 
 static int16_t statusFromAv(int err) {
     if (err == AVERROR(ENOENT)) return kFnfErr;
@@ -121,9 +123,15 @@ MovieBox GetMovieBox(Movie movie) {
                     static_cast<int16_t>(movie->displayWidth)};
 }
 
-TimeScale GetMovieTimeScale(Movie movie) { return movie->timeScale; }
-TimeValue GetMovieDuration(Movie movie) { return movie->duration; }
-TimeValue GetMovieTime(Movie movie) { return movie->time; }
+TimeScale GetMovieTimeScale(Movie movie) {
+    return movie->timeScale;
+}
+TimeValue GetMovieDuration(Movie movie) {
+    return movie->duration;
+}
+TimeValue GetMovieTime(Movie movie) {
+    return movie->time;
+}
 
 void SetMovieTimeValue(Movie movie, TimeValue time) {
     movie->time = std::clamp<TimeValue>(time, 0, movie->duration);
@@ -201,8 +209,8 @@ static int16_t imageFromFrame(const MovieRecord* record, const AVFrame* frame, Q
     if (!scaler) return kCodecBadDataErr;
     uint8_t* planes[4] = {image.bits(), nullptr, nullptr, nullptr};
     const int strides[4] = {static_cast<int>(image.bytesPerLine()), 0, 0, 0};
-    const int rows = sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes,
-                               strides);
+    const int rows =
+        sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
     sws_freeContext(scaler);
     if (rows <= 0) return kCodecBadDataErr;
     *picture = std::move(image);
@@ -211,8 +219,8 @@ static int16_t imageFromFrame(const MovieRecord* record, const AVFrame* frame, Q
 
 int16_t GetMoviePict(Movie movie, QImage* picture) {
     const int64_t target =
-        movie->startTime + av_rescale_q(movie->time, AVRational{1, movie->timeScale},
-                                        movie->timeBase);
+        movie->startTime +
+        av_rescale_q(movie->time, AVRational{1, movie->timeScale}, movie->timeBase);
     AVFrame* shown = av_frame_alloc();
     if (!shown) return kMemFullErr;
     // The demuxer seeks by decoding times, which run ahead of presentation times where frames are

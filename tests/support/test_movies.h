@@ -19,7 +19,9 @@ struct TestMovieSpec {
 };
 
 // The grey level of frame n: steps far enough apart that lossy coding cannot blur them.
-inline int TestFrameGrey(int n) { return 8 + n * 8; }
+inline int TestFrameGrey(int n) {
+    return 8 + n * 8;
+}
 
 // Frame n of the movie is a plain grey of TestFrameGrey(n). The movie file is written at path;
 // false when ffmpeg failed.

@@ -78,8 +78,12 @@ protected:
     std::vector<AlertRecord> shown;
 };
 
-bool IsBlack(QRgb pixel) { return qRed(pixel) + qGreen(pixel) + qBlue(pixel) <= 24; }
-bool IsWhite(QRgb pixel) { return qRed(pixel) + qGreen(pixel) + qBlue(pixel) >= 740; }
+bool IsBlack(QRgb pixel) {
+    return qRed(pixel) + qGreen(pixel) + qBlue(pixel) <= 24;
+}
+bool IsWhite(QRgb pixel) {
+    return qRed(pixel) + qGreen(pixel) + qBlue(pixel) >= 740;
+}
 
 // The rows a frame of that size covers on the canvas, drawn white on the black fill.
 std::pair<int, int> CoveredRows(const QImage& canvas) {
@@ -96,7 +100,10 @@ std::pair<int, int> CoveredRows(const QImage& canvas) {
 }
 
 TEST_F(ThumbnailFile, WideFramesGoBetweenBarsOfFifteenRowsOthersFillTheCanvas) {
-    struct Case { int width, height; std::pair<int, int> rows; };
+    struct Case {
+        int width, height;
+        std::pair<int, int> rows;
+    };
     const Case cases[] = {
         {320, 180, {15, 104}},  // 16:9
         {170, 100, {15, 104}},  // exactly 1.7
