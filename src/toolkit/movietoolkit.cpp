@@ -25,6 +25,13 @@ struct MovieRecord {
     TimeValue time = 0;
     int displayWidth = 0;
     int displayHeight = 0;
+    // Where decoding stands, so that a later time close ahead (a playing movie) decodes on
+    // instead of seeking again: the frame last shown, and the next one when already decoded.
+    AVFrame* shown = nullptr;
+    AVFrame* next = nullptr;
+    AVPacket* packet = nullptr;
+    bool positioned = false;  // shown is valid and decoding continues after it
+    bool drained = false;     // no frames follow shown
 };
 
 int16_t EnterMovies() {
@@ -102,7 +109,11 @@ int16_t OpenMovie(const char* path, Movie* movie) {
     *movie = nullptr;
     auto* record = new (std::nothrow) MovieRecord;
     if (!record) return kMemFullErr;
-    const int16_t status = openMovie(path, record);
+    record->shown = av_frame_alloc();
+    record->next = av_frame_alloc();
+    record->packet = av_packet_alloc();
+    const int16_t status =
+        record->shown && record->next && record->packet ? openMovie(path, record) : kMemFullErr;
     if (status != 0) {
         DisposeMovie(record);
         return status;
@@ -113,6 +124,9 @@ int16_t OpenMovie(const char* path, Movie* movie) {
 
 void DisposeMovie(Movie movie) {
     if (!movie) return;
+    av_frame_free(&movie->shown);
+    av_frame_free(&movie->next);
+    av_packet_free(&movie->packet);
     avcodec_free_context(&movie->decoder);
     avformat_close_input(&movie->format);
     delete movie;
@@ -142,62 +156,76 @@ static int64_t framePts(const AVFrame* frame) {
                                                           : frame->pts;
 }
 
-// Decodes from the keyframe before seekTo to the last frame presented at or before the target:
-// the frame on screen at the target. The first frame decoded stands for targets before it; its
-// time goes to *firstPts.
-static int16_t decodeFrameAt(MovieRecord* record, int64_t seekTo, int64_t target, AVFrame* shown,
-                             int64_t* firstPts) {
+static void seekBefore(MovieRecord* record, int64_t seekTo) {
     if (av_seek_frame(record->format, record->stream, seekTo, AVSEEK_FLAG_BACKWARD) < 0)
         av_seek_frame(record->format, record->stream, record->startTime, AVSEEK_FLAG_BACKWARD);
     avcodec_flush_buffers(record->decoder);
-    *firstPts = AV_NOPTS_VALUE;
+    av_frame_unref(record->shown);
+    av_frame_unref(record->next);
+    record->positioned = false;
+    record->drained = false;
+}
 
-    AVPacket* packet = av_packet_alloc();
-    AVFrame* frame = av_frame_alloc();
-    int16_t status = packet && frame ? 0 : kMemFullErr;
-    bool haveShown = false;
-    bool done = status != 0;
-    bool draining = false;
-    while (!done) {
-        int err = 0;
-        if (!draining) {
-            err = av_read_frame(record->format, packet);
-            if (err < 0) {
-                draining = true;
-                err = avcodec_send_packet(record->decoder, nullptr);
-            } else {
-                if (packet->stream_index == record->stream)
-                    err = avcodec_send_packet(record->decoder, packet);
-                av_packet_unref(packet);
-                // A damaged packet is skipped as a player would skip it.
-                if (err == AVERROR_INVALIDDATA) err = 0;
-            }
-            if (err < 0 && err != AVERROR(EAGAIN) && err != AVERROR_EOF) break;
+// The next decoded frame into record->next: 0, or 1 when the stream has no more frames.
+static int decodeNext(MovieRecord* record) {
+    for (;;) {
+        int err = avcodec_receive_frame(record->decoder, record->next);
+        if (err == 0) return 0;
+        if (err != AVERROR(EAGAIN)) return 1;
+        err = av_read_frame(record->format, record->packet);
+        if (err < 0) {
+            // The decoder holds reordered frames back until it is told the stream ended.
+            if (avcodec_send_packet(record->decoder, nullptr) < 0) return 1;
+            continue;
         }
-        while (!done) {
-            err = avcodec_receive_frame(record->decoder, frame);
-            if (err == AVERROR(EAGAIN)) break;
-            if (err < 0) {
-                done = true;  // drained: the last frame is shown until the end
-                break;
-            }
-            const int64_t pts = framePts(frame);
-            if (haveShown && pts != AV_NOPTS_VALUE && pts > target) {
-                done = true;
-            } else {
-                if (!haveShown) *firstPts = pts;
-                av_frame_unref(shown);
-                av_frame_move_ref(shown, frame);
-                haveShown = true;
-                if (pts != AV_NOPTS_VALUE && pts > target) done = true;
-            }
-            av_frame_unref(frame);
-        }
+        if (record->packet->stream_index == record->stream)
+            err = avcodec_send_packet(record->decoder, record->packet);
+        av_packet_unref(record->packet);
+        // A damaged packet is skipped as a player would skip it.
+        if (err < 0 && err != AVERROR_INVALIDDATA && err != AVERROR(EAGAIN)) return 1;
     }
-    if (status == 0 && !haveShown) status = kCodecBadDataErr;
-    av_frame_free(&frame);
-    av_packet_free(&packet);
-    return status;
+}
+
+// Decodes on to the last frame presented at or before the target: the frame on screen at the
+// target. Right after a seek the first frame decoded stands for targets before it.
+static int16_t advanceTo(MovieRecord* record, int64_t target) {
+    while (!record->drained) {
+        if (!record->next->buf[0] && decodeNext(record) != 0) {
+            record->drained = true;
+            break;
+        }
+        const int64_t pts = framePts(record->next);
+        if (record->positioned && pts != AV_NOPTS_VALUE && pts > target) break;
+        av_frame_unref(record->shown);
+        av_frame_move_ref(record->shown, record->next);
+        record->positioned = true;
+        if (pts != AV_NOPTS_VALUE && pts > target) break;
+    }
+    return record->positioned ? 0 : kCodecBadDataErr;
+}
+
+// Seeks unless the target lies at most a second ahead of the frame shown, then decodes to it.
+static int16_t decodeFrameAt(MovieRecord* record, int64_t target) {
+    const int64_t second = av_rescale_q(1, AVRational{1, 1}, record->timeBase);
+    if (record->positioned) {
+        const int64_t shownPts = framePts(record->shown);
+        if (shownPts != AV_NOPTS_VALUE && shownPts <= target && target - shownPts <= second)
+            return advanceTo(record, target);
+    }
+    // The demuxer seeks by decoding times, which run ahead of presentation times where frames are
+    // reordered: the keyframe found can be presented after the target. Then seek further back.
+    int64_t seekTo = target;
+    int64_t back = second;
+    for (;;) {
+        seekBefore(record, seekTo);
+        const int16_t status = advanceTo(record, target);
+        const int64_t firstPts = status == 0 ? framePts(record->shown) : AV_NOPTS_VALUE;
+        if (status != 0 || firstPts == AV_NOPTS_VALUE || firstPts <= target ||
+            seekTo <= record->startTime)
+            return status;
+        seekTo = std::max(record->startTime, seekTo - back);
+        back *= 2;
+    }
 }
 
 static int16_t imageFromFrame(const MovieRecord* record, const AVFrame* frame, QImage* picture) {
@@ -221,24 +249,7 @@ int16_t GetMoviePict(Movie movie, QImage* picture) {
     const int64_t target =
         movie->startTime +
         av_rescale_q(movie->time, AVRational{1, movie->timeScale}, movie->timeBase);
-    AVFrame* shown = av_frame_alloc();
-    if (!shown) return kMemFullErr;
-    // The demuxer seeks by decoding times, which run ahead of presentation times where frames are
-    // reordered: the keyframe found can be presented after the target. Then seek further back.
-    int64_t seekTo = target;
-    int64_t back = av_rescale_q(1, AVRational{1, 1}, movie->timeBase);
-    int64_t firstPts = AV_NOPTS_VALUE;
-    int16_t status = 0;
-    for (;;) {
-        status = decodeFrameAt(movie, seekTo, target, shown, &firstPts);
-        if (status != 0 || firstPts == AV_NOPTS_VALUE || firstPts <= target ||
-            seekTo <= movie->startTime)
-            break;
-        seekTo = std::max(movie->startTime, seekTo - back);
-        back *= 2;
-        av_frame_unref(shown);
-    }
-    if (status == 0) status = imageFromFrame(movie, shown, picture);
-    av_frame_free(&shown);
+    int16_t status = decodeFrameAt(movie, target);
+    if (status == 0) status = imageFromFrame(movie, movie->shown, picture);
     return status;
 }

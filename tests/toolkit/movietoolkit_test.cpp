@@ -57,6 +57,8 @@ TEST_F(MovieToolkitTest, PictureIsTheFrameShownAtTheTimeForH264AndMpeg4) {
         EXPECT_EQ(GetMovieDuration(movie), 2 * GetMovieTimeScale(movie));
         // Backwards and forwards across keyframes (every 8 frames), mid-frame and on the edge.
         for (int tenths : {13, 0, 7, 8, 9, 19, 15, 3, 16, 1}) EXPECT_EQ(frameAt(tenths), tenths);
+        // Frame after frame, as a playing movie asks, decodes on without seeking.
+        for (int tenths = 0; tenths < 20; ++tenths) EXPECT_EQ(frameAt(tenths), tenths);
         // Half a frame in still shows the frame that started.
         SetMovieTimeValue(movie, 55 * GetMovieTimeScale(movie) / 100);
         QImage picture;
