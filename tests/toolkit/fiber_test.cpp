@@ -1,4 +1,4 @@
-// fiber_test.cpp - the cooperative thread: its turns, its ID, the idle timer, nested event loops,
+// fiber_test.cpp - the cooperative thread: its turns, its ID, the idle loop, nested event loops,
 // its stack, and blocking I/O done by the worker while the GUI thread goes on.
 #include "toolkit/fiber.h"
 
@@ -60,6 +60,7 @@ TEST(Fiber, RunsOnlyBetweenYieldsUnderItsOwnID) {
     EXPECT_EQ(YieldToAnyThread(), 0);  // no thread: nothing happens
 }
 
+// The idle event loop alone runs each thread to its end here.
 TEST(Fiber, OnlyOneThreadAtATimeAndEachGetsANewID) {
     Steps first, second;
     ThreadID firstID = kNoThreadID, secondID = kNoThreadID;
@@ -71,14 +72,6 @@ TEST(Fiber, OnlyOneThreadAtATimeAndEachGetsANewID) {
     EXPECT_NE(secondID, firstID);
     ASSERT_TRUE(WaitForThreadEnd());
     EXPECT_EQ(NewThread(nullptr, nullptr, 0, &secondID), -50);
-}
-
-TEST(Fiber, TheIdleEventLoopGivesTheThreadItsTurns) {
-    Steps steps;
-    ThreadID id = kNoThreadID;
-    ASSERT_EQ(NewThread(CountThreeTurns, &steps, 0, &id), 0);
-    ASSERT_TRUE(WaitForThreadEnd());
-    EXPECT_EQ(steps.count, 3);
 }
 
 namespace {

@@ -109,16 +109,3 @@ TEST_F(SoundFolders, WithoutASoundServerPlayingFailsAtOnce) {
     EXPECT_EQ(PlayNamedSound("Missing.aiff"), kFnfErr);
     EXPECT_EQ(PlayNamedSound(""), kNoErr);
 }
-
-TEST_F(SoundFolders, APlayerSetByATestHearsEveryNamedSound) {
-    QStringList heard;
-    SetSoundPlayer([&](const QString& name) {
-        heard << name;
-        return int16_t(7);
-    });
-    EXPECT_EQ(PlayNamedSound("Pop.aiff"), 7);
-    EXPECT_EQ(PlayNamedSound(""), kNoErr);
-    EXPECT_EQ(PlayNamedSound("Nowhere.aiff"), 7);
-    SetSoundPlayer({});
-    EXPECT_EQ(heard, QStringList({"Pop.aiff", "Nowhere.aiff"}));
-}

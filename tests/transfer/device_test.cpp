@@ -235,10 +235,3 @@ TEST_F(DeviceTest, TheMountSoundPlaysWhenANewNumberOfDevicesIsFound) {
     EXPECT_EQ(sounds.size(), 1);
     EXPECT_EQ(Items(), QStringList{"ONE"});
 }
-
-TEST_F(DeviceTest, PlaySoundPlaysNothingForAnEmptyName) {
-    EXPECT_EQ(PlaySound(""), kNoErr);
-    EXPECT_EQ(PlaySound(QString()), kNoErr);
-    EXPECT_EQ(PlaySound("Bottle.aiff"), kNoErr);
-    EXPECT_EQ(sounds, QStringList{"Bottle.aiff"});
-}
