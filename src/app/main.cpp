@@ -3,11 +3,11 @@
 
 #include <QApplication>
 
-#include "app/listview_stubs.h"
 #include "app/mainwindow.h"
 #include "app/prefs.h"
 #include "app/startup.h"
 #include "app/transferglobals.h"
+#include "movielist/listview.h"
 #include "movielist/movielist.h"
 #include "toolkit/alerts.h"
 #include "toolkit/gestalt.h"

@@ -7,6 +7,8 @@
 #include "app/messages.h"
 #include "app/prefs.h"
 #include "app/transferglobals.h"
+#include "movielist/listview.h"
+#include "movielist/opening.h"
 #include "transfer/device.h"
 
 // What the window's handler works on.
@@ -24,6 +26,29 @@ static ControlRef FindControl(WindowRef window, int32_t id) {
 
 static int16_t Width(const Rect& r) { return int16_t(r.right - r.left); }
 static int16_t Height(const Rect& r) { return int16_t(r.bottom - r.top); }
+
+// The list view's seven callbacks; false, after telling the user, when they cannot be installed.
+static bool InstallListCallbacks(ControlRef list) {
+    DataBrowserCallbacks callbacks;
+    OSStatus err = InitDataBrowserCallbacks(&callbacks);
+    if (err != 0) {
+        DoMessage(kAlertStop, "InitDataBrowserCallbacks() error.", int16_t(err));
+        return false;
+    }
+    callbacks.itemDataCallback = BrowserItemDataProc;
+    callbacks.itemCompareCallback = BrowserItemCompareProc;
+    callbacks.itemNotificationCallback = BrowserItemNotificationProc;
+    callbacks.acceptDragCallback = DataBrowserAcceptDragProc;
+    callbacks.receiveDragCallback = DataBrowserItemReceiveDragProc;
+    callbacks.getContextualMenuCallback = DataBrowserGetContextualMenuProc;
+    callbacks.selectContextualMenuCallback = DataBrowserSelectContextualMenuProc;
+    err = SetDataBrowserCallbacks(list, &callbacks);
+    if (err != 0) {
+        DoMessage(kAlertStop, "SetDataBrowserCallbacks() error.", int16_t(err));
+        return false;
+    }
+    return true;
+}
 
 bool DoPref() {
     NibRef* nib = nullptr;
@@ -48,21 +73,19 @@ bool DoPref() {
 
     (void)CreatePSPMenu(window, true);
 
-    // The list view's seven callbacks (item data, compare, notification, accept drag, receive
-    // drag, contextual menu, contextual menu selection) are installed here; a failure shows
-    // "InitDataBrowserCallbacks() error." or "SetDataBrowserCallbacks() error.", disposes of
-    // the window and returns false.
+    ControlRef list = FindControl(window, kPrefMovieList);
+    if (!InstallListCallbacks(list)) {
+        DisposeWindow(window);
+        return false;
+    }
 
     const int16_t width = Width(gPref.windowBounds);
     const int16_t height = Height(gPref.windowBounds);
-    if (ControlRef list = FindControl(window, kPrefMovieList)) {
-        SetListDefaultColumnWidth(list, int16_t(GetControlBounds(list).right -
-                                                GetControlBounds(list).left - 15));
-        (void)SetListColumnWidth(list, kFileColumn, int16_t(gPref.filenameColumWidth));
-        (void)SetListColumnWidth(list, kTitleColumn, int16_t(gPref.titleColumWidth));
-        // The list's increasing sort order is set here by the list view; when that fails the
-        // window is disposed of after it was shown and DoPref returns false, without a message.
-    }
+    SetListDefaultColumnWidth(list, int16_t(GetControlBounds(list).right -
+                                            GetControlBounds(list).left - 15));
+    (void)SetListColumnWidth(list, kFileColumn, int16_t(gPref.filenameColumWidth));
+    (void)SetListColumnWidth(list, kTitleColumn, int16_t(gPref.titleColumWidth));
+    const OSStatus sorted = SetDataBrowserSortOrder(list, kDataBrowserOrderIncreasing);
 
     if (ControlRef send = FindControl(window, kPrefSendButton)) DeactivateControl(send);
     if (ControlRef box = FindControl(window, kPrefOptionThumbnail))
@@ -76,6 +99,11 @@ bool DoPref() {
     LayoutPrefDialog(window, width, height);
     InstallWindowEventHandler(window, DialogHandlerPref, &gPrefContext);
     ShowWindow(window);
+    // Without its order the list cannot work: the window goes again, without a message.
+    if (sorted != 0) {
+        DisposeWindow(window);
+        return false;
+    }
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "movielist/listview.h"
 #include "movielist/movielist.h"
 #include "toolkit/alerts.h"
 #include "toolkit/localized.h"
@@ -26,8 +27,14 @@ static AlertParam QuestionParam() {
     return param;
 }
 
-// The movies selected in the list view. Until the list view exists it counts no selection.
-static uint32_t CountSelectedMovies() { return 0; }
+// The movies selected in the main window's list view; 0 when it cannot be counted.
+static uint32_t CountSelectedMovies() {
+    uint32_t count = 0;
+    if (GetDataBrowserItemCount(GetDataBrowserControl(nullptr), kDataBrowserNoItem, false,
+                                kDataBrowserItemIsSelected, &count) != 0)
+        return 0;
+    return count;
+}
 
 // The movies in the movie list, 0 when there is none.
 static uint32_t CountListedMovies() { return uint32_t(CountOpenFileInfo()); }

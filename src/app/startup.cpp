@@ -10,11 +10,12 @@
 #include <QDir>
 #include <QFile>
 
-#include "app/listview_stubs.h"
 #include "app/mainwindow.h"
 #include "app/messages.h"
 #include "app/transferglobals.h"
+#include "movielist/listview.h"
 #include "movielist/movielist.h"
+#include "movielist/opening.h"
 #include "toolkit/fileref.h"
 #include "toolkit/resources.h"
 #include "transfer/device.h"
@@ -52,23 +53,6 @@ int16_t AELaunchApp(const AppleEvent&, void*, long) {
     return 0;
 }
 
-// PLACEHOLDER until opening movies lands with its own AEOpenDoc: adds the documents to the
-// movie list in the order given, without showing them in the list view.
-int16_t AEOpenDoc(const AppleEvent& event, void*, long) {
-    const int startCount = CountOpenFileInfo();
-    int16_t status = 0;
-    gStopOpen = false;
-    for (const QString& file : event.files) {
-        if (gStopOpen) break;
-        // A path that names nothing leaves an invalid reference, which the list skips (-48).
-        FSRef ref;
-        (void)FSPathMakeRef(QFile::encodeName(file).constData(), &ref);
-        status = int16_t(CreateOpenFileInfo(&ref, startCount));
-        if (status != 0 && status != kDupFNErr) break;
-    }
-    return status;
-}
-
 int16_t AEPrintDoc(const AppleEvent&, void*, long) {
     return kErrAEEventNotHandled;
 }
@@ -84,10 +68,13 @@ int16_t AEQuit(const AppleEvent&, void*, long) {
 
 // ---- Commands -------------------------------------------------------------------------------
 
-// The number of selected movies in the main window's list. Nothing can be selected until the
-// list view shows the movies.
-static uint32_t CountSelectedListItems(WindowRef) {
-    return 0;
+// The number of selected movies in the main window's list; 0 when it cannot be counted.
+static uint32_t CountSelectedListItems(WindowRef window) {
+    uint32_t count = 0;
+    if (GetDataBrowserItemCount(GetDataBrowserControl(window), kDataBrowserNoItem, false,
+                                kDataBrowserItemIsSelected, &count) != 0)
+        return 0;
+    return count;
 }
 
 static void SetMenuCommandEnabled(OSType command, bool enabled) {
@@ -134,6 +121,26 @@ static OSStatus HandleKeyUp(uint8_t charCode) {
     return kEventNotHandledErr;
 }
 
+// Titles from the file names, of every movie (OK) or of the selected ones (the third button).
+static OSStatus SetTitlesFromFileNames() {
+    const int16_t answer = ConfirmAlert(kQuestionRename);
+    if (answer == kAlertCancelButton) return kUserCanceledErr;
+    const DataBrowserItemState scope =
+        answer == kAlertDefaultButton ? kDataBrowserItemAnyState : kDataBrowserItemIsSelected;
+    ControlRef list = GetDataBrowserControl(FrontWindow());
+    std::vector<DataBrowserItemID> items;
+    if (GetDataBrowserItems(list, kDataBrowserNoItem, false, scope, &items) != 0) return 0;
+    for (DataBrowserItemID item : items)
+        (void)ChangeTitle(item, kChangeTitleFromFileName, nullptr);
+    const OSStatus status =
+        items.empty() ? 0
+                      : UpdateDataBrowserItems(list, kDataBrowserNoItem, uint32_t(items.size()),
+                                               items.data(), kDataBrowserItemNoProperty,
+                                               kDataBrowserItemNoProperty);
+    Draw1Control(list);
+    return status;
+}
+
 static OSStatus HandleCommand(OSType command) {
     // No command of ours acts on a dialog or the About window.
     if (FrontWindowTag() != kMainWindowTag) return kEventNotHandledErr;
@@ -153,8 +160,11 @@ static OSStatus HandleCommand(OSType command) {
             if (CountOpenFileInfo() == 0) return kEventNotHandledErr;
             // The device check, the question and the copy start here once sending exists.
             return kEventNotHandledErr;
-        case kCommandOpen:                 // the Open dialog opens here once it exists
-        case kCommandTitlesFromFileNames:  // needs the list view's selection
+        case kCommandOpen:
+            DoOpenDialog();
+            return 0;
+        case kCommandTitlesFromFileNames:
+            return SetTitlesFromFileNames();
         default:
             return kEventNotHandledErr;
     }
@@ -182,8 +192,10 @@ void IdleProc(void*) {
     switch (GetWindowTag(front)) {
         case kMainWindowTag:
             (void)CreatePSPMenu(front, false);
-            // The list view refreshes its selection display for gUpdateControl here.
-            gUpdateControl = nullptr;
+            if (gUpdateControl) {
+                HandleDataBrowserSelect(gUpdateControl);
+                gUpdateControl = nullptr;
+            }
             break;
         case kWindowTagProgress:
             // While the copy runs, the progress display is fed from here and the copy is given

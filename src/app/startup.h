@@ -38,9 +38,7 @@ void CreateRoutineDescriptor();
 void DoInstallAE();
 
 int16_t AELaunchApp(const AppleEvent& event, void* reply, long refcon);
-// Adds the documents to the movie list; answers the last status met (-48 when the last item was
-// a folder, a duplicate or not a movie).
-int16_t AEOpenDoc(const AppleEvent& event, void* reply, long refcon);
+// AEOpenDoc, which adds the documents to the movie list, is in movielist/opening.h.
 // Refused: printing is not offered (-1708).
 int16_t AEPrintDoc(const AppleEvent& event, void* reply, long refcon);
 // While a transfer runs, asks it to stop and answers -128 without quitting; otherwise ends the

@@ -388,6 +388,8 @@ private:
             }
             drag.items.push_back(std::move(item));
         }
+        // Dragged text or pictures are one item that is no file.
+        if (drag.items.empty()) drag.items.emplace_back();
         return drag;
     }
 

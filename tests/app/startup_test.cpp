@@ -12,9 +12,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/listview_stubs.h"
 #include "app/mainwindow.h"
 #include "app/transferglobals.h"
+#include "movielist/listview.h"
 #include "movielist/movielist.h"
 #include "toolkit/alerts.h"
 #include "toolkit/localized.h"

@@ -1,0 +1,295 @@
+// listview.cpp - the movie list in the main window: cells, order, notifications, the contextual
+// menu, the selection display and removal.
+#include "movielist/listview.h"
+
+#include <optional>
+#include <unordered_map>
+
+#include <QCollator>
+#include <QCollatorSortKey>
+#include <QImage>
+
+#include "app/mainwindow.h"
+#include "app/messages.h"
+#include "app/prefs.h"
+#include "app/startup.h"
+#include "movielist/movielist.h"
+#include "toolkit/alerts.h"
+#include "toolkit/launch.h"
+
+bool gEditTitleNow = false;
+
+// Editing titles came with system 10.1; the character palette with 10.3.
+static constexpr int32_t kFirstSystemWithEditing = 0x1010;
+static constexpr int32_t kFirstSystemWithCharacterPalette = 0x1030;
+
+// The content the preview well was last given: a picture, or none.
+static constexpr int16_t kControlContentPictHandle = 131;
+struct ImageWellContent {
+    int16_t contentType = kControlContentPictHandle;
+    std::optional<QImage> picture;
+};
+static ImageWellContent imageInfo;
+
+static ControlRef FindControl(WindowRef window, int32_t id) {
+    ControlRef control = nullptr;
+    (void)GetControlByID(window, ControlID{kControlSignature, id}, &control);
+    return control;
+}
+
+ControlRef GetDataBrowserControl(WindowRef window) {
+    if (!window) {
+        for (WindowRef candidate : WindowList()) {
+            if (GetWindowTag(candidate) == kMainWindowTag) {
+                window = candidate;
+                break;
+            }
+        }
+    }
+    return window ? FindControl(window, kPrefMovieList) : nullptr;
+}
+
+static const OpenFileInfo* FindEntry(DataBrowserItemID item) {
+    const int index = GetOpenFileInfo(item);
+    return index < 0 ? nullptr : &(*gOpenFile)[size_t(index)];
+}
+
+// ---- Cells ----------------------------------------------------------------------------------
+
+OSStatus BrowserItemDataProc(ControlRef, DataBrowserItemID item, DataBrowserPropertyID property,
+                             DataBrowserItemDataRef itemData, bool setValue) {
+    if (property == kDataBrowserItemIsEditableProperty) {
+        if (gSysVersion >= kFirstSystemWithEditing)
+            (void)SetDataBrowserItemDataBooleanValue(itemData, true);
+        else
+            Beep();
+        return 0;
+    }
+    if (property == kListFileColumn && !setValue) {
+        const OpenFileInfo* entry = FindEntry(item);
+        if (!entry) return 0;
+        (void)SetDataBrowserItemDataText(itemData, QStringFromHFSUniStr255(entry->fileName));
+        IconRef icon;
+        if (GetIconRefFromFile(&entry->fileRef, &icon) == 0)
+            (void)SetDataBrowserItemDataIcon(itemData, icon);
+    } else if (property == kListTitleColumn && !setValue) {
+        const OpenFileInfo* entry = FindEntry(item);
+        if (!entry) return 0;
+        (void)SetDataBrowserItemDataText(itemData, entry->title.value_or(QString()));
+    } else if (property == kListTitleColumn) {
+        QString text;
+        if (GetDataBrowserItemDataText(itemData, &text) == 0)
+            (void)ChangeTitle(item, kChangeTitleFromText, &text);
+    }
+    return 0;
+}
+
+// ---- Order ----------------------------------------------------------------------------------
+
+QCollatorSortKey NameSortKey(const QString& text) {
+    static const QCollator collator = [] {
+        QCollator made;
+        made.setCaseSensitivity(Qt::CaseInsensitive);
+        return made;
+    }();
+    // Folded first: the collator ignores case in its keys only for real languages, not in the
+    // C locale, where it compares code points.
+    return collator.sortKey(text.toCaseFolded());
+}
+
+// One sort compares each item with many others: its name is read from the file system and its
+// collation key made once per sort, and entries are found through a table made once, rather
+// than by a search of the list for every comparison.
+struct SortKeys {
+    ControlRef browser = nullptr;
+    uint32_t pass = 0;
+    DataBrowserPropertyID property = 0;
+    std::unordered_map<DataBrowserItemID, int> indexOf;
+    std::unordered_map<DataBrowserItemID, std::optional<QCollatorSortKey>> keys;
+};
+static SortKeys gSortKeys;
+
+static void StartSortPass(ControlRef browser, DataBrowserPropertyID property) {
+    const uint32_t pass = GetDataBrowserSortPass(browser);
+    if (gSortKeys.browser == browser && gSortKeys.pass == pass && gSortKeys.property == property)
+        return;
+    gSortKeys = SortKeys{browser, pass, property, {}, {}};
+    const int count = CountOpenFileInfo();
+    gSortKeys.indexOf.reserve(size_t(count));
+    for (int i = 0; i < count; ++i) gSortKeys.indexOf[(*gOpenFile)[size_t(i)].itemID] = i;
+}
+
+// None for a movie without a title, or one that is not in the movie list.
+static const std::optional<QCollatorSortKey>& SortKeyOf(DataBrowserItemID item) {
+    const auto known = gSortKeys.keys.find(item);
+    if (known != gSortKeys.keys.end()) return known->second;
+    std::optional<QCollatorSortKey> key;
+    const auto index = gSortKeys.indexOf.find(item);
+    if (index != gSortKeys.indexOf.end()) {
+        const OpenFileInfo& entry = (*gOpenFile)[size_t(index->second)];
+        if (gSortKeys.property == kListFileColumn) {
+            // A file that cannot be found any more sorts by the name it had.
+            QString name;
+            if (CFStringNameFromFSRef(&name, &entry.fileRef, true) != kNoErr)
+                name = QStringFromHFSUniStr255(entry.fileName);
+            key = NameSortKey(name);
+        } else if (entry.title) {
+            key = NameSortKey(*entry.title);
+        }
+    }
+    return gSortKeys.keys.emplace(item, std::move(key)).first->second;
+}
+
+bool BrowserItemCompareProc(ControlRef browser, DataBrowserItemID itemOne,
+                            DataBrowserItemID itemTwo, DataBrowserPropertyID sortProperty) {
+    if (sortProperty != kListFileColumn && sortProperty != kListTitleColumn) return false;
+    StartSortPass(browser, sortProperty);
+    const std::optional<QCollatorSortKey>& one = SortKeyOf(itemOne);
+    const std::optional<QCollatorSortKey>& two = SortKeyOf(itemTwo);
+    if (!one || !two) return !one && two;
+    return one->compare(*two) < 0;
+}
+
+// ---- Notifications --------------------------------------------------------------------------
+
+static void OpenSelectedMovies(ControlRef browser) {
+    std::vector<DataBrowserItemID> items;
+    if (GetDataBrowserItems(browser, kDataBrowserNoItem, false, kDataBrowserItemIsSelected,
+                            &items) != 0)
+        return;
+    for (DataBrowserItemID item : items) {
+        const OpenFileInfo* entry = FindEntry(item);
+        if (!entry || LSOpenFSRef(&entry->fileRef) != 0) return;
+    }
+}
+
+static void DoDoubleClickAction(ControlRef browser) {
+    switch (gPref.doubleClickAction) {
+        case kDoubleClickOpensMovies:
+            OpenSelectedMovies(browser);
+            break;
+        case kDoubleClickMakesThumbnail:
+            if (gQuickTimeVersion <= kLastQuickTimeWithoutThumbnails) {
+                DoMessage(kAlertNote, QStringLiteral("qtErr"), 0);
+                break;
+            }
+            // The thumbnail dialog opens here on the list's window; when it made a thumbnail,
+            // gUpdateControl is set to this list so that the next tick shows it.
+            break;
+        case kDoubleClickShowsItemIDs: {
+            std::vector<DataBrowserItemID> items;
+            if (GetDataBrowserItems(browser, kDataBrowserNoItem, false, kDataBrowserItemAnyState,
+                                    &items) != 0)
+                break;
+            for (DataBrowserItemID item : items) DebugNum(int32_t(item));
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void BrowserItemNotificationProc(ControlRef browser, DataBrowserItemID,
+                                 DataBrowserItemNotification message) {
+    switch (message) {
+        case kDataBrowserItemAdded:
+        case kDataBrowserItemRemoved:
+            DoMenuControl();
+            break;
+        case kDataBrowserEditStarted:
+            gEditTitleNow = true;
+            if (gSysVersion >= kFirstSystemWithCharacterPalette)
+                EnableMenuCommand(kHICommandCharacterPalette);
+            break;
+        case kDataBrowserEditStopped:
+            gEditTitleNow = false;
+            SetArrowCursor();
+            if (gSysVersion >= kFirstSystemWithCharacterPalette)
+                DisableMenuCommand(kHICommandCharacterPalette);
+            break;
+        case kDataBrowserItemDoubleClicked:
+            DoDoubleClickAction(browser);
+            break;
+        case kDataBrowserSelectionSetChanged:
+            Draw1Control(browser);
+            gUpdateControl = browser;
+            break;
+        default:
+            break;
+    }
+}
+
+// ---- Contextual menu ------------------------------------------------------------------------
+
+void DataBrowserGetContextualMenuProc(ControlRef browser, QMenu** menu, uint32_t*, QString*,
+                                      std::vector<DataBrowserItemID>*) {
+    HandleDataBrowserSelect(browser);
+    *menu = GetMenuHandle(kListContextualMenuID);
+}
+
+void DataBrowserSelectContextualMenuProc(ControlRef, QMenu*, uint32_t, int16_t, uint16_t) {}
+
+// ---- Selection display ----------------------------------------------------------------------
+
+void HandleDataBrowserSelect(ControlRef browser) {
+    uint32_t count = 0;
+    OSStatus status = GetDataBrowserItemCount(browser, kDataBrowserNoItem, false,
+                                              kDataBrowserItemIsSelected, &count);
+    if (status != 0) {
+        DoMessage(kAlertStop, QStringLiteral("GetDataBrowserItemCount() error."), int16_t(status));
+        return;
+    }
+    std::vector<DataBrowserItemID> items;
+    status =
+        GetDataBrowserItems(browser, kDataBrowserNoItem, false, kDataBrowserItemIsSelected, &items);
+    if (status != 0) {
+        DoMessage(kAlertStop, QStringLiteral("GetDataBrowserItems() error."), int16_t(status));
+        return;
+    }
+
+    WindowRef window = GetControlOwner(browser);
+    const bool one = count == 1;
+    for (int32_t id : {kPrefMakeThumbnail, kPrefThumbnailNote}) {
+        if (ControlRef control = FindControl(window, id)) {
+            if (one)
+                ActivateControl(control);
+            else
+                DeactivateControl(control);
+        }
+    }
+    // The preview of the one selected movie comes from its thumbnail file (none when it has
+    // none); the thumbnail files are read here once they can be.
+    if (one) imageInfo.contentType = kControlContentPictHandle;
+    imageInfo.picture.reset();
+
+    if (ControlRef well = FindControl(window, kPrefThumbnailWell)) {
+        SetImageWellPicture(well, imageInfo.picture ? &*imageInfo.picture : nullptr);
+        Draw1Control(well);
+    }
+    DoMenuControl();
+}
+
+// ---- Removal --------------------------------------------------------------------------------
+
+OSStatus RemoveListItem(ControlRef browser, DataBrowserItemID item) {
+    const OSStatus status =
+        RemoveDataBrowserItems(browser, kDataBrowserNoItem, 1, &item, kDataBrowserItemNoProperty);
+    if (status != 0) {
+        DoMessage(kAlertStop, QStringLiteral("RemoveDataBrowserItems() error."), int16_t(status));
+        return status;
+    }
+    return RemoveOpenFileInfo(item);
+}
+
+OSStatus RemoveSelectedListItem() {
+    ControlRef browser = GetDataBrowserControl(nullptr);
+    std::vector<DataBrowserItemID> items;
+    const OSStatus status =
+        GetDataBrowserItems(browser, kDataBrowserNoItem, false, kDataBrowserItemIsSelected, &items);
+    if (status != 0) return status;
+    if (items.empty()) return 0;
+    if (ConfirmAlert(kQuestionDelete) == kAlertCancelButton) return 0;
+    for (DataBrowserItemID item : items)
+        if (const OSStatus removed = RemoveListItem(browser, item); removed != 0) return removed;
+    return 0;
+}

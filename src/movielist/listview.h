@@ -1,0 +1,64 @@
+// listview.h - the movie list in the main window: its cells, its order, what its clicks and
+// edits do, its contextual menu, the display that follows the selection, and removing movies.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include <QCollatorSortKey>
+#include <QString>
+
+#include "toolkit/listcontrol.h"
+#include "toolkit/ui.h"
+
+class QMenu;
+
+inline constexpr OSType kListFileColumn = FourCharCode("FILE");
+inline constexpr OSType kListTitleColumn = FourCharCode("TITL");
+
+// The menu of the application's menus that the list shows for a contextual click.
+inline constexpr int16_t kListContextualMenuID = 131;
+
+// Double-click actions (the preference doubleClickAction).
+inline constexpr int32_t kDoubleClickOpensMovies = 2;
+inline constexpr int32_t kDoubleClickMakesThumbnail = 3;
+inline constexpr int32_t kDoubleClickShowsItemIDs = 99;
+
+// The key that orders names and titles: case ignored, in the user's language.
+QCollatorSortKey NameSortKey(const QString& text);
+
+// True while a title cell is being edited: the Delete keys then edit the text.
+extern bool gEditTitleNow;
+
+// The movie list (control 3) of the window; without a window, of the main window (the first
+// window tagged 'Pref' from the front). Null when there is none.
+ControlRef GetDataBrowserControl(WindowRef window);
+
+// Cells: the stored file name with the file's icon, and the title (empty when there is none).
+// A title typed into its cell becomes the movie's title. Always 0.
+OSStatus BrowserItemDataProc(ControlRef browser, DataBrowserItemID item,
+                             DataBrowserPropertyID property, DataBrowserItemDataRef itemData,
+                             bool setValue);
+// By the file's current name (read from the file system, so renames since adding count) or by
+// title, ignoring case, in the user's language; movies without a title come first. Names and
+// titles are read once per sort of the list.
+bool BrowserItemCompareProc(ControlRef browser, DataBrowserItemID itemOne,
+                            DataBrowserItemID itemTwo, DataBrowserPropertyID sortProperty);
+void BrowserItemNotificationProc(ControlRef browser, DataBrowserItemID item,
+                                 DataBrowserItemNotification message);
+// Brings the controls and menus up to date with the selection, then offers menu 131.
+void DataBrowserGetContextualMenuProc(ControlRef browser, QMenu** menu, uint32_t* helpType,
+                                      QString* helpItemString,
+                                      std::vector<DataBrowserItemID>* selection);
+// The menu's items carry their own commands: nothing to do here.
+void DataBrowserSelectContextualMenuProc(ControlRef browser, QMenu* menu, uint32_t selectionType,
+                                         int16_t menuID, uint16_t menuItem);
+
+// Controls 7 and 11 are active, and the preview shows the movie's thumbnail, only while exactly
+// one movie is selected; then the commands are brought up to date.
+void HandleDataBrowserSelect(ControlRef browser);
+
+// Takes the movie out of the list view and then out of the movie list.
+[[nodiscard]] OSStatus RemoveListItem(ControlRef browser, DataBrowserItemID item);
+// Asks, then removes every selected movie; 0 when nothing is selected or the user cancels.
+[[nodiscard]] OSStatus RemoveSelectedListItem();
