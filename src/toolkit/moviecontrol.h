@@ -1,0 +1,20 @@
+// moviecontrol.h - the movie-player control: the frame at the movie's current time above a
+// controller bar with play/pause, a position slider and the time.
+#pragma once
+
+#include "toolkit/movietoolkit.h"
+#include "toolkit/ui.h"
+
+// The controller bar's height below the movie's box.
+inline constexpr int kMovieControllerHeight = 24;
+
+// Creates the control in the window's content: the movie's frame fills the box, the bar lies
+// below it. The control shows whatever time the movie is set to, also when it is set elsewhere;
+// it does not own the movie, which must outlive it. 0, or -50 for a null window or movie.
+[[nodiscard]] OSStatus CreateMovieControl(WindowRef window, const Rect& box, Movie movie,
+                                          ControlRef* control);
+
+// Play and pause; a movie that reaches its end stops there.
+void StartMovieControl(ControlRef control);
+void StopMovieControl(ControlRef control);
+bool IsMovieControlPlaying(ControlRef control);
