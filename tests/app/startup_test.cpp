@@ -234,11 +234,6 @@ TEST_F(StartupTest, QuitDuringATransferCancelsItAndKeepsRunning) {
     EXPECT_EQ(afterTransfer, 0);
 }
 
-TEST_F(StartupTest, OpenApplicationIsAcceptedAndPrintingIsRefused) {
-    EXPECT_EQ(AEDispatch({AppleEventKind::OpenApplication, {}}), 0);
-    EXPECT_EQ(AEDispatch({AppleEventKind::PrintDocuments, {"/m/a.mp4"}}), kErrAEEventNotHandled);
-}
-
 TEST_F(StartupTest, IdleTickEndsTheProgressLoopOnceTheTransferHasEnded) {
     NibRef* nib = nullptr;
     ASSERT_EQ(CreateNibReference("main", &nib), 0);
@@ -272,14 +267,6 @@ TEST_F(StartupTest, IdleTickEndsTheProgressLoopOnceTheTransferHasEnded) {
     EXPECT_TRUE(transferEnded);
     EXPECT_LT(clock.elapsed(), 4000);
     DisposeWindow(progress);
-}
-
-TEST_F(StartupTest, IdleTickWithTheMainWindowInFrontClearsTheUpdateRequest) {
-    ControlRef list = nullptr;
-    ASSERT_EQ(GetControlByID(gMainWindow, {kControlSignature, kPrefMovieList}, &list), 0);
-    gUpdateControl = list;
-    IdleProc(nullptr);
-    EXPECT_EQ(gUpdateControl, nullptr);
 }
 
 // The interface folder under a copy of the resource folder, so that the real one stays intact.
