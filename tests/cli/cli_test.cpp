@@ -181,7 +181,7 @@ TEST_F(CliTest, TypePrintsTheVideoCoding) {
 // The thumbnail command shares the application's thumbnail code; here only that it picks the
 // frame asked for, writes the file where the application would, and reports failures.
 TEST_F(CliTest, ThumbWritesTheThumbnailFromTheFrameAtTheSecondsGiven) {
-    ASSERT_TRUE(MakeTestMovie(movie, TestMovieSpec{}));
+    ASSERT_TRUE(MakeTestMovie(movie, TestMovieOptions{}));
     const std::string thumbnail = dir.file("movie.THM");
     for (const auto& [args, frame] : std::vector<std::pair<std::vector<std::string>, int>>{
              {{"thumb", movie, "1.55"}, 15}, {{"thumb", movie}, 2}, {{"thumb", movie, "99"}, 19}}) {

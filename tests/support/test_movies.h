@@ -8,7 +8,7 @@
 
 #include <QImage>
 
-struct TestMovieSpec {
+struct TestMovieOptions {
     std::string codec = "libx264";  // or "mpeg4"
     int frames = 20;
     int fps = 10;
@@ -25,22 +25,22 @@ inline int TestFrameGrey(int n) {
 
 // Frame n of the movie is a plain grey of TestFrameGrey(n). The movie file is written at path;
 // false when ffmpeg failed.
-inline bool MakeTestMovie(const std::string& path, const TestMovieSpec& spec) {
+inline bool MakeTestMovie(const std::string& path, const TestMovieOptions& options) {
     const std::string raw = path + ".rgb";
     FILE* out = fopen(raw.c_str(), "wb");
     if (!out) return false;
-    std::vector<unsigned char> frame(static_cast<size_t>(spec.width) * spec.height * 3);
-    for (int n = 0; n < spec.frames; ++n) {
+    std::vector<unsigned char> frame(static_cast<size_t>(options.width) * options.height * 3);
+    for (int n = 0; n < options.frames; ++n) {
         std::fill(frame.begin(), frame.end(), static_cast<unsigned char>(TestFrameGrey(n)));
         fwrite(frame.data(), 1, frame.size(), out);
     }
     fclose(out);
-    const std::string bframes = spec.codec == "mpeg4" ? " -bf 2" : "";
+    const std::string bframes = options.codec == "mpeg4" ? " -bf 2" : "";
     const std::string command =
         "ffmpeg -nostdin -loglevel error -y -f rawvideo -pix_fmt rgb24 -s " +
-        std::to_string(spec.width) + "x" + std::to_string(spec.height) + " -r " +
-        std::to_string(spec.fps) + " -i '" + raw + "' -vf setsar=" + spec.sar + " -c:v " +
-        spec.codec + bframes + " -g " + std::to_string(spec.keyframeInterval) +
+        std::to_string(options.width) + "x" + std::to_string(options.height) + " -r " +
+        std::to_string(options.fps) + " -i '" + raw + "' -vf setsar=" + options.sar + " -c:v " +
+        options.codec + bframes + " -g " + std::to_string(options.keyframeInterval) +
         " -pix_fmt yuv420p -q:v 2 -f mp4 '" + path + "'";
     const bool made = std::system(command.c_str()) == 0;
     std::remove(raw.c_str());

@@ -22,7 +22,7 @@ protected:
     void SetUp() override {
         ASSERT_EQ(EnterMovies(), 0);
         const std::string path = dir.filePath("movie.mp4").toStdString();
-        ASSERT_TRUE(MakeTestMovie(path, TestMovieSpec{}));
+        ASSERT_TRUE(MakeTestMovie(path, TestMovieOptions{}));
         ASSERT_EQ(OpenMovie(path.c_str(), &movie), 0);
         window = std::make_unique<QWidget>();
         window->resize(200, 200);

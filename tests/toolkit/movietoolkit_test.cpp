@@ -19,9 +19,9 @@ protected:
     void SetUp() override { ASSERT_EQ(EnterMovies(), 0); }
     void TearDown() override { DisposeMovie(movie); }
 
-    std::string make(const std::string& name, const TestMovieSpec& spec) {
+    std::string make(const std::string& name, const TestMovieOptions& options) {
         const std::string path = dir.filePath(QString::fromStdString(name)).toStdString();
-        EXPECT_TRUE(MakeTestMovie(path, spec)) << "ffmpeg could not make " << name;
+        EXPECT_TRUE(MakeTestMovie(path, options)) << "ffmpeg could not make " << name;
         return path;
     }
 
@@ -49,9 +49,9 @@ TEST_F(MovieToolkitTest, VersionQueryReportsAToolkitThatMakesThumbnails) {
 TEST_F(MovieToolkitTest, PictureIsTheFrameShownAtTheTimeForH264AndMpeg4) {
     for (const char* codec : {"libx264", "mpeg4"}) {
         SCOPED_TRACE(codec);
-        TestMovieSpec spec;
-        spec.codec = codec;
-        const std::string path = make(std::string(codec) + ".mp4", spec);
+        TestMovieOptions options;
+        options.codec = codec;
+        const std::string path = make(std::string(codec) + ".mp4", options);
         DisposeMovie(movie);
         ASSERT_EQ(OpenMovie(path.c_str(), &movie), 0);
         EXPECT_EQ(GetMovieDuration(movie), 2 * GetMovieTimeScale(movie));
@@ -80,9 +80,9 @@ TEST_F(MovieToolkitTest, TimesOutsideTheMovieArePinnedToIt) {
 }
 
 TEST_F(MovieToolkitTest, BoxAndPictureHonourTheSampleAspectRatio) {
-    TestMovieSpec spec;
-    spec.sar = "4/3";
-    ASSERT_EQ(OpenMovie(make("wide.mp4", spec).c_str(), &movie), 0);
+    TestMovieOptions options;
+    options.sar = "4/3";
+    ASSERT_EQ(OpenMovie(make("wide.mp4", options).c_str(), &movie), 0);
     const MovieBox box = GetMovieBox(movie);
     EXPECT_EQ(box.right - box.left, 213);
     EXPECT_EQ(box.bottom - box.top, 120);
