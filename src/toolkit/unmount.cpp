@@ -13,6 +13,7 @@
 #include <QDBusMessage>
 #include <QFileInfo>
 #include <QProcess>
+#include <QThread>
 #include <QStandardPaths>
 #include <QVariantMap>
 
@@ -21,6 +22,8 @@
 static const QString kUDisksService = QStringLiteral("org.freedesktop.UDisks2");
 // Unmounting flushes what is still cached for the volume; a slow stick takes its time.
 static constexpr int kUnmountTimeoutMs = 120000;
+static constexpr int kUnmountBusyAttempts = 5;
+static constexpr unsigned long kUnmountBusyPauseMs = 250;
 
 // UDisks2 names a block device's object after the device node, with every byte other than a
 // letter or digit written as "_" and two hex digits.
@@ -96,13 +99,24 @@ static bool UnmountWithFusermount(const std::string& mountPoint, int16_t* status
     return false;
 }
 
-int16_t UnmountVolume(FSVolumeRefNum volume) {
-    MountEntry entry;
-    if (const int16_t status = FindVolume(volume, &entry); status != kNoErr) return status;
+static int16_t UnmountOnce(const MountEntry& entry) {
     int16_t status = kNoErr;
     if (UnmountWithUDisks(entry, &status) != ServiceAnswer::NotHandled) return status;
     const bool fuse = entry.fileSystemType == "fuse" || entry.fileSystemType.rfind("fuse.", 0) == 0;
     if (fuse && UnmountWithFusermount(entry.mountPoint, &status)) return status;
     if (umount2(entry.mountPoint.c_str(), 0) == 0) return kNoErr;
     return StatusFromErrno(errno);
+}
+
+int16_t UnmountVolume(FSVolumeRefNum volume) {
+    MountEntry entry;
+    if (const int16_t status = FindVolume(volume, &entry); status != kNoErr) return status;
+    // Right after a copy, a desktop's indexer or thumbnailer often still reads the new files
+    // for a moment; a volume that stays busy for a second is really in use.
+    int16_t status = UnmountOnce(entry);
+    for (int attempt = 1; attempt < kUnmountBusyAttempts && status == kFBsyErr; ++attempt) {
+        QThread::msleep(kUnmountBusyPauseMs);
+        status = UnmountOnce(entry);
+    }
+    return status;
 }
