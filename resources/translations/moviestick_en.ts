@@ -13,7 +13,7 @@
     </message>
     <message>
         <source>NibFileDamagedErr</source>
-        <translation>The file with the application’s window layouts had the wrong name and has been renamed. If a window is missing, quit and start the application again.</translation>
+        <translation>The file with the application’s window layouts had the wrong name and has been renamed. moviestick will now close; start it again to use it.</translation>
     </message>
     <message>
         <source>GetGraphicsImporterForFile() error.</source>

@@ -14,30 +14,12 @@
 
 #include "container/atom_builder.h"
 #include "fsquery/fsquery.h"
+#include "support/fat_image.h"
 #include "toolkit/volumes.h"
 
 using mp4test::TempDir;
 
-extern char** environ;
-
 namespace {
-
-// Runs a program with its output thrown away; true when it exits with 0.
-bool RunQuietly(std::vector<std::string> args) {
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    return spawned == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
-           WEXITSTATUS(status) == 0;
-}
 
 // Unmounts at the end of the scope, before the temporary folder that holds the mount point goes.
 struct Mount {
