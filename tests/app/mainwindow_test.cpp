@@ -236,10 +236,14 @@ TEST_F(MainWindow, ClosingOtherwiseEndsTheEventLoop) {
     QPointer<QWidget> window = MakeMainWindow();
     ASSERT_NE(window, nullptr);
     QTimer::singleShot(20, [&] { EXPECT_TRUE(RequestWindowClose(window)); });
-    QTimer::singleShot(5000, [] {
+    // Scoped, so that the guard cannot fire during a later test.
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] {
         ADD_FAILURE() << "the event loop did not end";
         QuitApplicationEventLoop();
     });
+    guard.start(5000);
     RunApplicationEventLoop();
     SettleEvents();
     EXPECT_TRUE(window.isNull());
