@@ -25,8 +25,8 @@ int FSRefCompareProc(const FSRef* one, const FSRef* two) {
     return order < 0 ? -1 : order > 0 ? 1 : 0;
 }
 
-int16_t HFSNameFromFSSpec(HFSUniStr255* name, const FSRef* spec) {
-    return FSGetCatalogInfo(spec, kFSCatInfoNone, nullptr, name);
+int16_t HFSNameFromFSSpec(HFSUniStr255* name, const FSRef* item) {
+    return FSGetCatalogInfo(item, kFSCatInfoNone, nullptr, name);
 }
 
 // ---- The batch ------------------------------------------------------------------------------

@@ -39,4 +39,4 @@ bool DataBrowserItemReceiveDragProc(ControlRef browser, DragRef drag, DataBrowse
 int FSRefCompareProc(const FSRef* one, const FSRef* two);
 
 // The current Unicode name of the object the reference names.
-[[nodiscard]] int16_t HFSNameFromFSSpec(HFSUniStr255* name, const FSRef* spec);
+[[nodiscard]] int16_t HFSNameFromFSSpec(HFSUniStr255* name, const FSRef* item);

@@ -149,13 +149,13 @@ int16_t DecodeSoundFile(const QString& path, SoundSamples* sound) {
 }
 
 static int16_t PlaySamples(const SoundSamples& sound) {
-    pa_sample_spec spec;
-    spec.format = PA_SAMPLE_S16NE;
-    spec.rate = uint32_t(sound.rate);
-    spec.channels = uint8_t(sound.channels);
+    pa_sample_spec sampleFormat;
+    sampleFormat.format = PA_SAMPLE_S16NE;
+    sampleFormat.rate = uint32_t(sound.rate);
+    sampleFormat.channels = uint8_t(sound.channels);
     int error = 0;
     pa_simple* stream = pa_simple_new(nullptr, "moviestick", PA_STREAM_PLAYBACK, nullptr, "sound",
-                                      &spec, nullptr, nullptr, &error);
+                                      &sampleFormat, nullptr, nullptr, &error);
     if (!stream) return kNoSoundServerErr;
     int16_t status = kNoErr;
     if (pa_simple_write(stream, sound.samples.data(), sound.samples.size() * sizeof(int16_t),
