@@ -19,6 +19,7 @@
 #include "container/movie.h"
 #include "listview_fixture.h"
 #include "toolkit/localized.h"
+#include "support/movielist_state.h"
 
 using mp4test::Bytes;
 using mp4test::readFile;
@@ -26,14 +27,6 @@ using Names = std::vector<std::string>;
 using Ids = std::vector<DataBrowserItemID>;
 
 namespace {
-
-std::optional<std::string> FileTitle(const std::string& path) {
-    char* title = GetTitle(path.c_str());
-    if (!title) return std::nullopt;
-    std::string text = title;
-    free(title);
-    return text;
-}
 
 timespec ModTime(const std::string& path) {
     struct stat st {};

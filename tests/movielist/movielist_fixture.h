@@ -11,6 +11,7 @@
 #include "container/atom_builder.h"
 #include "movielist/movielist.h"
 #include "toolkit/alerts.h"
+#include "support/movielist_state.h"
 
 class MovieList : public testing::Test {
 protected:
@@ -20,14 +21,7 @@ protected:
         Reset();
     }
 
-    // As at the start of the application: no list, no IDs given out, no stop asked for.
-    static void Reset() {
-        DisposeOpenFileInfo();
-        delete gOpenFileID;
-        gOpenFileID = nullptr;
-        lastID = 0;
-        gStopOpen = false;
-    }
+    static void Reset() { ResetMovieList(); }
 
     static FSRef Ref(const std::string& path) {
         FSRef ref;

@@ -9,6 +9,7 @@
 
 #include "container/movie.h"
 #include "movielist_fixture.h"
+#include "support/movielist_state.h"
 
 namespace fs = std::filesystem;
 using mp4test::Bytes;
@@ -17,15 +18,6 @@ using mp4test::TempDir;
 using mp4test::writeFile;
 
 namespace {
-
-// What the file itself holds now, read by the engine.
-std::optional<std::string> FileTitle(const std::string& path) {
-    char* title = GetTitle(path.c_str());
-    if (!title) return std::nullopt;
-    std::string text = title;
-    free(title);
-    return text;
-}
 
 // Moves the file's modification time well into the past, so that any write shows.
 timespec AgeFile(const std::string& path) {

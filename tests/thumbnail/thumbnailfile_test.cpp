@@ -19,6 +19,7 @@
 #include "movielist/movielist.h"
 #include "toolkit/alerts.h"
 #include "toolkit/localized.h"
+#include "support/movielist_state.h"
 
 namespace fs = std::filesystem;
 
@@ -37,13 +38,7 @@ protected:
         SetAlertResponder({});
         Reset();
     }
-    static void Reset() {
-        DisposeOpenFileInfo();
-        delete gOpenFileID;
-        gOpenFileID = nullptr;
-        lastID = 0;
-        gStopOpen = false;
-    }
+    static void Reset() { ResetMovieList(); }
 
     // Adds a small movie of that name to the list; returns its item ID.
     uint32_t AddMovie(const std::string& name) {
