@@ -75,6 +75,9 @@ int main(int argc, char** argv) {
     gOpenFile = nullptr;
     gOpenFileID = nullptr;
     gThreadID = 0;
+    gCopyFileIndex = 0;
+    gCopyTotal = 0;
+    gCopyCount = 0;
     gCopyCancelRequest = false;
     gVolumeList = nullptr;
     gUpdateControl = nullptr;

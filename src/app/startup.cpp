@@ -12,13 +12,18 @@
 
 #include "app/mainwindow.h"
 #include "app/messages.h"
+#include "app/prefs.h"
 #include "app/transferglobals.h"
 #include "movielist/listview.h"
 #include "movielist/movielist.h"
 #include "movielist/opening.h"
+#include "thumbnail/thumbnaildialog.h"
+#include "toolkit/fiber.h"
 #include "toolkit/fileref.h"
 #include "toolkit/resources.h"
+#include "transfer/copyjob.h"
 #include "transfer/device.h"
+#include "transfer/progress.h"
 
 int32_t gSysVersion = 0;
 int32_t gQuickTimeVersion = 0;
@@ -141,6 +146,28 @@ static OSStatus SetTitlesFromFileNames() {
     return status;
 }
 
+// Sends every movie or the selected ones to the chosen device, after asking which.
+static OSStatus SendCommand() {
+    if (CountOpenFileInfo() == 0) return kEventNotHandledErr;
+    if (!IsPSP(gPref.devicePath)) {
+        DoMessage(kAlertStop, QStringLiteral("FindPSPErr"), 0);
+        return kEventNotHandledErr;
+    }
+    DataBrowserItemState scope;
+    switch (ConfirmAlert(kQuestionSend)) {
+        case kAlertDefaultButton:
+            scope = kDataBrowserItemAnyState;
+            break;
+        case kAlertOtherButton:
+            scope = kDataBrowserItemIsSelected;
+            break;
+        default:
+            return kEventNotHandledErr;
+    }
+    if (!CheckFreeSpace(scope)) return kEventNotHandledErr;
+    return SendToPSP(scope);
+}
+
 static OSStatus HandleCommand(OSType command) {
     // No command of ours acts on a dialog or the About window.
     if (FrontWindowTag() != kMainWindowTag) return kEventNotHandledErr;
@@ -154,12 +181,11 @@ static OSStatus HandleCommand(OSType command) {
                 DoMessage(kAlertNote, QStringLiteral("qtErr"), 0);
                 return kEventNotHandledErr;
             }
-            // The thumbnail dialog opens here once it exists.
-            return kEventNotHandledErr;
+            if (WindowRef front = FrontWindow(); DoMakeThumbnail(front))
+                gUpdateControl = GetDataBrowserControl(front);
+            return 0;
         case kCommandSend:
-            if (CountOpenFileInfo() == 0) return kEventNotHandledErr;
-            // The device check, the question and the copy start here once sending exists.
-            return kEventNotHandledErr;
+            return SendCommand();
         case kCommandOpen:
             DoOpenDialog();
             return 0;
@@ -200,7 +226,12 @@ void IdleProc(void*) {
         case kWindowTagProgress:
             // While the copy runs, the progress display is fed from here and the copy is given
             // its turn; once it has ended, its progress window closes.
-            if (gThreadID == 0) (void)QuitAppModalLoopForWindow(front);
+            if (gThreadID != 0) {
+                ProgressIdle(front, gCopyCount, gCopyTotal, gCurrentSize, gTotalSize);
+                (void)YieldToAnyThread();
+            } else {
+                (void)QuitAppModalLoopForWindow(front);
+            }
             break;
         default:
             break;

@@ -1,6 +1,13 @@
-// transferglobals.cpp - what the copy job shares with the shell.
+// transferglobals.cpp - what the copy job shares with the shell and its progress window.
 #include "app/transferglobals.h"
 
+CopyParam gCopyParam = {0, 0};
 uint32_t gThreadID = 0;
 bool gCopyCancelRequest = false;
+int32_t gCopyTotal = 0;
+int32_t gCopyCount = 0;
+int32_t gCopyFileIndex = 0;
+uint64_t gTotalSize = 0;
+uint64_t gCurrentSize = 0;
+uint32_t gProgressStart = 0;
 std::vector<std::string>* gVolumeList = nullptr;

@@ -14,6 +14,7 @@
 #include "app/prefs.h"
 #include "app/startup.h"
 #include "movielist/movielist.h"
+#include "thumbnail/thumbnaildialog.h"
 #include "toolkit/alerts.h"
 #include "toolkit/launch.h"
 
@@ -173,8 +174,8 @@ static void DoDoubleClickAction(ControlRef browser) {
                 DoMessage(kAlertNote, QStringLiteral("qtErr"), 0);
                 break;
             }
-            // The thumbnail dialog opens here on the list's window; when it made a thumbnail,
-            // gUpdateControl is set to this list so that the next tick shows it.
+            // When a thumbnail was made, the next tick shows it.
+            if (DoMakeThumbnail(GetControlOwner(browser))) gUpdateControl = browser;
             break;
         case kDoubleClickShowsItemIDs: {
             std::vector<DataBrowserItemID> items;

@@ -1,0 +1,25 @@
+// copyjob.h - sending movies to the device: the free-space check, the copy thread that copies
+// each movie (and its thumbnail) under a device-style name, and the copy of one file.
+#pragma once
+
+#include <cstdint>
+
+#include "toolkit/fileref.h"
+#include "toolkit/listcontrol.h"
+
+// Room needed on the device beyond the movies themselves.
+inline constexpr uint64_t kFreeSpaceReserve = 102400;
+// Bytes read and written per step of a file copy; also how far a cancel may lag.
+inline constexpr size_t kCopyBufferSize = 1048576;
+
+// True when the device at gPref.devicePath has room for the list items in that state (-1 all,
+// 1 selected) plus the reserve; otherwise shows "DiskFullErr" and answers false.
+[[nodiscard]] bool CheckFreeSpace(DataBrowserItemState itemState);
+// Starts the copy thread for the items in that state and runs the progress window until the
+// job has ended. 0, or the thread creation's status (after "NewThreadErr").
+[[nodiscard]] int16_t SendToPSP(DataBrowserItemState itemState);
+// The copy thread's body; param points at gCopyParam. Always null.
+void* ThreadCopyProc(void* param);
+// Copies the source's data into a new file of that name in the folder, with the source's dates.
+// -48 when the name exists, -128 when cancelled; on any failure the new file is gone again.
+[[nodiscard]] int16_t CopyFile(const FSRef* source, const FSRef* folder, const HFSUniStr255* name);
