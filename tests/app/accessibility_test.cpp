@@ -205,6 +205,18 @@ TEST_F(KeyboardRunTest, AMovieFromTheCommandLineIsRetitledWithArrowKeysAndF2) {
     QTest::keyClick(editor, Qt::Key_Return);
     SettleEvents();
     EXPECT_EQ(FileTitle(path), "Summer");
+
+    // A screen reader reads the list as a table with headed columns.
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(list);
+    ASSERT_NE(face, nullptr);
+    QAccessibleTableInterface* table = face->tableInterface();
+    ASSERT_NE(table, nullptr);
+    ASSERT_EQ(table->columnCount(), 2);
+    EXPECT_EQ(table->columnDescription(0), "File Name");
+    EXPECT_EQ(table->columnDescription(1), "Title");
+    QAccessibleInterface* cell = table->cellAt(0, 1);
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->text(QAccessible::Name), "Summer");
 }
 
 TEST_F(KeyboardRunTest, EscapeClosesTheAboutWindow) {
