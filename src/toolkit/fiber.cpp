@@ -37,6 +37,7 @@ struct IORequest {
     int fd = -1;
     void* buffer = nullptr;
     size_t size = 0;
+    const std::function<ssize_t()>* call = nullptr;  // instead of a read or write
     ssize_t result = 0;
     int error = 0;
     std::atomic<bool> done{false};
@@ -114,7 +115,10 @@ ThreadID GetCooperativeThreadID() {
 // ---- The I/O worker -------------------------------------------------------------------------
 
 static void Perform(IORequest* request) {
-    if (request->write) {
+    if (request->call) {
+        errno = 0;
+        request->result = (*request->call)();
+    } else if (request->write) {
         const auto* bytes = static_cast<const char*>(request->buffer);
         size_t written = 0;
         ssize_t result = 0;
@@ -207,5 +211,11 @@ ssize_t ThreadWrite(int fd, const void* buffer, size_t size) {
     request.fd = fd;
     request.buffer = const_cast<void*>(buffer);
     request.size = size;
+    return Transfer(&request);
+}
+
+ssize_t ThreadCall(const std::function<ssize_t()>& call) {
+    IORequest request;
+    request.call = &call;
     return Transfer(&request);
 }

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 using ThreadID = uint32_t;
 inline constexpr ThreadID kNoThreadID = 0;
@@ -36,3 +37,6 @@ ThreadID GetCooperativeThreadID();
 // ThreadWrite writes every byte unless a write fails.
 [[nodiscard]] ssize_t ThreadRead(int fd, void* buffer, size_t size);
 [[nodiscard]] ssize_t ThreadWrite(int fd, const void* buffer, size_t size);
+// Any other blocking call (fsync, sync_file_range, close, unlink, ...) run the same way; the
+// result and errno are the call's own. The call must not touch the GUI.
+[[nodiscard]] ssize_t ThreadCall(const std::function<ssize_t()>& call);

@@ -1,18 +1,297 @@
-// copyjob.cpp - sending movies to the device (not built yet: nothing is sent).
+// copyjob.cpp - sending movies to the device: free space, the copy thread and one file's copy.
 #include "transfer/copyjob.h"
 
-bool CheckFreeSpace(DataBrowserItemState) {
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include <QByteArray>
+#include <QString>
+
+#include "app/messages.h"
+#include "app/prefs.h"
+#include "app/transferglobals.h"
+#include "fsquery/fsquery.h"
+#include "movielist/listview.h"
+#include "movielist/movielist.h"
+#include "toolkit/fiber.h"
+#include "toolkit/unmount.h"
+#include "transfer/device.h"
+#include "transfer/naming.h"
+#include "transfer/progress.h"
+
+static constexpr size_t kPathBufferSize = 4096;
+
+// The status of the failed call that set errno; never 0, even when the call left errno clear
+// (a write that wrote nothing, say).
+static int16_t FailureStatus() {
+    const int16_t status = StatusFromErrno(errno);
+    return status != kNoErr ? status : kIOErr;
+}
+
+// Bytes the items will copy: their movies, and their thumbnails when those go along.
+static uint64_t BytesToSend(const std::vector<DataBrowserItemID>& items) {
+    const int count = int(items.size());
+    uint64_t total = GetOpenFileTotalSize(items.data(), count);
+    if (gPref.optionThumbnail) total += GetOpenFileTotalThumbnailSize(items.data(), count);
+    return total;
+}
+
+// The device's volume, from gPref.devicePath.
+static int16_t DeviceVolume(FSVolumeRefNum* volume) {
+    FSRef root;
+    if (const int16_t status = FSPathMakeRef(gPref.devicePath, &root); status != kNoErr)
+        return status;
+    return FSGetVRefNum(&root, volume);
+}
+
+bool CheckFreeSpace(DataBrowserItemState itemState) {
+    // A volume whose free space cannot be read is taken to have none.
+    uint64_t freeBytes = 0;
+    FSVolumeRefNum volume = 0;
+    if (DeviceVolume(&volume) != kNoErr ||
+        FSGetVInfo(volume, nullptr, &freeBytes, nullptr) != kNoErr)
+        freeBytes = 0;
+    std::vector<DataBrowserItemID> items;
+    (void)GetDataBrowserItems(GetDataBrowserControl(nullptr), kDataBrowserNoItem, false,
+                              itemState, &items);
+    const uint64_t needed = BytesToSend(items);
+    // Subtracting keeps a huge total from wrapping around.
+    if (freeBytes >= kFreeSpaceReserve && freeBytes - kFreeSpaceReserve >= needed) return true;
+    DoMessage(kAlertStop, QStringLiteral("DiskFullErr"), 0);
     return false;
 }
 
-int16_t SendToPSP(DataBrowserItemState) {
-    return -1;
+int16_t SendToPSP(DataBrowserItemState itemState) {
+    gCopyParam.itemState = itemState;
+    ThreadID thread = kNoThreadID;
+    if (const int16_t status = NewThread(ThreadCopyProc, &gCopyParam, 0, &thread); status != 0) {
+        DoMessage(kAlertStop, QStringLiteral("NewThreadErr"), status);
+        return status;
+    }
+    gThreadID = thread;
+    (void)ProgressStart(FrontWindow());
+    return 0;
 }
 
-void* ThreadCopyProc(void*) {
+// Copies one movie under the first free number from `number` on, and its thumbnail under the
+// same number when it goes along; a sent movie leaves the list. The last status of the job.
+static int16_t SendMovie(ControlRef browser, DataBrowserItemID item, const FSRef& folder,
+                         const char* prefix, int32_t number) {
+    const int index = GetOpenFileInfo(item);
+    const FSRef movie = (*gOpenFile)[index].fileRef;
+    int16_t status = kDupFNErr;
+    for (;; ++number) {
+        const QString name = CreatePSPStyleFileName(prefix, number, ".MP4");
+        if (name.isNull()) return kDupFNErr;  // every number up to the last one is taken
+        const HFSUniStr255 unicodeName = HFSUniStr255FromQString(name);
+        status = CopyFile(&movie, &folder, &unicodeName);
+        if (status != kDupFNErr) break;
+    }
+    if (status == kUserCanceledErr) return status;
+    if (status != kNoErr) {
+        DoMessage(kAlertStop, QStringLiteral("CopyFileErr"), status);
+        return status;
+    }
+    // The copy yielded: the entry is looked up again.
+    OpenFileInfo& entry = (*gOpenFile)[GetOpenFileInfo(item)];
+    if (gPref.optionThumbnail && entry.hasThumbnail) {
+        const FSRef thumbnail = entry.thumbnailRef;
+        const HFSUniStr255 name =
+            HFSUniStr255FromQString(CreatePSPStyleFileName(prefix, number, ".THM"));
+        // The movie counts as sent whether or not its thumbnail made it.
+        (void)CopyFile(&thumbnail, &folder, &name);
+    }
+    (*gOpenFile)[GetOpenFileInfo(item)].sent = true;
+    return int16_t(RemoveListItem(browser, item));
+}
+
+void* ThreadCopyProc(void* param) {
+    const DataBrowserItemState itemState = static_cast<CopyParam*>(param)->itemState;
+    ControlRef browser = GetDataBrowserControl(nullptr);
+    DataBrowserSortOrder order = kDataBrowserOrderIncreasing;
+    (void)GetDataBrowserSortOrder(browser, &order);
+    std::vector<DataBrowserItemID> items;
+    int16_t lastStatus = int16_t(
+        GetDataBrowserItems(browser, kDataBrowserNoItem, false, itemState, &items));
+    gCopyTotal = int32_t(items.size());
+    gTotalSize = BytesToSend(items);
+    gCopyCount = 0;
+    gCurrentSize = 0;
+
+    // An increasing list is worked from its end.
+    const bool backwards = order == kDataBrowserOrderIncreasing;
+    for (int32_t n = 0; n < gCopyTotal; ++n) {
+        const DataBrowserItemID item = items[size_t(backwards ? gCopyTotal - 1 - n : n)];
+        gCopyCount += 1;
+        gCopyFileIndex = GetOpenFileInfo(item);
+        if (gCopyFileIndex < 0) continue;  // gone from the list meanwhile
+        const OpenFileInfo& entry = (*gOpenFile)[gCopyFileIndex];
+        if (entry.sent) continue;
+        const int32_t kind = entry.movieType;
+        if (kind != kMovieTypeMp4v && kind != kMovieTypeAvc1) break;
+        FSRef folder;
+        if (!GetPSPRef(gPref.devicePath, &folder, int16_t(kind))) break;
+        int32_t number = GetMaxNumber(&folder) + 1;
+        if (number > kMaxPSPFileNumber) number = 1;
+        lastStatus = SendMovie(browser, item, folder, kind == kMovieTypeMp4v ? "M4V" : "MAQ",
+                               number);
+    }
+
+    if (lastStatus == kNoErr) {
+        (void)PlaySound(gPref.copyDoneSound);
+        if (gPref.optionUnmount) {
+            FSVolumeRefNum volume = 0;
+            int16_t status = DeviceVolume(&volume);
+            if (status == kNoErr) status = UnmountVolume(volume);
+            if (status != kNoErr) DoMessage(kAlertStop, QStringLiteral("UnmountErr"), status);
+        }
+    }
+    gThreadID = 0;
     return nullptr;
 }
 
-int16_t CopyFile(const FSRef*, const FSRef*, const HFSUniStr255*) {
-    return -50;
+// ---- One file -------------------------------------------------------------------------------
+
+// How much written data may wait in the page cache behind the write position. Without a limit
+// a slow stick would take gigabytes into memory at disk speed, and the bar would run ahead of
+// the device by all of them.
+static constexpr off_t kWriteBehindWindow = 8 * 1024 * 1024;
+
+struct WriteBehind {
+    off_t flushed = 0;  // everything before this is on the device
+    bool supported = true;
+};
+
+// Starts writing the block just written and waits for what lies more than the window behind
+// it, then drops that from the cache. A file system without range syncs is left to the final
+// fsync.
+static int16_t FlushBehind(int fd, off_t blockStart, off_t end, WriteBehind* state) {
+    if (!state->supported) return kNoErr;
+    const off_t flushed = state->flushed;
+    const ssize_t result = ThreadCall([=]() -> ssize_t {
+        if (sync_file_range(fd, blockStart, end - blockStart, SYNC_FILE_RANGE_WRITE) != 0)
+            return -1;
+        if (end - flushed <= kWriteBehindWindow) return 0;
+        const off_t upTo = end - kWriteBehindWindow;
+        if (sync_file_range(fd, flushed, upTo - flushed,
+                            SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                                SYNC_FILE_RANGE_WAIT_AFTER) != 0)
+            return -1;
+        (void)posix_fadvise(fd, flushed, upTo - flushed, POSIX_FADV_DONTNEED);
+        return 1;
+    });
+    if (result < 0) {
+        if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP || errno == ESPIPE) {
+            state->supported = false;
+            return kNoErr;
+        }
+        return FailureStatus();
+    }
+    if (result == 1) state->flushed = end - kWriteBehindWindow;
+    return kNoErr;
+}
+
+// Block by block until a read delivers nothing. A failed read is a failure, not the end.
+static int16_t CopyData(int in, int out, char* buffer) {
+    off_t written = 0;
+    WriteBehind writeBehind;
+    for (;;) {
+        if (gCopyCancelRequest) return kUserCanceledErr;
+        const ssize_t got = ThreadRead(in, buffer, kCopyBlockSize);
+        if (got < 0) return FailureStatus();
+        if (got > 0) {
+            if (ThreadWrite(out, buffer, size_t(got)) != got) return FailureStatus();
+            if (const int16_t status = FlushBehind(out, written, written + got, &writeBehind);
+                status != kNoErr)
+                return status;
+            written += got;
+        }
+        (void)YieldToAnyThread();
+        gCurrentSize += uint64_t(got);
+        if (got == 0) return kNoErr;
+    }
+}
+
+// The access and modification dates of the source, taken before the copy reads it (which would
+// move its access date); Linux keeps no other date that can be set. False when unreadable.
+static bool ReadDates(const FSRef* source, timespec dates[2]) {
+    FSCatalogInfo info;
+    if (FSGetCatalogInfo(source, kFSCatInfoContentMod | kFSCatInfoAccessDate, &info, nullptr) !=
+        kNoErr)
+        return false;
+    dates[0] = info.accessDate;
+    dates[1] = info.contentModDate;
+    return true;
+}
+
+// Makes the new file's name itself durable.
+static int16_t SyncFolder(const std::string& folderPath) {
+    const ssize_t result = ThreadCall([&]() -> ssize_t {
+        const int fd = open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return -1;
+        const int synced = fsync(fd);
+        const int err = errno;
+        close(fd);
+        errno = err;
+        return synced;
+    });
+    // Some file systems cannot sync a folder at all; their names are written with the file.
+    if (result < 0 && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        return FailureStatus();
+    return kNoErr;
+}
+
+static bool IsPlainName(const QByteArray& name) {
+    return !name.isEmpty() && name != "." && name != ".." && !name.contains('/') &&
+           !name.contains('\0');
+}
+
+int16_t CopyFile(const FSRef* source, const FSRef* folder, const HFSUniStr255* name) {
+    if (!source || !folder || !name || !source->valid || !folder->valid) return kParamErr;
+    const QByteArray fileName = QStringFromHFSUniStr255(*name).toUtf8();
+    if (!IsPlainName(fileName)) return kParamErr;
+    std::string sourcePath, folderPath;
+    if (const int16_t status = FSRefCurrentPath(source, &sourcePath); status != kNoErr)
+        return status;
+    if (const int16_t status = FSRefCurrentPath(folder, &folderPath); status != kNoErr)
+        return status;
+    std::string path = folderPath;
+    if (path.back() != '/') path += '/';
+    path += fileName.toStdString();
+    if (path.size() >= kPathBufferSize) return kPathTooLongErr;
+
+    // Every call that may wait on the device runs on the I/O worker.
+    const int out = int(ThreadCall([&]() -> ssize_t {
+        return open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    }));
+    if (out < 0) return FailureStatus();  // -48 when the name exists; nothing was made
+    const int in = int(ThreadCall([&]() -> ssize_t {
+        return open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC);
+    }));
+    int16_t status = in < 0 ? FailureStatus() : kNoErr;
+    timespec dates[2];
+    const bool haveDates = ReadDates(source, dates);
+    if (status == kNoErr) {
+        std::unique_ptr<char[]> buffer(new (std::nothrow) char[kCopyBlockSize]);
+        status = buffer ? CopyData(in, out, buffer.get()) : kMemFullErr;
+    }
+    if (status == kNoErr) {
+        if (haveDates) (void)ThreadCall([&]() -> ssize_t { return futimens(out, dates); });
+        // Only bytes on the device count as sent.
+        if (ThreadCall([out]() -> ssize_t { return fsync(out); }) != 0) status = FailureStatus();
+    }
+    if (in >= 0) (void)ThreadCall([in]() -> ssize_t { return close(in); });
+    // A FUSE volume may report a failed write only when the file is closed.
+    if (ThreadCall([out]() -> ssize_t { return close(out); }) != 0 && status == kNoErr)
+        status = FailureStatus();
+    if (status == kNoErr) status = SyncFolder(folderPath);
+    if (status != kNoErr) (void)ThreadCall([&]() -> ssize_t { return unlink(path.c_str()); });
+    return status;
 }

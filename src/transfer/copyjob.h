@@ -9,8 +9,9 @@
 
 // Room needed on the device beyond the movies themselves.
 inline constexpr uint64_t kFreeSpaceReserve = 102400;
-// Bytes read and written per step of a file copy; also how far a cancel may lag.
-inline constexpr size_t kCopyBufferSize = 1048576;
+// Bytes read and written per step of a file copy; also how far a cancel may lag. (Not
+// kCopyBufferSize: the movie engine has its own of that name.)
+inline constexpr size_t kCopyBlockSize = 1048576;
 
 // True when the device at gPref.devicePath has room for the list items in that state (-1 all,
 // 1 selected) plus the reserve; otherwise shows "DiskFullErr" and answers false.

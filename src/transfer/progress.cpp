@@ -1,12 +1,111 @@
-// progress.cpp - the progress window of a send (not built yet).
+// progress.cpp - the progress window of a send, and its estimate of the time left.
 #include "transfer/progress.h"
 
-int16_t ProgressStart(WindowRef) {
+#include <algorithm>
+#include <ctime>
+
+#include <QString>
+
+#include "app/startup.h"
+#include "app/transferglobals.h"
+#include "movielist/movielist.h"
+#include "toolkit/localized.h"
+
+// The window while it is open.
+static WindowRef gProgressWindow = nullptr;
+
+static uint32_t ClockSeconds() {
+    return uint32_t(time(nullptr));
+}
+
+static ControlRef ProgressControl(WindowRef window, int32_t id) {
+    ControlRef control = nullptr;
+    (void)GetControlByID(window, ControlID{kControlSignature, id}, &control);
+    return control;
+}
+
+static void SetLine(ControlRef line, const QString& text) {
+    if (!line) return;
+    SetControlText(line, text);
+    Draw1Control(line);
+}
+
+int16_t ProgressStart(WindowRef parent) {
+    gCopyCancelRequest = false;
+    NibRef* nib = nullptr;
+    if (CreateNibReference(QStringLiteral("main"), &nib) != 0) return 0;
+    WindowRef window = nullptr;
+    const OSStatus made = CreateWindowFromNib(nib, QStringLiteral("Progress"), &window);
+    DisposeNibReference(nib);
+    if (made != 0 || !window) return 0;
+    SetWindowTag(window, kWindowTagProgress);
+    if (parent) {
+        const Rect outer = GetWindowStructureBounds(parent);
+        const Rect own = GetWindowStructureBounds(window);
+        const int left = outer.left + (outer.right - outer.left) / 2 - (own.right - own.left) / 2;
+        const int top = outer.top + (outer.bottom - outer.top) / 2 -
+                        (own.bottom - own.top) / 2 + GetMBarHeight() / 2;
+        MoveWindowStructure(window, left, top);
+    }
+    gProgressStart = ClockSeconds();
+    InstallWindowEventHandler(window, WindowHandlerProgress, nullptr);
+    gProgressWindow = window;
+    ShowWindow(window);
+    (void)RunAppModalLoopForWindow(window);
+    DisposeWindow(window);
+    gProgressWindow = nullptr;
     return 0;
 }
 
-OSStatus WindowHandlerProgress(const EventRecord&, void*) {
+OSStatus WindowHandlerProgress(const EventRecord& event, void*) {
+    // The window stays until the copy thread has wound down; the idle tick closes it.
+    if (event.kind == EventKind::ProcessCommand && event.command == kProgressCancelCommand)
+        gCopyCancelRequest = true;
     return kEventNotHandledErr;
 }
 
-void ProgressIdle(WindowRef, int32_t, int32_t, uint64_t, uint64_t) {}
+uint32_t ProgressSecondsLeft(uint64_t done, uint64_t total, uint32_t elapsed) {
+    if (done == 0) return 1;
+    const uint64_t remaining = done < total ? total - done : 0;
+    const double left = double(elapsed) / double(done) * double(remaining);
+    // Beyond 64 bits only the low 32 would be kept anyway; such an estimate means nothing.
+    const int64_t whole = left < 9.2e18 ? int64_t(left) : 0;
+    return uint32_t(uint64_t(whole)) + 1;
+}
+
+QString ProgressInfoText(uint64_t done, uint64_t total, uint32_t secondsLeft) {
+    const QString mbDone = QString::number(double(done) / 1024 / 1024, 'f', 1);
+    const QString mbTotal = QString::number(double(total) / 1024 / 1024, 'f', 1);
+    if (secondsLeft > 60)
+        return LocalizedString(QStringLiteral("prograssInfoMins"))
+            .arg(mbDone, mbTotal, QString::number(secondsLeft / 60),
+                 QString::number(secondsLeft % 60));
+    return LocalizedString(QStringLiteral("prograssInfoSecs"))
+        .arg(mbDone, mbTotal, QString::number(secondsLeft));
+}
+
+void ProgressIdle(WindowRef window, int32_t count, int32_t total, uint64_t done,
+                  uint64_t totalSize) {
+    // Starts at 8 so that the first job after launch shows its lines on the second tick.
+    static uint32_t lastCount = 8;
+    ControlRef bar = ProgressControl(window, kProgressBar);
+    if (!bar) return;
+    const double percent = totalSize == 0 ? 0.0 : double(done) / double(totalSize) * 100.0;
+    SetControl32BitValue(bar, int32_t(std::min(percent, 1e9)));
+    ControlRef infoLine = ProgressControl(window, kProgressInfoLine);
+    if (GetControl32BitValue(bar) < 1 || count < 1 || count > total) {
+        SetLine(infoLine, QString());
+        return;
+    }
+    if (++lastCount <= 9) return;
+    lastCount = 0;
+
+    QString name;
+    if (gCopyFileIndex >= 0 && gCopyFileIndex < CountOpenFileInfo())
+        (void)CFStringNameFromFSRef(&name, &(*gOpenFile)[size_t(gCopyFileIndex)].fileRef, true);
+    SetLine(ProgressControl(window, kProgressFileLine),
+            LocalizedString(QStringLiteral("prograssFileName")).arg(name));
+    const uint32_t elapsed = ClockSeconds() - gProgressStart;
+    SetLine(infoLine, ProgressInfoText(done, totalSize, ProgressSecondsLeft(done, totalSize,
+                                                                            elapsed)));
+}

@@ -1,0 +1,92 @@
+// progress_test.cpp - the progress window's bar, its two lines, the estimate and its cancel.
+#include "transfer/progress.h"
+
+#include <ctime>
+
+#include <gtest/gtest.h>
+
+#include "app/transferglobals.h"
+#include "container/atom_builder.h"
+#include "support/movielist_state.h"
+#include "support/ui_windows.h"
+#include "toolkit/localized.h"
+
+namespace {
+
+constexpr uint64_t kGiB = 1024ull * 1024 * 1024;
+
+class ProgressTest : public testing::Test {
+protected:
+    void SetUp() override { ResetMovieList(); }
+    void TearDown() override {
+        gCopyCancelRequest = false;
+        DisposeAllWindows();
+    }
+    QString Line(int32_t id) { return GetControlText(FindNibControl(window, id)); }
+
+    mp4test::TempDir dir;
+    WindowRef window = LoadNibWindow("Progress");
+};
+
+}  // namespace
+
+TEST_F(ProgressTest, TheEstimateGoesByTheRateSoFarAndAddsASecond) {
+    EXPECT_EQ(ProgressSecondsLeft(512ull << 20, kGiB, 64), 65u);
+    EXPECT_EQ(ProgressSecondsLeft(kGiB, kGiB, 64), 1u);
+    EXPECT_EQ(ProgressSecondsLeft(3 * kGiB, 5 * kGiB, 30), 21u);  // 20 s left, truncated
+    EXPECT_EQ(ProgressInfoText(512ull << 20, kGiB, 65),
+              LocalizedString("prograssInfoMins").arg("512.0", "1024.0", "1", "5"));
+    EXPECT_EQ(ProgressInfoText(100 << 20, kGiB, 60),
+              LocalizedString("prograssInfoSecs").arg("100.0", "1024.0", "60"));
+}
+
+TEST_F(ProgressTest, TheBarIsAPercentOfAllBytesAndTheLinesWaitForOnePercent) {
+    ControlRef bar = FindNibControl(window, kProgressBar);
+    // Less than 1 %: the information line is emptied, the file line left alone.
+    SetControlText(FindNibControl(window, kProgressInfoLine), "old");
+    ProgressIdle(window, 1, 1, kGiB / 200, kGiB);
+    EXPECT_EQ(GetControl32BitValue(bar), 0);
+    EXPECT_EQ(Line(kProgressInfoLine), "");
+    EXPECT_EQ(Line(kProgressFileLine), "");
+    // The percentage of counts beyond 32 bits.
+    ProgressIdle(window, 3, 2, 3 * kGiB, 5 * kGiB);
+    EXPECT_EQ(GetControl32BitValue(bar), 60);
+    ProgressIdle(window, 1, 1, 0, 0);
+    EXPECT_EQ(GetControl32BitValue(bar), 0);
+}
+
+TEST_F(ProgressTest, TheLinesAreRebuiltOnEveryTenthTickThatHasSomethingToShow) {
+    const std::string movie = dir.file("Holiday.mp4");
+    mp4test::writeFile(movie, {1, 2, 3});
+    FSRef ref;
+    ASSERT_EQ(FSPathMakeRef(movie.c_str(), &ref), 0);
+    ASSERT_EQ(CreateOpenFileInfo(&ref, 0), 0);
+    gCopyFileIndex = 0;
+    gProgressStart = uint32_t(time(nullptr)) - 64;
+    int rebuiltAt = 0;
+    for (int tick = 1; tick <= 20 && rebuiltAt == 0; ++tick) {
+        ProgressIdle(window, 1, 2, 512ull << 20, kGiB);
+        if (!Line(kProgressInfoLine).isEmpty()) rebuiltAt = tick;
+    }
+    ASSERT_GT(rebuiltAt, 0);
+    EXPECT_LE(rebuiltAt, 10);
+    EXPECT_EQ(Line(kProgressFileLine), LocalizedString("prograssFileName").arg("Holiday.mp4"));
+    // 64 s, or 65 when the clock ticked meanwhile.
+    const QString info = Line(kProgressInfoLine);
+    EXPECT_TRUE(info == LocalizedString("prograssInfoMins").arg("512.0", "1024.0", "1", "5") ||
+                info == LocalizedString("prograssInfoMins").arg("512.0", "1024.0", "1", "6"))
+        << info.toStdString();
+    // The next nine ticks keep the lines; the tenth rebuilds them.
+    gCopyFileIndex = -1;
+    for (int tick = 1; tick <= 9; ++tick) ProgressIdle(window, 1, 2, 600ull << 20, kGiB);
+    EXPECT_EQ(Line(kProgressFileLine), LocalizedString("prograssFileName").arg("Holiday.mp4"));
+    ProgressIdle(window, 1, 2, 600ull << 20, kGiB);
+    EXPECT_EQ(Line(kProgressFileLine), LocalizedString("prograssFileName").arg(""));
+}
+
+TEST_F(ProgressTest, OnlyCommandTwoAsksTheCopyToStop) {
+    EXPECT_EQ(WindowHandlerProgress({EventKind::ProcessCommand, 3}, nullptr), kEventNotHandledErr);
+    EXPECT_FALSE(gCopyCancelRequest);
+    EXPECT_EQ(WindowHandlerProgress({EventKind::ProcessCommand, 2}, nullptr), kEventNotHandledErr);
+    EXPECT_TRUE(gCopyCancelRequest);
+}
