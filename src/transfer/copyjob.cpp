@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <new>
@@ -161,31 +162,34 @@ void* ThreadCopyProc(void* param) {
 
 // How much written data may wait in the page cache behind the write position. Without a limit
 // a slow stick would take gigabytes into memory at disk speed, and the bar would run ahead of
-// the device by all of them.
-static constexpr off_t kWriteBehindWindow = 8 * 1024 * 1024;
+// the device by all of them. Writeback is started in steps of a few blocks, so that the worker
+// is not asked once more for every block.
+static constexpr off_t kWriteBehindWindow = 32 * 1024 * 1024;
+static constexpr off_t kWriteBehindStep = 4 * 1024 * 1024;
 
 struct WriteBehind {
+    off_t started = 0;  // writeback has been started for everything before this
     off_t flushed = 0;  // everything before this is on the device
     bool supported = true;
 };
 
-// Starts writing the block just written and waits for what lies more than the window behind
-// it, then drops that from the cache. A file system without range syncs is left to the final
-// fsync.
-static int16_t FlushBehind(int fd, off_t blockStart, off_t end, WriteBehind* state) {
-    if (!state->supported) return kNoErr;
+// Starts writing what was written since the last step and waits for what lies more than the
+// window behind the end, then drops that from the cache. A file system without range syncs is
+// left to the final fsync.
+static int16_t FlushBehind(int fd, off_t end, WriteBehind* state) {
+    if (!state->supported || end - state->started < kWriteBehindStep) return kNoErr;
+    const off_t started = state->started;
     const off_t flushed = state->flushed;
+    const off_t upTo = std::max(flushed, end - kWriteBehindWindow);
     const ssize_t result = ThreadCall([=]() -> ssize_t {
-        if (sync_file_range(fd, blockStart, end - blockStart, SYNC_FILE_RANGE_WRITE) != 0)
-            return -1;
-        if (end - flushed <= kWriteBehindWindow) return 0;
-        const off_t upTo = end - kWriteBehindWindow;
+        if (sync_file_range(fd, started, end - started, SYNC_FILE_RANGE_WRITE) != 0) return -1;
+        if (upTo == flushed) return 0;
         if (sync_file_range(fd, flushed, upTo - flushed,
                             SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
                                 SYNC_FILE_RANGE_WAIT_AFTER) != 0)
             return -1;
         (void)posix_fadvise(fd, flushed, upTo - flushed, POSIX_FADV_DONTNEED);
-        return 1;
+        return 0;
     });
     if (result < 0) {
         if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP || errno == ESPIPE) {
@@ -194,7 +198,8 @@ static int16_t FlushBehind(int fd, off_t blockStart, off_t end, WriteBehind* sta
         }
         return FailureStatus();
     }
-    if (result == 1) state->flushed = end - kWriteBehindWindow;
+    state->started = end;
+    state->flushed = upTo;
     return kNoErr;
 }
 
@@ -208,10 +213,9 @@ static int16_t CopyData(int in, int out, char* buffer) {
         if (got < 0) return FailureStatus();
         if (got > 0) {
             if (ThreadWrite(out, buffer, size_t(got)) != got) return FailureStatus();
-            if (const int16_t status = FlushBehind(out, written, written + got, &writeBehind);
-                status != kNoErr)
-                return status;
             written += got;
+            if (const int16_t status = FlushBehind(out, written, &writeBehind); status != kNoErr)
+                return status;
         }
         (void)YieldToAnyThread();
         gCurrentSize += uint64_t(got);
