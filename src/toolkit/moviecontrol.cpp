@@ -15,8 +15,12 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "toolkit/localized.h"
+
 // Often enough for smooth video; while paused the same tick notices times set from outside.
 static constexpr int kTickMilliseconds = 20;
+// The interface file's stand-in for the player (see moviecontrol.h).
+static const QString kPlaceholderName = QStringLiteral("movieControl");
 
 struct MovieControlState {
     Movie movie = nullptr;
@@ -53,9 +57,10 @@ static void showCurrentTime(MovieControlState* state) {
     state->shownTime = now;
     QImage picture;
     if (GetMoviePict(state->movie, &picture) == 0) {
+        // A box smaller than the movie (room taken for the bar) shows it whole, centred.
         if (picture.size() != state->frameSize)
             picture =
-                picture.scaled(state->frameSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+                picture.scaled(state->frameSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
         state->frame->setPixmap(QPixmap::fromImage(picture));
     }
     state->settingSlider = true;
@@ -72,6 +77,8 @@ static void setPlaying(MovieControlState* state, bool playing) {
     state->clock.restart();
     state->play->setIcon(
         state->play->style()->standardIcon(playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
+    // The button's name says what pressing it does now.
+    state->play->setAccessibleName(LocalizedString(playing ? "Pause" : "Play"));
 }
 
 static void tick(MovieControlState* state) {
@@ -92,13 +99,17 @@ static void buildBar(QWidget* container, MovieControlState* state, const Rect& b
     state->play = new QToolButton(bar);
     state->play->setObjectName(QStringLiteral("moviePlay"));
     state->play->setAutoRaise(true);
+    state->play->setAccessibleDescription(LocalizedString("Plays or pauses the movie."));
     state->slider = new QSlider(Qt::Horizontal, bar);
     state->slider->setObjectName(QStringLiteral("moviePosition"));
+    state->slider->setAccessibleName(LocalizedString("Position"));
+    state->slider->setAccessibleDescription(LocalizedString("Moves the movie to another time."));
     const TimeValue duration = GetMovieDuration(state->movie);
     state->sliderUnit = std::max<TimeValue>(1, duration / INT_MAX + 1);
     state->slider->setRange(0, static_cast<int>(duration / state->sliderUnit));
     state->time = new QLabel(bar);
     state->time->setObjectName(QStringLiteral("movieTime"));
+    state->time->setAccessibleName(LocalizedString("Time"));
     layout->addWidget(state->play);
     layout->addWidget(state->slider, 1);
     layout->addWidget(state->time);
@@ -113,10 +124,34 @@ static void buildBar(QWidget* container, MovieControlState* state, const Rect& b
     });
 }
 
+// The player takes over the placeholder's number, name and turn in the focus order; the
+// placeholder goes. Without this the player's buttons would come last in the tab order, after
+// the window's OK button.
+static void takePlaceholdersPlace(QWidget* placeholder, QWidget* container,
+                                  const QList<QWidget*>& focusable) {
+    for (const char* name : {"signature", "controlID"})
+        container->setProperty(name, placeholder->property(name));
+    container->setAccessibleName(placeholder->accessibleName());
+    container->setAccessibleDescription(placeholder->accessibleDescription());
+
+    QWidget* window = placeholder->window();
+    QList<QWidget*> order;
+    for (QWidget* widget = window->nextInFocusChain(); widget != window;
+         widget = widget->nextInFocusChain()) {
+        if (widget == placeholder)
+            order += focusable;
+        else if (!focusable.contains(widget) && (widget->focusPolicy() & Qt::TabFocus))
+            order.append(widget);
+    }
+    for (qsizetype i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+    delete placeholder;
+}
+
 OSStatus CreateMovieControl(WindowRef window, const Rect& box, Movie movie, ControlRef* control) {
     if (!window || !movie) return kParamErr;
     const int width = std::max(1, box.right - box.left);
     const int height = std::max(1, box.bottom - box.top);
+    QWidget* placeholder = window->findChild<QWidget*>(kPlaceholderName);
     auto* container = new QWidget(window);
     container->setObjectName(QStringLiteral("movieControl"));
     container->setGeometry(box.left, box.top, width, height + kMovieControllerHeight);
@@ -129,6 +164,7 @@ OSStatus CreateMovieControl(WindowRef window, const Rect& box, Movie movie, Cont
     state->frame->setObjectName(QStringLiteral("movieFrame"));
     state->frame->setGeometry(0, 0, width, height);
     state->frame->setStyleSheet(QStringLiteral("background: black"));
+    state->frame->setAlignment(Qt::AlignCenter);
     buildBar(container, state, box);
     setPlaying(state, false);
 
@@ -137,6 +173,8 @@ OSStatus CreateMovieControl(WindowRef window, const Rect& box, Movie movie, Cont
     state->timer->start(kTickMilliseconds);
     QObject::connect(container, &QObject::destroyed, [container] { controls.erase(container); });
     controls[container] = std::move(owned);
+
+    if (placeholder) takePlaceholdersPlace(placeholder, container, {state->play, state->slider});
 
     showCurrentTime(state);
     container->show();

@@ -8,9 +8,12 @@
 // The controller bar's height below the movie's box.
 inline constexpr int kMovieControllerHeight = 24;
 
-// Creates the control in the window's content: the movie's frame fills the box, the bar lies
-// below it. The control shows whatever time the movie is set to, also when it is set elsewhere;
-// it does not own the movie, which must outlive it. 0, or -50 for a null window or movie.
+// Creates the control in the window's content: the movie's frame fills the box (whole and
+// centred when the box has other proportions), the bar lies below it. A widget named
+// "movieControl" in the window is a placeholder from the interface file: the control takes its
+// signature, number, accessible name and place in the tab order, and the placeholder is deleted.
+// The control shows whatever time the movie is set to, also when it is set elsewhere; it does
+// not own the movie, which must outlive it. 0, or -50 for a null window or movie.
 [[nodiscard]] OSStatus CreateMovieControl(WindowRef window, const Rect& box, Movie movie,
                                           ControlRef* control);
 
