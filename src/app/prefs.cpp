@@ -102,6 +102,13 @@ bool SaveCFPreferences() {
     return true;
 }
 
+void SaveThumbnailSteps() {
+    QSettings store("moviestick", "moviestick");
+    store.setValue("thumbnailArrowSecs1", gPref.thumbnailArrowSecs1);
+    store.setValue("thumbnailArrowSecs2", gPref.thumbnailArrowSecs2);
+    store.sync();
+}
+
 static bool PointInRect(int h, int v, const Rect& r) {
     return v >= r.top && v < r.bottom && h >= r.left && h < r.right;
 }

@@ -34,6 +34,8 @@ extern Preferences gPref;
 bool GetCFPreferences();
 // Writes the settings the application changes while it runs. Always true.
 bool SaveCFPreferences();
+// Writes the thumbnail dialog's two step sizes to the store at once.
+void SaveThumbnailSteps();
 // True when the rectangle may not be used for the main window: too small, or with no point of
 // its top edge on one of the screens.
 bool IsBadWindowPosition(const Rect& bounds);

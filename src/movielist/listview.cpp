@@ -8,6 +8,7 @@
 #include <QCollator>
 #include <QCollatorSortKey>
 #include <QImage>
+#include <QWidget>
 
 #include "app/mainwindow.h"
 #include "app/messages.h"
@@ -15,8 +16,10 @@
 #include "app/startup.h"
 #include "movielist/movielist.h"
 #include "thumbnail/thumbnaildialog.h"
+#include "thumbnail/thumbnailfile.h"
 #include "toolkit/alerts.h"
 #include "toolkit/launch.h"
+#include "toolkit/localized.h"
 
 bool gEditTitleNow = false;
 
@@ -259,12 +262,25 @@ void HandleDataBrowserSelect(ControlRef browser) {
         }
     }
     // The preview of the one selected movie comes from its thumbnail file (none when it has
-    // none); the thumbnail files are read here once they can be.
-    if (one) imageInfo.contentType = kControlContentPictHandle;
+    // none), read afresh so that a thumbnail just made shows.
     imageInfo.picture.reset();
+    const OpenFileInfo* entry = one && !items.empty() ? FindEntry(items.front()) : nullptr;
+    if (one) {
+        imageInfo.contentType = kControlContentPictHandle;
+        if (const QImage* preview = entry ? OpenThumbnailFile(entry->itemID) : nullptr)
+            imageInfo.picture = *preview;
+    }
 
     if (ControlRef well = FindControl(window, kPrefThumbnailWell)) {
         SetImageWellPicture(well, imageInfo.picture ? &*imageInfo.picture : nullptr);
+        // A screen reader says whose thumbnail this is, or why there is none.
+        const QString name = entry ? QStringFromHFSUniStr255(entry->fileName) : QString();
+        if (!entry)
+            well->setAccessibleName(LocalizedString("Thumbnail preview: no movie selected"));
+        else if (imageInfo.picture)
+            well->setAccessibleName(LocalizedString("Thumbnail of %1").arg(name));
+        else
+            well->setAccessibleName(LocalizedString("%1 has no thumbnail").arg(name));
         Draw1Control(well);
     }
     DoMenuControl();

@@ -1,14 +1,294 @@
-// thumbnaildialog.cpp - the frame-picking thumbnail dialog (not built yet).
+// thumbnaildialog.cpp - the frame-picking thumbnail dialog: a player for the selected movie, two
+// rows that step its time back and forth, OK to write the thumbnail from the frame shown.
 #include "thumbnail/thumbnaildialog.h"
 
-bool DoMakeThumbnail(WindowRef) {
-    return false;
+#include <algorithm>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include <QImage>
+#include <QString>
+
+#include "app/messages.h"
+#include "app/prefs.h"
+#include "app/startup.h"
+#include "movielist/listview.h"
+#include "movielist/movielist.h"
+#include "thumbnail/thumbnailfile.h"
+#include "toolkit/alerts.h"
+#include "toolkit/listcontrol.h"
+#include "toolkit/moviecontrol.h"
+#include "toolkit/movietoolkit.h"
+
+namespace {
+
+// The dialog's controls.
+constexpr int32_t kThumbnailOKButton = 1;
+constexpr int32_t kThumbnailCancelButton = 2;
+constexpr int32_t kThumbnailStepPanel = 3;
+constexpr int32_t kThumbnailStep1Text = 4;
+constexpr int32_t kThumbnailStep1Arrows = 5;
+constexpr int32_t kThumbnailStep2Text = 8;
+constexpr int32_t kThumbnailStep2Arrows = 9;
+
+// The step buttons' commands.
+constexpr OSType kCommandStep1Back = 6;
+constexpr OSType kCommandStep1Forward = 7;
+constexpr OSType kCommandStep2Back = 10;
+constexpr OSType kCommandStep2Forward = 11;
+
+// Narrower movies are shown in a window this wide, centred.
+constexpr int16_t kMinimumDialogWidth = 200;
+// Room below the movie for the stepping panel and the buttons.
+constexpr int16_t kDialogExtraHeight = 110;
+
+ControlRef FindControl(WindowRef window, int32_t id) {
+    ControlRef control = nullptr;
+    return GetControlByID(window, {kControlSignature, id}, &control) == 0 ? control : nullptr;
 }
 
-OSStatus DialogHandlerThumbnail(const EventRecord&, void*) {
-    return kEventNotHandledErr;
+void ShowStep(WindowRef window, int32_t textID, int32_t seconds) {
+    if (ControlRef text = FindControl(window, textID)) {
+        SetControlText(text, QString::asprintf("%d", seconds));
+        Draw1Control(text);
+    }
 }
 
-void LittleArrowActionProc(ControlRef, int16_t) {}
+}  // namespace
 
-void LayoutThumbnailDialog(WindowRef, int16_t, int16_t) {}
+struct ThumbnailDialogContext {
+    WindowRef window;
+    Preferences* prefs;
+    Movie movie;
+    uint32_t itemID;
+    bool made;
+};
+
+void LayoutThumbnailDialog(WindowRef window, int16_t width, int16_t height) {
+    ControlRef ok = FindControl(window, kThumbnailOKButton);
+    ControlRef cancel = FindControl(window, kThumbnailCancelButton);
+    ControlRef panel = FindControl(window, kThumbnailStepPanel);
+    auto moveTo = [](ControlRef control, int left, int top, int controlWidth) {
+        const Rect old = GetControlBounds(control);
+        const int controlHeight = old.bottom - old.top;
+        SetControlBounds(control, {int16_t(top), int16_t(left), int16_t(top + controlHeight),
+                                   int16_t(left + controlWidth)});
+    };
+    const auto widthOf = [](ControlRef control) {
+        const Rect bounds = GetControlBounds(control);
+        return bounds.right - bounds.left;
+    };
+    const int okWidth = ok ? widthOf(ok) : 0;
+    if (ok) moveTo(ok, width - okWidth - 20, height - 40, okWidth);
+    if (cancel) {
+        const int cancelWidth = widthOf(cancel);
+        moveTo(cancel, width - okWidth - 20 - cancelWidth - 12, height - 40, cancelWidth);
+    }
+    if (panel) moveTo(panel, 20, height - 101, width - 40);
+}
+
+void LittleArrowActionProc(ControlRef control, int16_t part) {
+    int32_t value = GetControl32BitValue(control);
+    if (part == kControlUpButtonPart)
+        ++value;
+    else if (part == kControlDownButtonPart)
+        --value;
+    else
+        return;
+    SetControl32BitValue(control, value);
+
+    ControlID id;
+    if (GetControlID(control, &id) != 0) return;
+    const int32_t pinned = GetControl32BitValue(control);
+    WindowRef window = GetControlOwner(control);
+    if (id.id == kThumbnailStep1Arrows) {
+        gPref.thumbnailArrowSecs1 = pinned;
+        ShowStep(window, kThumbnailStep1Text, pinned);
+    } else if (id.id == kThumbnailStep2Arrows) {
+        gPref.thumbnailArrowSecs2 = pinned;
+        ShowStep(window, kThumbnailStep2Text, pinned);
+    }
+}
+
+// Makes the thumbnail from the frame shown now. 0, or the status that stopped it.
+static OSStatus MakeThumbnail(ThumbnailDialogContext* context) {
+    context->made = true;
+    QImage picture;
+    int16_t status = GetMoviePict(context->movie, &picture);
+    if (status != 0) {
+        context->made = false;
+        status = 0;  // no picture: the message carries no code of its own
+    } else {
+        status = CreateThumbnailFile(picture, context->itemID);
+        if (status != 0) context->made = false;
+    }
+    if (!context->made) DoMessage(kAlertStop, QStringLiteral("MakeThumbnailErr"), status);
+    // The steps are kept whatever became of the thumbnail.
+    SaveThumbnailSteps();
+    return status;
+}
+
+OSStatus DialogHandlerThumbnail(const EventRecord& event, void* userData) {
+    auto* context = static_cast<ThumbnailDialogContext*>(userData);
+    switch (event.kind) {
+        case EventKind::WindowBoundsChanging: {
+            const Rect bounds = GetWindowContentBounds(context->window);
+            LayoutThumbnailDialog(context->window, int16_t(bounds.right - bounds.left),
+                                  int16_t(bounds.bottom - bounds.top));
+            return kEventNotHandledErr;
+        }
+        case EventKind::ControlHit:
+            break;
+        default:
+            return kEventNotHandledErr;
+    }
+
+    const OSType command = GetControlCommandID(event.control);
+    const TimeValue scale = GetMovieTimeScale(context->movie);
+    const TimeValue now = GetMovieTime(context->movie);
+    switch (command) {
+        case kCommandStep1Back:
+            SetMovieTimeValue(context->movie, now - context->prefs->thumbnailArrowSecs1 * scale);
+            return 0;
+        case kCommandStep1Forward:
+            SetMovieTimeValue(context->movie, now + context->prefs->thumbnailArrowSecs1 * scale);
+            return 0;
+        case kCommandStep2Back:
+            SetMovieTimeValue(context->movie, now - context->prefs->thumbnailArrowSecs2 * scale);
+            return 0;
+        case kCommandStep2Forward:
+            SetMovieTimeValue(context->movie, now + context->prefs->thumbnailArrowSecs2 * scale);
+            return 0;
+        case kHICommandCancel:
+            context->made = false;
+            (void)QuitAppModalLoopForWindow(context->window);
+            return 0;
+        case kHICommandOK: {
+            const OSStatus status = MakeThumbnail(context);
+            (void)QuitAppModalLoopForWindow(context->window);
+            return status;
+        }
+        default:
+            return 0;
+    }
+}
+
+// The movie's file cannot be opened as a movie: the message names the step that failed.
+static void ShowOpenMovieError(int16_t status) {
+    if (status == kQtCodecErr)
+        DoMessage(kAlertStop, QStringLiteral("qtCodecErr"), 0);
+    else if (status == kInvalidMovie || status == kCodecBadDataErr)
+        DoMessage(kAlertStop, QStringLiteral("NewMovieFromFile() error."), status);
+    else
+        DoMessage(kAlertStop, QStringLiteral("OpenMovieFile() error."), status);
+}
+
+// Opens the movie of the first selected item of the parent's list; null after a message.
+static Movie OpenSelectedMovie(WindowRef parent, uint32_t* itemID) {
+    std::vector<DataBrowserItemID> items;
+    const OSStatus status = GetDataBrowserItems(GetDataBrowserControl(parent), kDataBrowserNoItem,
+                                                false, kDataBrowserItemIsSelected, &items);
+    if (status != 0) {
+        DoMessage(kAlertStop, QStringLiteral("GetDataBrowserItems() error."), int16_t(status));
+        return nullptr;
+    }
+    const int index = items.empty() ? -1 : GetOpenFileInfo(items.front());
+    std::string path;
+    const int16_t found =
+        index < 0 ? int16_t(kParamErr) : FSRefCurrentPath(&(*gOpenFile)[size_t(index)].fileRef, &path);
+    if (found != 0) {
+        DoMessage(kAlertStop, QStringLiteral("FSGetCatalogInfo() error."), found);
+        return nullptr;
+    }
+    Movie movie = nullptr;
+    if (const int16_t opened = OpenMovie(path.c_str(), &movie); opened != 0) {
+        ShowOpenMovieError(opened);
+        return nullptr;
+    }
+    *itemID = items.front();
+    return movie;
+}
+
+// Sizes the window for the movie and centres it over the parent. Returns the window's width.
+static int16_t PlaceDialog(WindowRef window, WindowRef parent, const MovieBox& box) {
+    const int16_t movieWidth = int16_t(box.right - box.left);
+    int16_t width = kMinimumDialogWidth;
+    int16_t halfWidth = kMinimumDialogWidth / 2;
+    if (movieWidth >= kMinimumDialogWidth) {
+        width = movieWidth;
+        halfWidth = int16_t(movieWidth >> 1);
+    }
+    const int16_t height = int16_t(box.bottom - box.top + kDialogExtraHeight);
+
+    const Rect outer = GetWindowStructureBounds(parent);
+    const int16_t top = int16_t(outer.top + (outer.bottom - outer.top) / 2 - height / 2 +
+                                GetMBarHeight() / 2);
+    const int16_t left = int16_t(outer.left + (outer.right - outer.left) / 2 - halfWidth);
+    SetWindowContentBounds(window, {top, left, int16_t(top + height), int16_t(left + width)});
+    return width;
+}
+
+bool DoMakeThumbnail(WindowRef parent) {
+    NibRef* nib = nullptr;
+    if (CreateNibReference(QStringLiteral("main"), &nib) != 0) return false;
+    WindowRef window = nullptr;
+    const OSStatus created = CreateWindowFromNib(nib, QStringLiteral("Thumbnail"), &window);
+    DisposeNibReference(nib);
+    if (created != 0) {
+        if (window) DisposeWindow(window);
+        return false;
+    }
+    SetWindowTag(window, kWindowTagThumbnail);
+
+    for (auto [arrowsID, textID, seconds] :
+         {std::tuple{kThumbnailStep1Arrows, kThumbnailStep1Text, gPref.thumbnailArrowSecs1},
+          std::tuple{kThumbnailStep2Arrows, kThumbnailStep2Text, gPref.thumbnailArrowSecs2}}) {
+        if (ControlRef arrows = FindControl(window, arrowsID)) {
+            SetControl32BitValue(arrows, seconds);
+            SetControlAction(arrows, LittleArrowActionProc);
+        }
+        ShowStep(window, textID, seconds);
+    }
+
+    uint32_t itemID = 0;
+    Movie movie = OpenSelectedMovie(parent, &itemID);
+    if (!movie) {
+        DisposeWindow(window);
+        return false;
+    }
+
+    MovieBox box = GetMovieBox(movie);
+    const int16_t movieWidth = int16_t(box.right - box.left);
+    const int16_t width = PlaceDialog(window, parent, box);
+    const int16_t shift = int16_t((width - movieWidth) / 2);
+    box.left = int16_t(box.left + shift);
+    box.right = int16_t(box.right + shift);
+    // The controller bar takes the bottom of the movie's box, so that the stepping panel below
+    // stays where the layout puts it; the frame is shown whole above the bar.
+    const Rect playerBox = {box.top, box.left,
+                            int16_t(std::max<int>(box.top + 1, box.bottom - kMovieControllerHeight)),
+                            box.right};
+    ControlRef player = nullptr;
+    if (const OSStatus status = CreateMovieControl(window, playerBox, movie, &player);
+        status != 0) {
+        DoMessage(kAlertStop, QStringLiteral("CreateMovieControl() error."), int16_t(status));
+        DisposeWindow(window);
+        DisposeMovie(movie);
+        return false;
+    }
+    const Rect content = GetWindowContentBounds(window);
+    LayoutThumbnailDialog(window, int16_t(content.right - content.left),
+                          int16_t(content.bottom - content.top));
+
+    ThumbnailDialogContext context = {window, &gPref, movie, itemID, false};
+    InstallWindowEventHandler(window, DialogHandlerThumbnail, &context);
+    (void)RunAppModalLoopForWindow(window);
+
+    StopMovieControl(player);
+    InstallWindowEventHandler(window, nullptr, nullptr);
+    // The player shows the movie until it goes with the window; the movie goes after it.
+    DisposeWindow(window);
+    DisposeMovie(movie);
+    return context.made;
+}

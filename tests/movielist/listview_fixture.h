@@ -7,6 +7,7 @@
 
 #include <QAbstractItemModel>
 #include <QApplication>
+#include <QDropEvent>
 #include <QMimeData>
 #include <QTreeView>
 #include <QUrl>
