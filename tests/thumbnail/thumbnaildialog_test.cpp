@@ -3,7 +3,9 @@
 // preview in the main window, and a movie that cannot be opened.
 #include "thumbnail/thumbnaildialog.h"
 
+#include <fstream>
 #include <functional>
+#include <iterator>
 
 #include <QAbstractButton>
 #include <QLabel>
@@ -13,6 +15,7 @@
 #include "movielist/listview_fixture.h"
 #include "support/test_movies.h"
 #include "thumbnail/thumbnailfile.h"
+#include "toolkit/localized.h"
 
 namespace {
 
@@ -178,13 +181,31 @@ TEST_F(ThumbnailDialog, ArrowsChangeAStepByOneWithinTheirRangeAndCancelKeepsItIn
     });
 }
 
-TEST_F(ThumbnailDialog, AMovieThatCannotBeOpenedSaysSoAndOpensNoDialog) {
-    const std::string path = RealMovie("gone.mp4", 160, 120, 2);
-    ASSERT_EQ(Open({path}), kNoErr);
+TEST_F(ThumbnailDialog, AMovieThatCannotBeOpenedSaysWhyAndOpensNoDialog) {
+    const std::string gone = RealMovie("gone.mp4", 160, 120, 2);
+    const std::string unknown = RealMovie("unknown.mp4", 160, 120, 2);
+    // Its video coding renamed to one no decoder knows.
+    std::string bytes;
+    {
+        std::ifstream in(unknown, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    const size_t at = bytes.find("avc1", bytes.find("stsd"));
+    ASSERT_NE(at, std::string::npos);
+    bytes.replace(at, 4, "zq9x");
+    std::ofstream(unknown, std::ios::binary | std::ios::trunc) << bytes;
+    ASSERT_EQ(Open({gone, unknown}), kNoErr);
+    ASSERT_EQ(std::remove(gone.c_str()), 0);
+
     Select({IDOf(0)});
-    ASSERT_EQ(std::remove(path.c_str()), 0);
     EXPECT_FALSE(DoMakeThumbnail(window));
-    ASSERT_EQ(alerts.size(), 1u);
+    Select({IDOf(1)});
+    EXPECT_FALSE(DoMakeThumbnail(window));
+    ASSERT_EQ(alerts.size(), 2u);
+    EXPECT_EQ(alerts[0].message, LocalizedString("FSGetCatalogInfo() error."));
+    EXPECT_TRUE(alerts[0].explanation.contains("-43"));
+    EXPECT_EQ(alerts[1].message, LocalizedString("qtCodecErr"));
+    EXPECT_TRUE(alerts[1].explanation.isEmpty());
     for (WindowRef open : WindowList()) EXPECT_NE(GetWindowTag(open), kWindowTagThumbnail);
 }
 
