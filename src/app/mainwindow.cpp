@@ -18,12 +18,6 @@ struct PrefDialogContext {
 };
 static PrefDialogContext gPrefContext{nullptr, nullptr};
 
-static ControlRef FindControl(WindowRef window, int32_t id) {
-    ControlRef control = nullptr;
-    (void)GetControlByID(window, ControlID{kControlSignature, id}, &control);
-    return control;
-}
-
 static int16_t Width(const Rect& r) { return int16_t(r.right - r.left); }
 static int16_t Height(const Rect& r) { return int16_t(r.bottom - r.top); }
 

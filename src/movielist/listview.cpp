@@ -35,12 +35,6 @@ struct ImageWellContent {
 };
 static ImageWellContent imageInfo;
 
-static ControlRef FindControl(WindowRef window, int32_t id) {
-    ControlRef control = nullptr;
-    (void)GetControlByID(window, ControlID{kControlSignature, id}, &control);
-    return control;
-}
-
 ControlRef GetDataBrowserControl(WindowRef window) {
     if (!window) {
         for (WindowRef candidate : WindowList()) {

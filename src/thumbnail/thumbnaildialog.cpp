@@ -43,11 +43,6 @@ constexpr int16_t kMinimumDialogWidth = 200;
 // Room below the movie for the stepping panel and the buttons.
 constexpr int16_t kDialogExtraHeight = 110;
 
-ControlRef FindControl(WindowRef window, int32_t id) {
-    ControlRef control = nullptr;
-    return GetControlByID(window, {kControlSignature, id}, &control) == 0 ? control : nullptr;
-}
-
 void ShowStep(WindowRef window, int32_t textID, int32_t seconds) {
     if (ControlRef text = FindControl(window, textID)) {
         SetControlText(text, QString::asprintf("%d", seconds));

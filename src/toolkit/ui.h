@@ -114,6 +114,8 @@ int GetMBarHeight();  // 0 here: the menu bar is inside the main window
 // ---- Controls -------------------------------------------------------------------------------
 
 [[nodiscard]] OSStatus GetControlByID(WindowRef window, const ControlID& id, ControlRef* control);
+// The window's control with our signature and that number, or null.
+ControlRef FindControl(WindowRef window, int32_t id);
 // The signature and number of a control; -30584 when it has none.
 [[nodiscard]] OSStatus GetControlID(ControlRef control, ControlID* id);
 WindowRef GetControlOwner(ControlRef control);

@@ -40,6 +40,11 @@ OSStatus GetControlByID(WindowRef window, const ControlID& id, ControlRef* contr
     return kUnknownControlErr;
 }
 
+ControlRef FindControl(WindowRef window, int32_t id) {
+    ControlRef control = nullptr;
+    return GetControlByID(window, {kControlSignature, id}, &control) == 0 ? control : nullptr;
+}
+
 OSStatus GetControlID(ControlRef control, ControlID* id) {
     const QVariant number = control ? control->property("controlID") : QVariant();
     if (!number.isValid()) return kUnknownControlErr;

@@ -18,12 +18,6 @@ static uint32_t ClockSeconds() {
     return uint32_t(time(nullptr));
 }
 
-static ControlRef ProgressControl(WindowRef window, int32_t id) {
-    ControlRef control = nullptr;
-    (void)GetControlByID(window, ControlID{kControlSignature, id}, &control);
-    return control;
-}
-
 static void SetLine(ControlRef line, const QString& text) {
     if (!line) return;
     SetControlText(line, text);
@@ -88,11 +82,11 @@ void ProgressIdle(WindowRef window, int32_t count, int32_t total, uint64_t done,
                   uint64_t totalSize) {
     // Starts at 8 so that the first job after launch shows its lines on the second tick.
     static uint32_t lastCount = 8;
-    ControlRef bar = ProgressControl(window, kProgressBar);
+    ControlRef bar = FindControl(window, kProgressBar);
     if (!bar) return;
     const double percent = totalSize == 0 ? 0.0 : double(done) / double(totalSize) * 100.0;
     SetControl32BitValue(bar, int32_t(std::min(percent, 1e9)));
-    ControlRef infoLine = ProgressControl(window, kProgressInfoLine);
+    ControlRef infoLine = FindControl(window, kProgressInfoLine);
     if (GetControl32BitValue(bar) < 1 || count < 1 || count > total) {
         SetLine(infoLine, QString());
         return;
@@ -103,7 +97,7 @@ void ProgressIdle(WindowRef window, int32_t count, int32_t total, uint64_t done,
     QString name;
     if (gCopyFileIndex >= 0 && gCopyFileIndex < CountOpenFileInfo())
         (void)CFStringNameFromFSRef(&name, &(*gOpenFile)[size_t(gCopyFileIndex)].fileRef, true);
-    SetLine(ProgressControl(window, kProgressFileLine),
+    SetLine(FindControl(window, kProgressFileLine),
             LocalizedString(QStringLiteral("prograssFileName")).arg(name));
     const uint32_t elapsed = ClockSeconds() - gProgressStart;
     SetLine(infoLine, ProgressInfoText(done, totalSize, ProgressSecondsLeft(done, totalSize,
