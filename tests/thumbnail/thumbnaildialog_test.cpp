@@ -3,9 +3,7 @@
 // preview in the main window, and a movie that cannot be opened.
 #include "thumbnail/thumbnaildialog.h"
 
-#include <fstream>
 #include <functional>
-#include <iterator>
 
 #include <QAbstractButton>
 #include <QLabel>
@@ -184,16 +182,7 @@ TEST_F(ThumbnailDialog, ArrowsChangeAStepByOneWithinTheirRangeAndCancelKeepsItIn
 TEST_F(ThumbnailDialog, AMovieThatCannotBeOpenedSaysWhyAndOpensNoDialog) {
     const std::string gone = RealMovie("gone.mp4", 160, 120, 2);
     const std::string unknown = RealMovie("unknown.mp4", 160, 120, 2);
-    // Its video coding renamed to one no decoder knows.
-    std::string bytes;
-    {
-        std::ifstream in(unknown, std::ios::binary);
-        bytes.assign(std::istreambuf_iterator<char>(in), {});
-    }
-    const size_t at = bytes.find("avc1", bytes.find("stsd"));
-    ASSERT_NE(at, std::string::npos);
-    bytes.replace(at, 4, "zq9x");
-    std::ofstream(unknown, std::ios::binary | std::ios::trunc) << bytes;
+    ASSERT_TRUE(HideVideoCoding(unknown));
     ASSERT_EQ(Open({gone, unknown}), kNoErr);
     ASSERT_EQ(std::remove(gone.c_str()), 0);
 

@@ -95,15 +95,7 @@ TEST_F(MovieToolkitTest, BoxAndPictureHonourTheSampleAspectRatio) {
 TEST_F(MovieToolkitTest, MissingDecoderReportsCodecError) {
     // The video coding's four-character code renamed to one no decoder knows.
     const std::string path = make("unknown.mp4", {});
-    std::string bytes;
-    {
-        std::ifstream in(path, std::ios::binary);
-        bytes.assign(std::istreambuf_iterator<char>(in), {});
-    }
-    const size_t at = bytes.find("avc1", bytes.find("stsd"));
-    ASSERT_NE(at, std::string::npos);
-    bytes.replace(at, 4, "zq9x");
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    ASSERT_TRUE(HideVideoCoding(path));
     EXPECT_EQ(OpenMovie(path.c_str(), &movie), kQtCodecErr);
     EXPECT_EQ(movie, nullptr);
 }
