@@ -2,8 +2,6 @@
 #include "toolkit/movietoolkit.h"
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include <QTemporaryDir>
