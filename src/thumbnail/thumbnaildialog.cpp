@@ -190,8 +190,8 @@ static Movie OpenSelectedMovie(WindowRef parent, uint32_t* itemID) {
     }
     const int index = items.empty() ? -1 : GetOpenFileInfo(items.front());
     std::string path;
-    const int16_t found =
-        index < 0 ? int16_t(kParamErr) : FSRefCurrentPath(&(*gOpenFile)[size_t(index)].fileRef, &path);
+    const int16_t found = index < 0 ? int16_t(kParamErr)
+                                    : FSRefCurrentPath(&(*gOpenFile)[size_t(index)].fileRef, &path);
     if (found != 0) {
         DoMessage(kAlertStop, QStringLiteral("FSGetCatalogInfo() error."), found);
         return nullptr;
@@ -261,9 +261,9 @@ bool DoMakeThumbnail(WindowRef parent) {
     box.right = int16_t(box.right + shift);
     // The controller bar takes the bottom of the movie's box, so that the stepping panel below
     // stays where the layout puts it; the frame is shown whole above the bar.
-    const Rect playerBox = {box.top, box.left,
-                            int16_t(std::max<int>(box.top + 1, box.bottom - kMovieControllerHeight)),
-                            box.right};
+    const int16_t playerBottom =
+        int16_t(std::max<int>(box.top + 1, box.bottom - kMovieControllerHeight));
+    const Rect playerBox = {box.top, box.left, playerBottom, box.right};
     ControlRef player = nullptr;
     if (const OSStatus status = CreateMovieControl(window, playerBox, movie, &player);
         status != 0) {

@@ -124,7 +124,8 @@ TEST_P(AccessibilityTest, TabVisitsTheControlsInReadingOrder) {
             << Describe(order[i - 1]) << " comes before " << Describe(order[i]);
 }
 
-INSTANTIATE_TEST_SUITE_P(Windows, AccessibilityTest, testing::Values("Pref", "About", "Progress", "Thumbnail"));
+INSTANTIATE_TEST_SUITE_P(Windows, AccessibilityTest,
+                         testing::Values("Pref", "About", "Progress", "Thumbnail"));
 
 TEST(MenuAccessibilityTest, EveryMenuAndCommandCanBeReachedByItsKeys) {
     // The menu bar goes to the main window.
