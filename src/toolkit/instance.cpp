@@ -287,9 +287,17 @@ InstanceRole JoinRunningInstance(const AppleEvent& event, int16_t* answer) {
                 break;
         }
         if (!launches) return InstanceRole::NotRunning;
+        // Once the socket exists a quit signal may come at any moment: it waits until the
+        // handler is in place, so that it quits the application rather than killing it.
+        sigset_t quitSignals, previous;
+        sigemptyset(&quitSignals);
+        sigaddset(&quitSignals, SIGTERM);
+        sigaddset(&quitSignals, SIGINT);
+        sigprocmask(SIG_BLOCK, &quitSignals, &previous);
         const ListenResult listening = Listen();
+        if (listening != ListenResult::Taken) CatchQuitSignals();
+        sigprocmask(SIG_SETMASK, &previous, nullptr);
         if (listening == ListenResult::Taken) continue;
-        CatchQuitSignals();
         gHeldRequests << HeldRequest{event, nullptr};
         return listening == ListenResult::Listening ? InstanceRole::Running : InstanceRole::Alone;
     }
