@@ -8,7 +8,6 @@
 #include <QCollator>
 #include <QCollatorSortKey>
 #include <QImage>
-#include <QWidget>
 
 #include "app/mainwindow.h"
 #include "app/messages.h"
@@ -270,11 +269,11 @@ void HandleDataBrowserSelect(ControlRef browser) {
         // A screen reader says whose thumbnail this is, or why there is none.
         const QString name = entry ? QStringFromHFSUniStr255(entry->fileName) : QString();
         if (!entry)
-            well->setAccessibleName(LocalizedString("Thumbnail preview: no movie selected"));
+            SetControlAccessibleName(well, LocalizedString("Thumbnail preview: no movie selected"));
         else if (imageInfo.picture)
-            well->setAccessibleName(LocalizedString("Thumbnail of %1").arg(name));
+            SetControlAccessibleName(well, LocalizedString("Thumbnail of %1").arg(name));
         else
-            well->setAccessibleName(LocalizedString("%1 has no thumbnail").arg(name));
+            SetControlAccessibleName(well, LocalizedString("%1 has no thumbnail").arg(name));
         Draw1Control(well);
     }
     DoMenuControl();

@@ -138,6 +138,8 @@ void SetImageWellPicture(ControlRef well, const QImage* picture);
 Rect GetControlBounds(ControlRef control);  // in the content coordinates of its window
 void SetControlBounds(ControlRef control, const Rect& bounds);
 void Draw1Control(ControlRef control);  // repaints it now
+// What a screen reader calls the control, where its text or the interface file cannot say it.
+void SetControlAccessibleName(ControlRef control, const QString& name);
 OSType GetControlCommandID(ControlRef control);  // 0 for none
 
 // Little arrows call their action with the part pressed, once per click and repeatedly while

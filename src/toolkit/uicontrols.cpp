@@ -181,6 +181,10 @@ void SetControlBounds(ControlRef control, const Rect& bounds) {
 
 void Draw1Control(ControlRef control) { control->repaint(); }
 
+void SetControlAccessibleName(ControlRef control, const QString& name) {
+    control->setAccessibleName(name);
+}
+
 OSType GetControlCommandID(ControlRef control) { return control ? CommandOfObject(control) : 0; }
 
 void SetControlAction(ControlRef control, ControlActionProc action) {
@@ -193,7 +197,8 @@ void SetControlAction(ControlRef control, ControlActionProc action) {
 static int ColumnIndex(ControlRef list, OSType property, QHeaderView** header) {
     auto* view = qobject_cast<QTreeView*>(list);
     if (!view) return -1;
-    const int index = view->property("columns").toStringList().indexOf(FourCharCodeString(property));
+    const int index =
+        view->property("columns").toStringList().indexOf(FourCharCodeString(property));
     if (index < 0 || index >= view->header()->count()) return -1;
     *header = view->header();
     return index;
