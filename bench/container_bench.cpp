@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_folder.h"
 #include "../tests/container/atom_builder.h"
 #include "container/movie.h"
 
@@ -43,20 +44,8 @@ constexpr uint64_t kChunkBytes = 64 * 1024;
 
 std::string gDir;
 
-void RemoveBenchDir() {
-    std::error_code ec;
-    if (!gDir.empty()) fs::remove_all(gDir, ec);
-}
-
 const std::string& BenchDir() {
-    if (gDir.empty()) {
-        const char* base = std::getenv("MOVIESTICK_BENCH_DIR");
-        std::string pattern = std::string(base && *base ? base : "/var/tmp") +
-                              "/moviestick-bench-XXXXXX";
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create " + pattern);
-        gDir = pattern;
-        std::atexit(RemoveBenchDir);
-    }
+    if (gDir.empty()) gDir = MakeBenchFolder("bench");
     return gDir;
 }
 

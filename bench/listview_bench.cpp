@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QTreeView>
 
+#include "bench_folder.h"
 #include "../tests/container/atom_builder.h"
 #include "app/mainwindow.h"
 #include "app/prefs.h"
@@ -38,11 +39,6 @@ constexpr int kRemoved = 1000;
 std::string gDir;
 ControlRef gBrowser = nullptr;
 
-void RemoveBenchDir() {
-    std::error_code ec;
-    if (!gDir.empty()) fs::remove_all(gDir, ec);
-}
-
 // A permutation of 0..n-1, so that names, titles and the folder's order all differ.
 int Scrambled(int i, int step) {
     return int((long(i) * step) % kMovies);
@@ -50,12 +46,7 @@ int Scrambled(int i, int step) {
 
 const std::string& MovieFolder() {
     if (!gDir.empty()) return gDir;
-    const char* base = std::getenv("MOVIESTICK_BENCH_DIR");
-    std::string pattern =
-        std::string(base && *base ? base : "/var/tmp") + "/moviestick-viewbench-XXXXXX";
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create " + pattern);
-    gDir = pattern;
-    std::atexit(RemoveBenchDir);
+    gDir = MakeBenchFolder("viewbench");
     for (int i = 0; i < kMovies; ++i) {
         char name[48];
         // Mixed case, so that the case-insensitive order is not the byte order.

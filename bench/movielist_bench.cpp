@@ -23,6 +23,7 @@
 
 #include <QApplication>
 
+#include "bench_folder.h"
 #include "../tests/container/atom_builder.h"
 #include "movielist/movielist.h"
 
@@ -38,11 +39,6 @@ constexpr int kProbed = 100;
 
 std::string gDir;
 
-void RemoveBenchDir() {
-    std::error_code ec;
-    if (!gDir.empty()) fs::remove_all(gDir, ec);
-}
-
 std::string MovieName(int i) {
     char name[32];
     std::snprintf(name, sizeof name, "M4V%05d", i);
@@ -52,12 +48,7 @@ std::string MovieName(int i) {
 // The folder of movies, made on first use.
 const std::string& MovieFolder() {
     if (!gDir.empty()) return gDir;
-    const char* base = std::getenv("MOVIESTICK_BENCH_DIR");
-    std::string pattern =
-        std::string(base && *base ? base : "/var/tmp") + "/moviestick-listbench-XXXXXX";
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create " + pattern);
-    gDir = pattern;
-    std::atexit(RemoveBenchDir);
+    gDir = MakeBenchFolder("listbench");
     for (int i = 0; i < kMovies; ++i) {
         const std::string stem = gDir + "/" + MovieName(i);
         const std::string title = "Movie " + std::to_string(i);

@@ -21,6 +21,7 @@
 
 #include <QImage>
 
+#include "bench_folder.h"
 #include "thumbnail/thumbnailfile.h"
 #include "toolkit/movietoolkit.h"
 
@@ -33,11 +34,6 @@ namespace {
 constexpr int kSeconds = 600;
 
 std::string gDir;
-
-void RemoveBenchDir() {
-    std::error_code ec;
-    if (!gDir.empty()) fs::remove_all(gDir, ec);
-}
 
 // Runs the command to its end; its CPU time (user and system) goes to *cpuSeconds when given.
 int Spawn(const char* const* argv, double* cpuSeconds = nullptr) {
@@ -59,12 +55,7 @@ int Spawn(const char* const* argv, double* cpuSeconds = nullptr) {
 const std::string& MoviePath() {
     static std::string path;
     if (!path.empty()) return path;
-    const char* base = std::getenv("MOVIESTICK_BENCH_DIR");
-    std::string pattern =
-        std::string(base && *base ? base : "/var/tmp") + "/moviestick-thumbbench-XXXXXX";
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create " + pattern);
-    gDir = pattern;
-    std::atexit(RemoveBenchDir);
+    gDir = MakeBenchFolder("thumbbench");
     path = gDir + "/long.mp4";
     const std::string duration = std::to_string(kSeconds);
     const char* argv[] = {"ffmpeg",

@@ -24,6 +24,7 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
+#include "bench_folder.h"
 #include "app/mainwindow.h"
 #include "app/prefs.h"
 #include "app/startup.h"
@@ -43,22 +44,12 @@ constexpr size_t kMovieSize = 128u << 20;
 
 std::string gDir;
 
-void RemoveBenchDir() {
-    std::error_code ec;
-    if (!gDir.empty()) fs::remove_all(gDir, ec);
-}
-
 std::string Movie(int i) {
     return gDir + "/movies/Movie" + std::to_string(i) + ".mp4";
 }
 
 void MakeMovies() {
-    const char* base = std::getenv("MOVIESTICK_BENCH_DIR");
-    std::string pattern =
-        std::string(base && *base ? base : "/var/tmp") + "/moviestick-sendbench-XXXXXX";
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create " + pattern);
-    gDir = pattern;
-    std::atexit(RemoveBenchDir);
+    gDir = MakeBenchFolder("sendbench");
     fs::create_directories(gDir + "/movies");
     std::vector<char> block(1 << 20);
     for (int i = 0; i < kMovies; ++i) {
