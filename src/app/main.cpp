@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("moviestick"));
     QApplication::setOrganizationName(QStringLiteral("moviestick"));
-    QApplication::setDesktopFileName(QStringLiteral("moviestick"));
+    SetDesktopIdentity();
     if (const int exitStatus = JoinOrForward(QApplication::arguments()); exitStatus >= 0)
         return exitStatus;
     // Interface files are translated as they load.

@@ -3,6 +3,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QGuiApplication>
+#include <QIcon>
 #include <QLocale>
 #include <QTranslator>
 
@@ -14,6 +16,15 @@ QString ResourceFolder() {
 }
 
 void SetResourceFolder(const QString& folder) { gResourceFolderOverride = folder; }
+
+void SetDesktopIdentity() {
+    QGuiApplication::setDesktopFileName(kApplicationID);
+    // The icon theme may draw its own; else ours, which is installed into the icon folder beside
+    // share/moviestick and staged there in the build tree.
+    const QString installed =
+        ResourceFolder() + "/../icons/hicolor/scalable/apps/" + kApplicationID + ".svg";
+    QGuiApplication::setWindowIcon(QIcon::fromTheme(kApplicationID, QIcon(installed)));
+}
 
 bool InstallTranslations() {
     static QTranslator* translator = nullptr;
