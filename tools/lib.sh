@@ -7,9 +7,14 @@ build_dir="$root/build"
 # Installs exactly the packages of tools/packages.txt that are not installed yet; a no-op when
 # all are there, so it costs one dpkg query on every run.
 ensure_packages() {
-    local wanted missing=() p
-    wanted=$(sed -e 's/#.*//' "$root/tools/packages.txt" | awk 'NF { print $1 }')
-    for p in $wanted; do
+    # shellcheck disable=SC2046 # one package name a word
+    install_missing $(sed -e 's/#.*//' "$root/tools/packages.txt" | awk 'NF { print $1 }')
+}
+
+# Installs those of the named packages that are not installed yet.
+install_missing() {
+    local missing=() p
+    for p in "$@"; do
         if [ "$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null)" != installed ]; then
             missing+=("$p")
         fi
