@@ -1,4 +1,4 @@
-# tools/lib.sh - shared steps of tools/run and tools/test: install missing packages, build.
+# tools/lib.sh - shared steps of the tools: install missing packages, build.
 # Sourced, not run.
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
