@@ -27,6 +27,11 @@ int PutUINT16(FILE* stream, uint16_t value) {
     return fwrite(b, 1, sizeof b, stream) == sizeof b ? 0 : kAtomErr;
 }
 
+int PutUINT64(FILE* stream, uint64_t value) {
+    return PutUINT32(stream, uint32_t(value >> 32)) == 0 ? PutUINT32(stream, uint32_t(value))
+                                                         : kAtomErr;
+}
+
 // The header goes through stdio as one 8-byte block: the parser does one read per atom.
 int GetAtomHeader(FILE* stream, AtomHeader* header) {
     unsigned char b[8];
@@ -110,14 +115,37 @@ void FreeMovieInfo(MovieInfo* info, AtomInfoProc freeProc) {
 
 // Where the children of `node` end: the file's length for the root, else the container's end.
 static int64_t EndOfChildren(const AtomInfo* node, const AtomInfo* root, int64_t fileLength) {
-    return node == root ? fileLength : node->offset + int64_t(node->size);
+    return node == root ? fileLength : AtomEnd(node);
+}
+
+// The true size behind a header's size field; false for what cannot be read as an atom. 1 is
+// followed by a 64-bit size, and 0 (only at the top level, where a muxer that did not know the
+// length in advance left it) runs to the end of the file. Below 8 no atom holds its own header.
+static bool ReadAtomSize(FILE* stream, const AtomHeader& header, bool topLevel, int64_t pos,
+                         int64_t fileLength, AtomInfo* atom) {
+    atom->headerSize = 8;
+    if (header.size == 1) {
+        const int64_t high = GetUINT32(stream);
+        const int64_t low = GetUINT32(stream);
+        if (high < 0 || low < 0) return false;
+        atom->size = uint64_t(high) << 32 | uint64_t(low);
+        atom->headerSize = 16;
+        return atom->size >= 16 && atom->size <= kAtomMaxSize;
+    }
+    if (header.size == 0) {
+        atom->size = uint64_t(fileLength - pos);
+        atom->toFileEnd = true;
+        return topLevel;
+    }
+    atom->size = header.size;
+    return header.size >= 8;
 }
 
 // Builds the tree below `root` from the headers alone. The levels are kept by the tree itself (a
 // container is the current parent until its end is reached), not by recursion, so nesting depth
 // costs no stack. The stream is only moved when it is not already where the next header begins:
 // after a container's header it is at its first child, and after a level's last child it is
-// usually at the container's end, so each atom costs one 8-byte read and at most one seek.
+// usually at the container's end, so each atom costs one header read and at most one seek.
 static int ParseAtoms(FILE* stream, AtomInfo* root, int64_t fileLength) {
     AtomInfo* parent = root;
     int64_t end = fileLength;
@@ -138,24 +166,24 @@ static int ParseAtoms(FILE* stream, AtomInfo* root, int64_t fileLength) {
         }
         AtomHeader header;
         if (GetAtomHeader(stream, &header) != 0) return kAtomErr;
-        streamAt += 8;
-        // 0 (to the end of the file) and 1 (a 64-bit size follows) are not supported; anything
-        // else below 8 cannot even hold its own header.
-        if (header.size < 8) return kAtomErr;
 
         AtomInfo* atom = NewAtomInfo();
         if (!atom) return kAtomErr;
-        atom->size = header.size;
         memcpy(atom->type, header.type, 4);
         atom->offset = pos;
+        if (!ReadAtomSize(stream, header, parent == root, pos, fileLength, atom)) {
+            free(atom);
+            return kAtomErr;
+        }
+        streamAt += atom->headerSize;
         AttachHireListToChildTail(atom, parent);
 
         if (IsContainerAtom(atom->type)) {
             parent = atom;
-            end = pos + int64_t(atom->size);
-            pos += 8;
+            end = AtomEnd(atom);
+            pos += atom->headerSize;
         } else {
-            pos += int64_t(atom->size);
+            pos = AtomEnd(atom);
         }
     }
 }
@@ -197,10 +225,35 @@ static void PrintAtomLine(HireList* node, void*) {
     const long offset = long(uint32_t(atom->offset));
     printf("'%c%c%c%c'\t", atom->type[0], atom->type[1], atom->type[2], atom->type[3]);
     printf("offset = %ld(0x%lx)\t", offset, static_cast<unsigned long>(offset));
-    printf("size = %d(0x%x)\n", int(atom->size), atom->size);
+    // The low 32 bits, like the offset: the lines keep one width whatever the file's size.
+    const uint32_t size = uint32_t(atom->size);
+    printf("size = %d(0x%x)\n", int(size), size);
 }
 
 void PrintAtomTree(MovieInfo* info) {
     if (!info) return;
     HireListForEachChildTD(info->root, nullptr, PrintAtomLine);
+}
+
+struct NestCheck {
+    const AtomInfo* root;
+    int64_t fileLength;
+    int moovs;
+    bool nests;
+};
+
+static void CheckNesting(HireList* node, void* context) {
+    NestCheck* check = static_cast<NestCheck*>(context);
+    const AtomInfo* atom = static_cast<const AtomInfo*>(node);
+    if (!check->nests || atom == check->root) return;
+    const AtomInfo* parent = static_cast<const AtomInfo*>(node->parent);
+    if (parent == check->root) check->moovs += memcmp(atom->type, "moov", 4) == 0;
+    if (AtomEnd(atom) > EndOfChildren(parent, check->root, check->fileLength)) check->nests = false;
+}
+
+int AtomsNest(const MovieInfo* info) {
+    if (!info || !info->root) return 0;
+    NestCheck check{info->root, info->fileLength, 0, true};
+    HireListForEachChildTD(info->root, &check, CheckNesting);
+    return check.nests && check.moovs == 1;
 }

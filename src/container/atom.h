@@ -13,11 +13,18 @@
 inline constexpr int kAtomErr = -3;
 
 struct AtomInfo : HireList {
-    uint32_t size;   // from the header, header included
+    // The whole atom, header included: its 32-bit size field, the 64-bit size that follows a
+    // size field of 1, or for a size field of 0 (top level only) the rest of the file.
+    uint64_t size;
     char type[4];    // exactly as stored, compared bytewise
-    int64_t offset;  // where the 8-byte header begins
+    int64_t offset;  // where the header begins
     void* data;      // payload a caller may attach; freed by DefaultAtomInfoProc
+    uint8_t headerSize;  // 8, or 16 when a 64-bit size follows the type
+    bool toFileEnd;      // stored with size 0: the atom runs to the end of the file
 };
+
+// Larger 64-bit sizes are refused, so that an offset plus a size never overflows.
+inline constexpr uint64_t kAtomMaxSize = uint64_t(1) << 62;
 
 struct MovieInfo {
     AtomInfo* root;  // stands for the whole file; its children are the top-level atoms
@@ -48,6 +55,14 @@ void FreeAtomInfo(AtomInfo* atom, AtomInfoProc freeProc);
 [[nodiscard]] AtomInfo* NewAtomInfo();
 void DefaultAtomInfoProc(AtomInfo* atom);
 
+// 1 when the atoms nest as a rewrite needs them to: every atom lies inside its container and
+// the top level inside the file, with exactly one top-level "moov". Files that fail this still
+// parse (a child reaching past its container only ends that level), but copying one would
+// move bytes across atom boundaries.
+[[nodiscard]] int AtomsNest(const MovieInfo* info);
+// Where the atom ends in the file.
+inline int64_t AtomEnd(const AtomInfo* atom) { return atom->offset + int64_t(atom->size); }
+
 // The first node from `first` along `next` whose type equals the four bytes, or null.
 AtomInfo* FindAtom(AtomInfo* first, const char* type);
 int IsContainerAtom(const char* type);
@@ -60,5 +75,6 @@ int64_t GetUINT32(FILE* stream);
 // 0 to 65535, or kAtomErr on a short read.
 int32_t GetUINT16(FILE* stream);
 [[nodiscard]] int PutUINT16(FILE* stream, uint16_t value);
+[[nodiscard]] int PutUINT64(FILE* stream, uint64_t value);
 [[nodiscard]] int GetAtomHeader(FILE* stream, AtomHeader* header);
 [[nodiscard]] int PutAtomHeader(FILE* stream, const AtomHeader* header);

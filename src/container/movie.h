@@ -1,53 +1,55 @@
-// movie.h - the title operations on a movie file by its path, and the rewrite that moves the
-// user-metadata atom to the end of the file when its size changes.
+// movie.h - the title operations on a movie file by its path, the video kind that decides where a
+// movie goes on the PSP, and the one read the movie list makes of a movie.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
+#include <string>
 
 #include "container/atom.h"
+#include "container/movieerror.h"
+#include "container/rewrite.h"
 #include "container/uuid.h"
 
-inline constexpr uint32_t kCopyBufferSize = 0x100000;  // 1 MiB
-inline constexpr int kCopyNoMemory = -5;
+// The movie kinds: which folder of the PSP a movie goes to, and whether it can go at all.
+inline constexpr int kMovieKindNone = 0;
+inline constexpr int kMovieKindMpeg4 = 2;  // 'mp4v'
+inline constexpr int kMovieKindAvc = 3;    // 'avc1'
 
-// A new NUL-terminated UTF-8 title (free() it), or null when the file cannot be opened for reading
-// and writing, is not a movie, or holds no title.
+// A new NUL-terminated UTF-8 title (free() it), or null when the file cannot be read, is not a
+// movie, or holds no title. Reading needs no write access.
 [[nodiscard]] char* GetTitle(const char* path);
-// The four-byte video coding code of the profile atom into `out`; `out` keeps its content when
-// there is none.
+// The same, with the cause of a null answer in *why (none with a title).
+[[nodiscard]] char* GetTitleWithCause(const char* path, MovieError* why);
+// The four-byte video coding into `out`: that of the profile atom, or without one that of the
+// first video track's sample description. `out` keeps its content when neither is known.
 void GetMovieType(const char* path, char* out);
-// 0 when the title was written or there was nothing to write; 1 when the file cannot be opened
-// for reading and writing, is not a movie, has no user-metadata atom, the title cannot be stored,
-// or the rewrite failed.
+// 0 when the title was written or there was nothing to write; 1 when it could not be: the file
+// cannot be opened for writing, is not a movie or is damaged, the title is not valid UTF-8 or
+// too long, or the rewrite failed. A movie without the user-metadata atom is given one.
 [[nodiscard]] int SetTitle(const char* path, const char* title);
+// The same, with the cause of a 1 in *why (none otherwise).
+[[nodiscard]] int SetTitleWithCause(const char* path, const char* title, MovieError* why);
 // Like SetTitle, repairing a badly encoded title; *repaired (optional) is set to 1 when it did.
 [[nodiscard]] int FixBadTitle(const char* path, int* repaired);
 
-// One top-level "mdat" and where it was before the copy (chunk offsets into it move with it).
-struct MdatMove {
-    AtomInfo* atom;
-    int64_t oldOffset;
+// What the movie list shows of a movie, from one open and one parse of its file.
+struct MovieSummary {
+    MovieError error = MovieError::none;  // why it cannot be read as a movie; none when it can
+    std::optional<std::string> title;     // UTF-8
+    int kind = kMovieKindNone;
+    // The video coding as stored ('mp4v', 'avc1', 'hvc1'...), or 'mp2v' and 'mp1v' for MPEG-2
+    // and MPEG-1 video under 'mp4v'; four zero bytes when none is known.
+    char coding[4] = {0, 0, 0, 0};
+    bool hasVideo = false;  // a video track, or a profile atom that names a video coding
 };
+[[nodiscard]] MovieSummary ReadMovieSummary(const char* path);
 
-struct CopyContext {
-    FILE* out;
-    FILE* in;
-    AtomInfo* mdatAtom;
-    AtomInfo* skipAtom;
-    int64_t oldMdatOffset;
-    int32_t status;
-    unsigned char* buffer;
-    uint32_t bufferSize;
-    // Every top-level "mdat" in file order; the first is mdatAtom.
-    MdatMove* mdats;
-    int mdatCount;
-};
-
-// In-place rewrite when the user-metadata atom ends the file; 0 or kAtomErr.
-[[nodiscard]] int rewriteUuid(FILE* stream, const char* path, MovieInfo* info, UuidInfo* uuid);
-// Rewrite through a temporary file that puts the user-metadata atom at the end; 0, kAtomErr,
-// or -1 when replacing the movie failed. Closes the stream in every case.
-[[nodiscard]] int reorderAtoms(FILE* stream, MovieInfo* info, UuidInfo* uuid, const char* path);
-// The visitor of the copy walk; reports through the context's status.
-void foreach_copyatoms(HireList* node, void* context);
+// The kind that a four-character video coding gives.
+[[nodiscard]] int MovieKindOfCoding(const char* coding);
+// A coding in words: "H.265", "AVC", "MPEG-4", "MPEG-2", "AV1", "VP9"..., else its four letters.
+[[nodiscard]] std::string VideoCodingName(const char* coding);
+// Why the PSP cannot play the movie ("not a PSP video format: H.265", "no video track", or the
+// cause's words); "" when its kind is 2 or 3.
+[[nodiscard]] std::string MovieSummaryProblem(const MovieSummary& summary);

@@ -55,8 +55,9 @@ static bool readMtdtEntry(FILE* stream, MtdtEntry* entry, uint32_t* room) {
 // False for a foreign or damaged atom; whatever was allocated is left in `box` for uuidFree.
 static bool readUsmt(FILE* stream, const MovieInfo* info, const AtomInfo* atom, UsmtAtom* box) {
     // An atom that does not lie inside the file cannot be read completely; refusing it first
-    // keeps a damaged size from deciding how much is allocated below.
-    if (atom->size < kUsmtHeadSize || atom->offset + int64_t(atom->size) > info->fileLength)
+    // keeps a damaged size from deciding how much is allocated below. The layout has a 32-bit
+    // size: one stored with a 64-bit size is not one of ours.
+    if (atom->headerSize != 8 || atom->size < kUsmtHeadSize || AtomEnd(atom) > info->fileLength)
         return false;
     if (!readExactly(stream, box->userType, 16) || memcmp(box->userType, USMTCODE, 16) != 0)
         return false;
@@ -99,13 +100,63 @@ int uuidParse(FILE* stream, MovieInfo* info, UuidInfo* uuid) {
         if (fseeko(stream, candidate->offset + 8, SEEK_SET) != 0) return kAtomErr;
         if (readUsmt(stream, info, candidate, &uuid->box)) {
             uuid->found = 1;
-            uuid->atFileEnd = candidate->offset + int64_t(candidate->size) == info->fileLength;
+            uuid->atFileEnd = AtomEnd(candidate) == info->fileLength;
             return 0;
         }
         uuidFree(&uuid->box);
         memset(&uuid->box, 0, sizeof uuid->box);
     }
     return 0;
+}
+
+// One entry of a new atom: the text as terminated UTF-16, or the raw bytes when `raw` is set.
+static bool makeEntry(MtdtEntry* entry, uint32_t type, const unsigned char attr[4],
+                      const char* text, const unsigned char* raw, size_t rawSize) {
+    const size_t size = raw ? rawSize : 2 * (strlen(text) + 1);
+    entry->entryType = type;
+    memcpy(entry->entryAttr, attr, 4);
+    entry->entrySize = uint16_t(kMtdtEntryHeadSize + size);
+    entry->text = allocBytes(size);
+    if (!entry->text) return false;
+    if (raw)
+        memcpy(entry->text, raw, rawSize);
+    else
+        utf8ucs(entry->text, reinterpret_cast<const unsigned char*>(text), strlen(text) + 1);
+    return true;
+}
+
+int uuidCreate(UuidInfo* uuid, AtomInfo* atom, const char* date) {
+    memset(&uuid->box, 0, sizeof uuid->box);
+    UsmtAtom* box = &uuid->box;
+    box->entries = static_cast<MtdtEntry*>(calloc(kUsmtEntryCount, sizeof(MtdtEntry)));
+    if (!box->entries) return 0;
+    box->entryCount = kUsmtEntryCount;
+    // The entries, their attributes and their order as the PSP's own movies carry them: an
+    // entry of type 11 whose two bytes are always these, the program that wrote the movie, the
+    // title, and the date. The attributes hold a language code ("und", "eng") and a flag.
+    static const unsigned char kUnd[4] = {0x55, 0xC4, 0x00, 0x00};
+    static const unsigned char kEngText[4] = {0x15, 0xC7, 0x00, 0x01};
+    static const unsigned char kUndText[4] = {0x55, 0xC4, 0x00, 0x01};
+    static const unsigned char kType11[2] = {0x02, 0x1C};
+    if (!makeEntry(&box->entries[0], 11, kUnd, nullptr, kType11, sizeof kType11) ||
+        !makeEntry(&box->entries[1], 4, kEngText, "moviestick", nullptr, 0) ||
+        !makeEntry(&box->entries[2], kMtdtTitle, kEngText, "", nullptr, 0) ||
+        !makeEntry(&box->entries[3], 3, kUndText, date, nullptr, 0)) {
+        uuidFree(box);
+        return 0;
+    }
+    uint32_t size = kUsmtHeadSize;
+    for (uint16_t i = 0; i < kUsmtEntryCount; i++) size += box->entries[i].entrySize;
+    memcpy(box->uuidType, "uuid", 4);
+    memcpy(box->userType, USMTCODE, 16);
+    memcpy(box->mtdtTag, "MTDT", 4);
+    box->uuidSize = size;
+    box->mtdtSize = size - 24;  // from the metadata size field to the end of the atom
+    uuid->atom = atom;
+    uuid->found = 1;
+    uuid->atFileEnd = 0;
+    uuid->growth = int32_t(size);
+    return 1;
 }
 
 void uuidFree(UsmtAtom* box) {
@@ -221,22 +272,48 @@ unsigned char* fix_bad_utf8(const unsigned char* text, size_t* length) {
     return fixed;
 }
 
+static size_t putUtf8(unsigned char* out, uint32_t c) {
+    if (c <= 0x7F) {
+        out[0] = uint8_t(c);
+        return 1;
+    }
+    if (c <= 0x7FF) {
+        out[0] = uint8_t(0xC0 | c >> 6);
+        out[1] = uint8_t(0x80 | (c & 0x3F));
+        return 2;
+    }
+    if (c <= 0xFFFF) {
+        out[0] = uint8_t(0xE0 | c >> 12);
+        out[1] = uint8_t(0x80 | ((c >> 6) & 0x3F));
+        out[2] = uint8_t(0x80 | (c & 0x3F));
+        return 3;
+    }
+    out[0] = uint8_t(0xF0 | c >> 18);
+    out[1] = uint8_t(0x80 | ((c >> 12) & 0x3F));
+    out[2] = uint8_t(0x80 | ((c >> 6) & 0x3F));
+    out[3] = uint8_t(0x80 | (c & 0x3F));
+    return 4;
+}
+
+static bool isHighSurrogate(unsigned unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+static bool isLowSurrogate(unsigned unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
 size_t ucs2utf8(unsigned char* out, const unsigned char* in, size_t length) {
     size_t written = 0;
-    // Surrogates are encoded one by one like any other unit: the titles written here never pair
-    // them, since utf8ucs stores every character above U+FFFF as a space.
     for (size_t i = 0; i + 1 < length; i += 2) {
         unsigned unit = unsigned(in[i]) << 8 | in[i + 1];
-        if (unit <= 0x7F) {
-            out[written++] = uint8_t(unit);
-        } else if (unit <= 0x7FF) {
-            out[written++] = uint8_t(0xC0 | unit >> 6);
-            out[written++] = uint8_t(0x80 | (unit & 0x3F));
-        } else {
-            out[written++] = uint8_t(0xE0 | unit >> 12);
-            out[written++] = uint8_t(0x80 | ((unit >> 6) & 0x3F));
-            out[written++] = uint8_t(0x80 | (unit & 0x3F));
+        if (isHighSurrogate(unit) && i + 3 < length) {
+            unsigned low = unsigned(in[i + 2]) << 8 | in[i + 3];
+            if (isLowSurrogate(low)) {
+                written += putUtf8(out + written, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+                i += 2;
+                continue;
+            }
         }
+        // A surrogate without its partner stands for no character: U+FFFD keeps the text
+        // valid UTF-8 for whoever shows it.
+        if (isHighSurrogate(unit) || isLowSurrogate(unit)) unit = 0xFFFD;
+        written += putUtf8(out + written, unit);
     }
     return written;
 }
@@ -269,13 +346,60 @@ size_t utf8ucs(unsigned char* out, const unsigned char* in, size_t length) {
         value <<= 6;
         if ((byte & 0xC0) == 0x80) value |= byte & 0x3F;
         if (--pending == 0) {
-            // One code unit per character: what lies above U+FFFF becomes a space.
-            uint32_t unit = value > 0xFFFF ? 0x0020 : value;
-            out[written++] = uint8_t(unit >> 8);
-            out[written++] = uint8_t(unit);
+            if (value > 0xFFFF && value <= 0x10FFFF) {
+                // Beyond the Basic Multilingual Plane: a surrogate pair, which takes no more
+                // room than the four bytes it came from.
+                const uint32_t v = value - 0x10000;
+                const uint32_t high = 0xD800 | v >> 10;
+                const uint32_t low = 0xDC00 | (v & 0x3FF);
+                out[written++] = uint8_t(high >> 8);
+                out[written++] = uint8_t(high);
+                out[written++] = uint8_t(low >> 8);
+                out[written++] = uint8_t(low);
+            } else {
+                // Nothing but a broken sequence reaches past U+10FFFF: a space, as before.
+                const uint32_t unit = value > 0xFFFF ? 0x0020 : value;
+                out[written++] = uint8_t(unit >> 8);
+                out[written++] = uint8_t(unit);
+            }
         }
     }
     return written;
+}
+
+bool utf8IsValid(const unsigned char* text, size_t length) {
+    size_t i = 0;
+    while (i < length) {
+        const unsigned char lead = text[i];
+        int extra;
+        uint32_t c;
+        if (lead <= 0x7F) {
+            ++i;
+            continue;
+        } else if (lead >= 0xC2 && lead <= 0xDF) {
+            extra = 1;
+            c = lead & 0x1F;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            extra = 2;
+            c = lead & 0x0F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            extra = 3;
+            c = lead & 0x07;
+        } else {
+            return false;  // a continuation byte, an overlong lead, or beyond U+10FFFF
+        }
+        if (length - i <= size_t(extra)) return false;
+        for (int k = 1; k <= extra; ++k) {
+            if ((text[i + k] & 0xC0) != 0x80) return false;
+            c = c << 6 | (text[i + k] & 0x3F);
+        }
+        // Overlong forms, UTF-16 surrogates and values past the last code point.
+        if ((extra == 2 && c < 0x800) || (extra == 3 && c < 0x10000) || c > 0x10FFFF ||
+            (c >= 0xD800 && c <= 0xDFFF))
+            return false;
+        i += size_t(extra) + 1;
+    }
+    return true;
 }
 
 int uuidReadVPRF(FILE* stream, MovieInfo* info, char* out) {
@@ -283,7 +407,8 @@ int uuidReadVPRF(FILE* stream, MovieInfo* info, char* out) {
     unsigned char code[16];
     for (AtomInfo* atom = FindAtom(firstChild(info->root), "uuid"); atom;
          atom = FindAtom(nextAtom(atom), "uuid")) {
-        if (fseeko(stream, atom->offset + 8, SEEK_SET) != 0 || !readExactly(stream, code, 16))
+        if (fseeko(stream, atom->offset + atom->headerSize, SEEK_SET) != 0 ||
+            !readExactly(stream, code, 16))
             return kAtomErr;
         if (memcmp(code, PROFCODE, 16) != 0) continue;
 

@@ -51,6 +51,11 @@ struct UuidInfo {
 // 0 after searching (`found` tells the outcome), kUuidNoMoov, or kAtomErr when a seek fails.
 [[nodiscard]] int uuidParse(FILE* stream, MovieInfo* info, UuidInfo* uuid);
 void uuidFree(UsmtAtom* box);
+// Builds in `uuid` a user-metadata atom for a movie that has none: the four entries of the PSP's
+// own movies, an empty title among them, and `date` ("YYYY/MM/DD HH:MM:SS"). Its node `atom` is
+// not in the file yet: its growth is the whole atom, so that storing it moves the size of "moov"
+// like any edit. 1, or 0 when memory is short.
+[[nodiscard]] int uuidCreate(UuidInfo* uuid, AtomInfo* atom, const char* date);
 // A new NUL-terminated UTF-8 title (free() it), or null without a title entry or memory.
 [[nodiscard]] char* uuidGetTitle(const UuidInfo* uuid);
 // 1 when the title entry was replaced; 0 when there is no title entry, memory is short or the
@@ -64,10 +69,14 @@ void uuidFree(UsmtAtom* box);
 // Writes the whole user-metadata atom at the offset of its node; 0 or kAtomErr.
 [[nodiscard]] int write_uuid(FILE* stream, const UuidInfo* uuid);
 
-// Big-endian UTF-16 to UTF-8; `out` must hold 3 bytes per code unit. Returns bytes written.
+// Big-endian UTF-16 to UTF-8, surrogate pairs to one character and a lone surrogate to U+FFFD;
+// `out` must hold 3 bytes per code unit. Returns bytes written.
 size_t ucs2utf8(unsigned char* out, const unsigned char* in, size_t length);
-// Lenient UTF-8 to big-endian UTF-16; `out` must hold 2 bytes per input byte. Returns bytes
-// written.
+// Lenient UTF-8 to big-endian UTF-16, characters beyond U+FFFF as surrogate pairs; `out` must
+// hold 2 bytes per input byte. Returns bytes written.
 size_t utf8ucs(unsigned char* out, const unsigned char* in, size_t length);
+// Strict UTF-8: no overlong forms, surrogates, stray or missing continuation bytes, nothing past
+// U+10FFFF.
+[[nodiscard]] bool utf8IsValid(const unsigned char* text, size_t length);
 // A new buffer with the repaired text and its length in *length, or null (length unchanged).
 [[nodiscard]] unsigned char* fix_bad_utf8(const unsigned char* text, size_t* length);

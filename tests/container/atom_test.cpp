@@ -139,11 +139,16 @@ TEST_F(AtomTree, WithoutTopLevelMoovAndMdatItIsNotAMovie) {
 }
 
 TEST_F(AtomTree, SizesZeroOneAndBelowEightFailAtEveryLevel) {
+    // A size of 1 announces a 64-bit size, here 0; a size of 0 is refused inside containers and
+    // before other top-level atoms (it would swallow them), and runs to the end of the file as
+    // the last top-level atom (LargeAndOpenEndedSizes).
     for (uint32_t size : {0u, 1u, 7u}) {
         SCOPED_TRACE(size);
         const Bytes bad = boxWithSize(size, "free", Bytes(8));
         EXPECT_FALSE(Parse(cat({Ftyp(), bad, FullMoov(), Mdat()})));
-        EXPECT_FALSE(Parse(cat({Ftyp(), FullMoov(), Mdat(), bad})));
+        if (size != 0) {
+            EXPECT_FALSE(Parse(cat({Ftyp(), FullMoov(), Mdat(), bad})));
+        }
         EXPECT_FALSE(Parse(cat({Ftyp(), container("moov", {box("mvhd"), bad}), Mdat()})));
         Bytes deep = container("stbl", {box("stsd"), bad});
         deep = container("minf", {deep});
@@ -152,6 +157,34 @@ TEST_F(AtomTree, SizesZeroOneAndBelowEightFailAtEveryLevel) {
         EXPECT_FALSE(Parse(cat({Ftyp(), deep, Mdat()})));
     }
     EXPECT_TRUE(Parse(cat({Ftyp(), boxWithSize(8, "free"), FullMoov(), Mdat()})));
+}
+
+TEST_F(AtomTree, LargeAndOpenEndedSizes) {
+    // A container and a leaf with 64-bit sizes: the children begin after the 16-byte header.
+    const Bytes mvhd = box("mvhd", Bytes(20));
+    const Bytes moov64 = cat({be32(1), ascii("moov"), be64(16 + mvhd.size()), mvhd});
+    const Bytes mdat64 = cat({be32(1), ascii("mdat"), be64(16 + 40), Bytes(40, 0xCD)});
+    InfoPtr info = Parse(cat({Ftyp(), moov64, mdat64, box("free")}));
+    ASSERT_TRUE(info);
+    EXPECT_EQ(Shape(info), "ftyp moov(mvhd) mdat free");
+    EXPECT_EQ(info->moov->headerSize, 16);
+    EXPECT_EQ(info->moov->size, moov64.size());
+    EXPECT_EQ(static_cast<AtomInfo*>(info->moov->child)->offset, info->moov->offset + 16);
+    EXPECT_EQ(info->mdat->size, 56u);
+
+    // Size 0 as the last top-level atom: the rest of the file, however long.
+    const Bytes open = cat({be32(0), ascii("mdat"), Bytes(1000, 0xEF)});
+    info = Parse(cat({Ftyp(), FullMoov(), open}));
+    ASSERT_TRUE(info);
+    EXPECT_TRUE(info->mdat->toFileEnd);
+    EXPECT_EQ(info->mdat->size, open.size());
+    EXPECT_FALSE(info->moov->toFileEnd);
+
+    // 64-bit sizes that cannot hold the header, or that no file reaches.
+    for (uint64_t size : {uint64_t(15), uint64_t(1) << 63}) {
+        const Bytes bad = cat({be32(1), ascii("mdat"), be64(size), Bytes(16)});
+        EXPECT_FALSE(Parse(cat({Ftyp(), FullMoov(), bad}))) << size;
+    }
 }
 
 TEST_F(AtomTree, TruncationFailsOnlyWhereAHeaderCannotBeRead) {

@@ -15,93 +15,14 @@
 #include <string>
 
 #include "atom_builder.h"
+#include "movie_layout.h"
 
 using namespace mp4test;
 
 namespace {
 
-// An atom found in a file's bytes by the tests' own reader, independent of the engine's.
-struct Found {
-    std::string type;
-    size_t offset;
-    uint32_t size;
-    std::vector<Found> children;
-};
-
-uint64_t readBE(const Bytes& b, size_t at, int width) {
-    uint64_t v = 0;
-    for (int i = 0; i < width; ++i) v = v << 8 | b.at(at + i);
-    return v;
-}
-
-std::vector<Found> atomsIn(const Bytes& b, size_t begin, size_t end) {
-    static const std::vector<std::string> containers = {"moov", "trak", "mdia",
-                                                        "minf", "stbl", "udta"};
-    std::vector<Found> atoms;
-    while (begin + 8 <= end) {
-        Found f{std::string(b.begin() + begin + 4, b.begin() + begin + 8),
-                begin,
-                uint32_t(readBE(b, begin, 4)),
-                {}};
-        if (f.size < 8) break;
-        if (std::find(containers.begin(), containers.end(), f.type) != containers.end())
-            f.children = atomsIn(b, begin + 8, std::min(end, begin + f.size));
-        atoms.push_back(f);
-        begin += f.size;
-    }
-    return atoms;
-}
-
-// "ftyp mdat moov(mvhd uuid)": the order of the atoms, with containers' children in brackets.
-std::string layoutOf(const std::vector<Found>& atoms) {
-    std::string s;
-    for (const Found& f : atoms) {
-        if (!s.empty()) s += ' ';
-        s += f.type;
-        if (!f.children.empty()) s += "(" + layoutOf(f.children) + ")";
-    }
-    return s;
-}
-
-std::string layoutOf(const Bytes& b) {
-    return layoutOf(atomsIn(b, 0, b.size()));
-}
-
-// The atom reached by taking, at each level, the n-th atom of the given type.
-Found find(const Bytes& b, const std::vector<std::string>& path, int n = 0) {
-    std::vector<Found> level = atomsIn(b, 0, b.size());
-    Found found{};
-    for (size_t depth = 0; depth < path.size(); ++depth) {
-        int skip = depth + 1 == path.size() ? n : 0;
-        auto it = std::find_if(level.begin(), level.end(), [&](const Found& f) {
-            return f.type == path[depth] && skip-- == 0;
-        });
-        if (it == level.end()) throw std::runtime_error("no atom " + path[depth]);
-        found = *it;
-        level = std::vector<Found>(found.children);
-    }
-    return found;
-}
-
 // moov after a copy of the built movies: the metadata atom has moved to its end.
 const std::string kCopiedMoov = "moov(mvhd trak(tkhd mdia(minf(stbl(stsd stco)))) uuid)";
-
-const std::vector<std::string> kTablePath = {"moov", "trak", "mdia", "minf", "stbl"};
-
-std::vector<uint64_t> chunkOffsets(const Bytes& b, const std::string& table = "stco") {
-    std::vector<std::string> path = kTablePath;
-    path.push_back(table);
-    Found t = find(b, path);
-    int width = table == "co64" ? 8 : 4;
-    std::vector<uint64_t> offsets;
-    for (size_t at = t.offset + 16; at < t.offset + t.size; at += width)
-        offsets.push_back(readBE(b, at, width));
-    return offsets;
-}
-
-Bytes slice(const Bytes& b, size_t offset, size_t size) {
-    return Bytes(b.begin() + offset, b.begin() + offset + size);
-}
 
 Bytes ftypAtom() {
     return box("ftyp", cat({ascii("MSNV"), be32(1), ascii("MSNVmp42")}));
@@ -296,6 +217,77 @@ TEST_F(MovieTest, ChunkOffsetIntoALaterMdatMovesWithThatMdat) {
               (std::vector<uint64_t>{first.offset + 8, moved + 8, moved + 40, s + second.size}));
 }
 
+// "mdat" stored with a 64-bit size, as cameras write it: the copy keeps its 16-byte header, and
+// chunk offsets move with its content.
+TEST_F(MovieTest, CopyKeepsA64BitMdatHeaderAndShiftsItsChunks) {
+    auto build = [](uint32_t content) {
+        return cat({ftypAtom(),
+                    container("moov", {usmtWithTitle(u"t"), mvhdAtom(),
+                                       trackWith(stco({content, content + 90}))}),
+                    be32(1), ascii("mdat"), be64(16 + 100), Bytes(100, 0x61)});
+    };
+    const size_t at = build(0).size() - 116;
+    Bytes before = build(uint32_t(at + 16));
+    writeFile(path, before);
+
+    ASSERT_EQ(SetTitle(path.c_str(), "sixty-four"), 0);
+
+    Bytes after = readFile(path);
+    EXPECT_EQ(layoutOf(after), "ftyp mdat " + kCopiedMoov);
+    const Found mdat = find(after, {"mdat"});
+    EXPECT_EQ(mdat.headerSize, 16u);
+    EXPECT_EQ(slice(after, mdat.offset, 116), slice(before, at, 116));
+    EXPECT_EQ(chunkOffsets(after), (std::vector<uint64_t>{mdat.offset + 16, mdat.offset + 106}));
+    EXPECT_EQ(title(), "sixty-four");
+}
+
+// A last "mdat" of size 0 runs to the end of the file; once "moov" follows it, it needs its
+// real size.
+TEST_F(MovieTest, CopyGivesAnOpenEndedMdatItsRealSize) {
+    auto build = [](uint32_t content) {
+        return cat({ftypAtom(),
+                    container("moov", {usmtWithTitle(u"t"), mvhdAtom(),
+                                       trackWith(stco({content, content + 10}))}),
+                    be32(0), ascii("mdat"), Bytes(300, 0x62)});
+    };
+    const size_t at = build(0).size() - 308;
+    Bytes before = build(uint32_t(at + 8));
+    writeFile(path, before);
+
+    ASSERT_EQ(SetTitle(path.c_str(), "open"), 0);
+
+    Bytes after = readFile(path);
+    EXPECT_EQ(layoutOf(after), "ftyp mdat " + kCopiedMoov);
+    const Found mdat = find(after, {"mdat"});
+    EXPECT_FALSE(mdat.toEnd);
+    EXPECT_EQ(mdat.size, 308u);
+    EXPECT_EQ(slice(after, mdat.offset + 8, 300), Bytes(300, 0x62));
+    EXPECT_EQ(chunkOffsets(after), (std::vector<uint64_t>{mdat.offset + 8, mdat.offset + 18}));
+}
+
+// In place, "moov" keeps the form of its size: 0 (to the end of the file) or 64 bits.
+TEST_F(MovieTest, InPlaceKeepsTheFormOfTheMoovSize) {
+    const Bytes children = cat({mvhdAtom(), usmtWithTitle(u"t")});
+    const Bytes head = cat({ftypAtom(), box("mdat", Bytes(40, 0x63))});
+    for (bool open : {true, false}) {
+        SCOPED_TRACE(open ? "size 0" : "64-bit size");
+        const Bytes moovHeader = open ? cat({be32(0), ascii("moov")})
+                                      : cat({be32(1), ascii("moov"), be64(16 + children.size())});
+        writeFile(path, cat({head, moovHeader, children}));
+
+        ASSERT_EQ(SetTitle(path.c_str(), "a longer title"), 0);
+
+        const Bytes expectedHeader =
+            open ? moovHeader
+                 : cat({be32(1), ascii("moov"),
+                        be64(16 + children.size() + usmtWithTitle(u"a longer title").size() -
+                             usmtWithTitle(u"t").size())});
+        EXPECT_EQ(readFile(path), cat({head, expectedHeader, mvhdAtom(),
+                                       usmtWithTitle(u"a longer title")}));
+        EXPECT_EQ(title(), "a longer title");
+    }
+}
+
 TEST_F(MovieTest, BadChunkTableFailsTheCopyAndLeavesTheMovieAsItWas) {
     const std::vector<std::pair<const char*, Bytes>> tables = {
         {"stco count too high", box("stco", cat({be32(0), be32(3), be32(1), be32(2)}))},
@@ -307,7 +299,9 @@ TEST_F(MovieTest, BadChunkTableFailsTheCopyAndLeavesTheMovieAsItWas) {
         Bytes movie = cat({ftypAtom(), container("moov", {usmtWithTitle(u"t"), trackWith(table)}),
                            mdatAtom(100, 6)});
         writeFile(path, movie);
-        EXPECT_EQ(SetTitle(path.c_str(), "new"), 1);
+        MovieError why = MovieError::none;
+        EXPECT_EQ(SetTitleWithCause(path.c_str(), "new", &why), 1);
+        EXPECT_EQ(why, MovieError::damaged);
         EXPECT_EQ(readFile(path), movie);
         EXPECT_EQ(listDir(dir.path()), std::vector<std::string>{"movie.mp4"});
     }
@@ -380,19 +374,92 @@ TEST_F(MovieTest, TitleTooLongToStoreIsRefusedWithoutWriting) {
     }
 }
 
-TEST_F(MovieTest, MovieWithoutMetadataHasNoTitleAndGetsNone) {
+// The metadata atom the PSP's own movies carry, for a movie that has none yet.
+Bytes addedAtom(const std::u16string& title, const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(stat(path.c_str(), &st), 0);
+    char date[32];
+    struct tm local {};
+    localtime_r(&st.st_mtime, &local);
+    strftime(date, sizeof date, "%Y/%m/%d %H:%M:%S", &local);
+    return usmt({{11, {0x55, 0xC4, 0x00, 0x00}, {0x02, 0x1C}},
+                 {4, {0x15, 0xC7, 0x00, 0x01}, utf16be(u"moviestick")},
+                 {1, {0x15, 0xC7, 0x00, 0x01}, utf16be(title)},
+                 {3, {0x55, 0xC4, 0x00, 0x01},
+                  utf16be(std::u16string(date, date + strlen(date)))}});
+}
+
+TEST_F(MovieTest, MovieWithoutMetadataIsGivenTheAtomByTheCopy) {
+    Bytes before = withMdatAt([&](uint32_t at) {
+        return cat({ftypAtom(), container("moov", {mvhdAtom(), trackWith(stco({at + 8, at + 50}))}),
+                    mdatAtom(100, 8)});
+    });
+    writeFile(path, before);
+    EXPECT_EQ(GetTitle(path.c_str()), nullptr);
+    const Bytes atom = addedAtom(u"New", path);
+
+    ASSERT_EQ(SetTitle(path.c_str(), "New"), 0);
+
+    Bytes after = readFile(path);
+    EXPECT_EQ(layoutOf(after), "ftyp mdat " + kCopiedMoov);
+    EXPECT_EQ(slice(after, after.size() - atom.size(), atom.size()), atom);
+    EXPECT_EQ(find(after, {"moov"}).size, find(before, {"moov"}).size + atom.size());
+    const uint64_t shift = find(after, {"mdat"}).offset - find(before, {"mdat"}).offset;
+    EXPECT_EQ(chunkOffsets(after), (std::vector<uint64_t>{chunkOffsets(before)[0] + shift,
+                                                          chunkOffsets(before)[1] + shift}));
+    EXPECT_EQ(title(), "New");
+
+    const ino_t inode = inodeOf(path);
+    ASSERT_EQ(SetTitle(path.c_str(), "Newer"), 0);
+    EXPECT_EQ(inodeOf(path), inode);
+    EXPECT_EQ(title(), "Newer");
+}
+
+// "moov" ends the file: the atom is appended to it, and nothing else changes but its size.
+TEST_F(MovieTest, MovieWithoutMetadataEndingInMoovIsGivenTheAtomInPlace) {
+    Bytes before = withMdatAt([&](uint32_t at) {
+        return cat({ftypAtom(), mdatAtom(100, 9),
+                    container("moov", {mvhdAtom(), trackWith(stco({at + 8}))})});
+    });
+    writeFile(path, before);
+    const Bytes atom = addedAtom(u"Título", path);
+    const ino_t inode = inodeOf(path);
+
+    ASSERT_EQ(SetTitle(path.c_str(), "T\xC3\xADtulo"), 0);
+
+    Bytes expected = cat({before, atom});
+    const Found moov = find(before, {"moov"});
+    std::copy_n(be32(uint32_t(moov.size + atom.size())).begin(), 4, expected.begin() + moov.offset);
+    EXPECT_EQ(readFile(path), expected);
+    EXPECT_EQ(inodeOf(path), inode);
+    EXPECT_EQ(title(), "T\xC3\xADtulo");
+}
+
+TEST_F(MovieTest, RepairAddsNoMetadataAtom) {
     Bytes movie = cat({ftypAtom(), container("moov", {mvhdAtom()}), mdatAtom(100, 8)});
     writeFile(path, movie);
-    EXPECT_EQ(GetTitle(path.c_str()), nullptr);
-    EXPECT_EQ(SetTitle(path.c_str(), "new"), 1);
+    int repaired = -1;
+    EXPECT_EQ(FixBadTitle(path.c_str(), &repaired), 1);
+    EXPECT_EQ(repaired, 0);
+    EXPECT_EQ(SetTitle(path.c_str(), nullptr), 1);
     EXPECT_EQ(readFile(path), movie);
 }
 
-TEST_F(MovieTest, GetTitleNeedsWriteAccess) {
+TEST_F(MovieTest, TitlesBeyondTheBasicPlaneAreStoredWhole) {
+    writeFile(path, moovLastMovie(u"t"));
+    const char* title16 = "D\xC3\xAD" "a \xF0\x9F\x8E\xAC";  // "Día" and a clapper board
+    ASSERT_EQ(SetTitle(path.c_str(), title16), 0);
+    EXPECT_EQ(title(), title16);
+    EXPECT_EQ(slice(readFile(path), find(readFile(path), {"moov", "uuid"}).offset,
+                    find(readFile(path), {"moov", "uuid"}).size),
+              usmtWithTitle(u"D\u00EDa \U0001F3AC"));
+}
+
+TEST_F(MovieTest, GetTitleReadsAMovieItMayNotWrite) {
     if (geteuid() == 0) GTEST_SKIP() << "root opens read-only files for writing";
     writeFile(path, moovLastMovie(u"t"));
     ASSERT_EQ(chmod(path.c_str(), 0444), 0);
-    EXPECT_EQ(GetTitle(path.c_str()), nullptr);
+    EXPECT_EQ(title(), "t");
     EXPECT_EQ(SetTitle(path.c_str(), "new"), 1);
 }
 
@@ -494,7 +561,10 @@ TEST_F(FullDiskTest, InPlaceGrowthOnAFullDiskLeavesTheMovieAsItWas) {
     writeFile(path, movie);
     fillDisk();
 
-    EXPECT_EQ(SetTitle(path.c_str(), "a title that needs more room than the old one"), 1);
+    MovieError why = MovieError::none;
+    EXPECT_EQ(SetTitleWithCause(path.c_str(), "a title that needs more room than the old one", &why),
+              1);
+    EXPECT_EQ(why, MovieError::noRoom);
     EXPECT_EQ(readFile(path), movie);
 }
 
@@ -506,7 +576,9 @@ TEST_F(FullDiskTest, CopyOnAFullDiskLeavesTheMovieAsItWas) {
     writeFile(path, movie);
     fillDisk();
 
-    EXPECT_EQ(SetTitle(path.c_str(), "x"), 1);
+    MovieError why = MovieError::none;
+    EXPECT_EQ(SetTitleWithCause(path.c_str(), "x", &why), 1);
+    EXPECT_EQ(why, MovieError::noRoom);
     EXPECT_EQ(readFile(path), movie);
     EXPECT_EQ(listDir(mountPoint), (std::vector<std::string>{"filler", "movie.mp4"}));
 }

@@ -215,16 +215,49 @@ TEST_F(UuidTest, SetTitleRefusesWhatCannotBeStored) {
 TEST(TitleConversion, Utf8ToUcsDecodesLenientlyOneUnitPerCharacter) {
     EXPECT_EQ(toUcs({0x41, 0xC3, 0xA9}), Bytes({0x00, 0x41, 0x00, 0xE9}));
     EXPECT_EQ(toUcs({0xE2, 0x82, 0xAC}), Bytes({0x20, 0xAC}));
-    EXPECT_EQ(toUcs({0xF0, 0x9F, 0x98, 0x80}), Bytes({0x00, 0x20}));  // above U+FFFF: a space
-    EXPECT_EQ(toUcs({0xC3, 0x41}), Bytes({0x00, 0xC0}));              // the 41 is swallowed
+    EXPECT_EQ(toUcs({0xC3, 0x41}), Bytes({0x00, 0xC0}));  // the 41 is swallowed
     EXPECT_EQ(toUcs({0x80, 0x41, 0xFF, 0xF8, 0x42}), Bytes({0x00, 0x41, 0x00, 0x42}));
     EXPECT_EQ(toUcs({0x41, 0xE2, 0x82}), Bytes({0x00, 0x41}));  // cut off at the end
+}
+
+// Characters beyond U+FFFF (emoji, rare CJK) are stored as surrogate pairs and read back whole;
+// a surrogate without its partner reads as U+FFFD, so the title stays valid UTF-8.
+TEST(TitleConversion, CharactersBeyondTheBasicPlaneTravelAsSurrogatePairs) {
+    const Bytes clapper = {0xF0, 0x9F, 0x8E, 0xAC};  // U+1F3AC
+    EXPECT_EQ(toUcs(clapper), Bytes({0xD8, 0x3C, 0xDF, 0xAC}));
+    EXPECT_EQ(toUtf8(toUcs(clapper)), clapper);
+    const Bytes last = {0xF4, 0x8F, 0xBF, 0xBF};  // U+10FFFF
+    EXPECT_EQ(toUtf8(toUcs(last)), last);
+    EXPECT_EQ(toUcs({0xF4, 0x90, 0x80, 0x80}), Bytes({0x00, 0x20}));  // past U+10FFFF: a space
+    const Bytes fffd = {0xEF, 0xBF, 0xBD};
+    EXPECT_EQ(toUtf8({0xD8, 0x3D, 0x00, 0x41}), cat({fffd, {0x41}}));
+    EXPECT_EQ(toUtf8({0xDE, 0x00}), fffd);
+    EXPECT_EQ(toUtf8({0xD8, 0x3D}), fffd);  // the pair cut off at the end
 }
 
 TEST(TitleConversion, UcsToUtf8EncodesEveryUnitOnItsOwn) {
     EXPECT_EQ(toUtf8({0x00, 0x41, 0x00, 0xE9}), Bytes({0x41, 0xC3, 0xA9}));
     EXPECT_EQ(toUtf8({0x07, 0xFF, 0x20, 0xAC}), Bytes({0xDF, 0xBF, 0xE2, 0x82, 0xAC}));
-    EXPECT_EQ(toUtf8({0xD8, 0x3D, 0xDE, 0x00}), Bytes({0xED, 0xA0, 0xBD, 0xED, 0xB8, 0x80}));
+}
+
+TEST(TitleConversion, OnlyWellFormedUtf8IsValid) {
+    const std::vector<std::pair<const char*, Bytes>> invalid = {
+        {"stray continuation", {0x41, 0x80}},
+        {"lead without continuation", {0xC3, 0x41}},
+        {"cut off", {0xE2, 0x82}},
+        {"overlong slash", {0xC0, 0xAF}},
+        {"overlong three bytes", {0xE0, 0x80, 0xAF}},
+        {"overlong four bytes", {0xF0, 0x80, 0x80, 0xAF}},
+        {"UTF-16 surrogate", {0xED, 0xA0, 0x80}},
+        {"past U+10FFFF", {0xF4, 0x90, 0x80, 0x80}},
+        {"F5 lead", {0xF5, 0x80, 0x80, 0x80}},
+        {"FF", {0xFF}},
+    };
+    for (const auto& [what, bytes] : invalid) EXPECT_FALSE(utf8IsValid(bytes.data(), bytes.size())) << what;
+    const Bytes valid = {0x44, 0xC3, 0xAD, 0x61, 0x20, 0xE2, 0x82, 0xAC, 0xF0, 0x9F, 0x8E, 0xAC,
+                         0xEF, 0xBF, 0xBF, 0xF4, 0x8F, 0xBF, 0xBF};
+    EXPECT_TRUE(utf8IsValid(valid.data(), valid.size()));
+    EXPECT_TRUE(utf8IsValid(nullptr, 0));
 }
 
 TEST_F(UuidTest, FixBadTitleRepairsOnlyWidenedUtf8) {
