@@ -1,20 +1,21 @@
-// main.cpp - moviestick-cli: shows the atom tree, title and video coding of a PSP movie and sets
-// its title, for scripts.
+// main.cpp - moviestick-cli: shows the atom tree, title and video coding of a movie and sets its
+// title, for scripts.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "container/atom.h"
 #include "container/movie.h"
-#include "container/uuid.h"
+#include "container/moviefile.h"
 #include "cli/thumb.h"
 
 static const char kUsage[] =
     "usage: moviestick-cli tree FILE          print the atom tree\n"
     "       moviestick-cli title FILE         print the title\n"
     "       moviestick-cli title FILE TEXT    set the title\n"
-    "       moviestick-cli type FILE          print the video coding (mp4v, avc1)\n"
+    "       moviestick-cli type FILE          print the video coding the PSP plays (mp4v, avc1)\n"
     "       moviestick-cli thumb FILE [SECONDS]\n"
     "                                         write FILE's .THM thumbnail beside it from the\n"
     "                                         frame at SECONDS (default: 10 % into the movie)\n"
@@ -23,107 +24,50 @@ static const char kUsage[] =
 static constexpr int kExitFailure = 1;
 static constexpr int kExitUsage = 2;
 
-// How far a file gets on the way to a title, as the title operations see it.
-enum class Found { nothingOpened, notAMovie, noMetadata, metadata };
-
 static int fail(const char* path, const char* why) {
     fprintf(stderr, "moviestick-cli: %s: %s\n", path, why);
     return kExitFailure;
 }
+
+static int fail(const char* path, MovieError why) { return fail(path, MovieErrorText(why)); }
 
 static int usageError(const char* why) {
     fprintf(stderr, "moviestick-cli: %s\n%s", why, kUsage);
     return kExitUsage;
 }
 
-// Opens and parses the file the way the title operations do, to tell why one gave up. With a
-// title, *tooLong says whether the metadata atom could hold it. errno is kept for
-// nothingOpened.
-static Found inspect(const char* path, const char* title, bool* tooLong) {
-    FILE* stream = fopen(path, "r+b");
-    if (!stream) return Found::nothingOpened;
-    MovieInfo* info = GetMovieInfo(stream, nullptr);
-    Found found = Found::notAMovie;
-    if (info) {
-        UuidInfo uuid{};
-        found =
-            uuidParse(stream, info, &uuid) == 0 && uuid.found ? Found::metadata : Found::noMetadata;
-        if (found == Found::metadata && title && tooLong)
-            *tooLong = uuidSetTitle(&uuid, title) == kUuidTitleTooLong;
-        uuidFree(&uuid.box);
-        FreeMovieInfo(info, nullptr);
-    }
-    fclose(stream);
-    return found;
-}
-
-static int failCannotOpen(const char* path, const char* how) {
-    char why[512];
-    snprintf(why, sizeof why, "cannot open for %s: %s", how, strerror(errno));
-    return fail(path, why);
-}
-
 static int printTree(const char* path) {
-    FILE* stream = fopen(path, "rb");
-    if (!stream) return failCannotOpen(path, "reading");
+    MovieError why;
+    FILE* stream = OpenMovieStream(path, MovieAccess::read, &why);
+    if (!stream) return fail(path, why);
     MovieInfo* info = GetMovieInfo(stream, nullptr);
     fclose(stream);
-    if (!info) return fail(path, "not an MP4 movie");
+    if (!info) return fail(path, MovieError::notAMovie);
     PrintAtomTree(info);
     FreeMovieInfo(info, nullptr);
     return 0;
 }
 
 static int printTitle(const char* path) {
-    char* title = GetTitle(path);
-    if (title) {
-        printf("%s\n", title);
-        free(title);
-        return 0;
-    }
-    switch (inspect(path, nullptr, nullptr)) {
-        case Found::nothingOpened:
-            return failCannotOpen(path, "reading and writing");
-        case Found::notAMovie:
-            return fail(path, "not an MP4 movie");
-        case Found::noMetadata:
-            return fail(path, "no PSP metadata");
-        case Found::metadata:
-            break;
-    }
-    return fail(path, "no title");
+    MovieError why;
+    char* title = GetTitleWithCause(path, &why);
+    if (!title) return fail(path, why);
+    printf("%s\n", title);
+    free(title);
+    return 0;
 }
 
 static int setTitle(const char* path, const char* title) {
-    if (SetTitle(path, title) == 0) return 0;
-    bool tooLong = false;
-    switch (inspect(path, title, &tooLong)) {
-        case Found::nothingOpened:
-            return failCannotOpen(path, "reading and writing");
-        case Found::notAMovie:
-            return fail(path, "not an MP4 movie");
-        case Found::noMetadata:
-            return fail(path, "no PSP metadata, so the title cannot be set");
-        case Found::metadata:
-            break;
-    }
-    return fail(path, tooLong ? "title too long" : "could not rewrite the movie");
+    MovieError why;
+    return SetTitleWithCause(path, title, &why) == 0 ? 0 : fail(path, why);
 }
 
-// Reads the profile directly rather than through GetMovieType, so that a read-only movie
-// still answers and a missing profile can be told from a file that is no movie.
+// The coding of a movie the PSP can play; for any other, the words the movie list shows.
 static int printType(const char* path) {
-    FILE* stream = fopen(path, "rb");
-    if (!stream) return failCannotOpen(path, "reading");
-    MovieInfo* info = GetMovieInfo(stream, nullptr);
-    char code[4];
-    int status = info ? uuidReadVPRF(stream, info, code) : kUuidNotFound;
-    FreeMovieInfo(info, nullptr);
-    fclose(stream);
-    if (!info) return fail(path, "not an MP4 movie");
-    if (status == kUuidNotFound) return fail(path, "no video coding in a PSP profile");
-    if (status != 0) return fail(path, "cannot read the PSP profile");
-    printf("%.4s\n", code);
+    const MovieSummary summary = ReadMovieSummary(path);
+    const std::string problem = MovieSummaryProblem(summary);
+    if (!problem.empty()) return fail(path, problem.c_str());
+    printf("%.4s\n", summary.coding);
     return 0;
 }
 

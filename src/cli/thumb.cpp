@@ -8,15 +8,13 @@
 
 #include <QImage>
 
+#include "container/moviefile.h"
 #include "thumbnail/thumbnailfile.h"
 #include "toolkit/fileref.h"
 #include "toolkit/movietoolkit.h"
 
-static int failThumb(const char* path, const char* why, int status) {
-    if (status != 0)
-        fprintf(stderr, "moviestick-cli: %s: %s (status %d)\n", path, why, status);
-    else
-        fprintf(stderr, "moviestick-cli: %s: %s\n", path, why);
+static int failThumb(const char* path, const char* why) {
+    fprintf(stderr, "moviestick-cli: %s: %s\n", path, why);
     return 1;
 }
 
@@ -53,26 +51,29 @@ int MakeThumbnailCommand(const char* path, const char* seconds) {
     double ignored = 0;
     if (seconds && !parseSeconds(seconds, &ignored)) {
         const std::string why = "'" + std::string(seconds) + "' is not a number of seconds";
-        return failThumb(path, why.c_str(), 0);
+        return failThumb(path, why.c_str());
     }
+    // The decoder would wait forever on a pipe named like a movie.
+    if (const MovieError why = CheckMovieFile(path); why != MovieError::none)
+        return failThumb(path, MovieErrorText(why));
     std::string destination;
-    if (thumbnailPath(path, &destination) != 0) return failThumb(path, "name too short", 0);
-    if (EnterMovies() != 0) return failThumb(path, "cannot start the movie toolkit", 0);
+    if (thumbnailPath(path, &destination) != 0) return failThumb(path, "name too short");
+    if (EnterMovies() != 0) return failThumb(path, "cannot start the movie toolkit");
 
     Movie movie = nullptr;
     int16_t status = OpenMovie(path, &movie);
-    if (status == kQtCodecErr) return failThumb(path, "no decoder for its video", 0);
-    if (status != 0) return failThumb(path, "cannot open as a movie", status);
+    if (status == kQtCodecErr) return failThumb(path, "no decoder for its video");
+    if (status != 0) return failThumb(path, "cannot open as a movie");
     QImage frame;
     status = frameAt(movie, seconds, &frame);
     DisposeMovie(movie);
     ExitMovies();
-    if (status != 0) return failThumb(path, "cannot decode the frame", status);
+    if (status != 0) return failThumb(path, "cannot decode the frame");
 
     QByteArray jpeg;
     status = CompressThumbnail(DrawThumbnailCanvas(frame), kThumbnailFileSize, &jpeg);
-    if (status != 0) return failThumb(path, "cannot compress the thumbnail", status);
+    if (status != 0) return failThumb(path, "cannot compress the thumbnail");
     status = WriteThumbnailData(destination, jpeg);
-    if (status != 0) return failThumb(destination.c_str(), "cannot write the thumbnail", status);
+    if (status != 0) return failThumb(destination.c_str(), "cannot write the thumbnail");
     return 0;
 }

@@ -1,5 +1,6 @@
 // cli_test.cpp - runs moviestick-cli on built movies: exit codes, output and messages.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,6 +32,7 @@ protected:
         const std::string outPath = dir.file("stdout"), errPath = dir.file("stderr");
         pid_t pid = fork();
         if (pid == 0) {
+            alarm(20);
             if (!freopen(outPath.c_str(), "w", stdout) || !freopen(errPath.c_str(), "w", stderr))
                 _exit(127);
             std::vector<char*> argv{const_cast<char*>(MOVIESTICK_CLI)};
@@ -135,15 +137,14 @@ TEST_F(CliTest, ReadingFailuresSayWhy) {
                                         {5, {0, 0, 0, 0}, be32(1)},
                                         {6, {0, 0, 0, 0}, be32(1)}})));
 
-    expectFailure({"title", missing}, missing,
-                  "cannot open for reading and writing: No such file or directory");
+    expectFailure({"title", missing}, missing, "no such file");
     expectFailure({"title", text}, text, "not an MP4 movie");
     expectFailure({"title", bare}, bare, "no PSP metadata");
     expectFailure({"title", untitled}, untitled, "no title");
-    expectFailure({"tree", missing}, missing, "No such file or directory");
+    expectFailure({"tree", missing}, missing, "no such file");
     expectFailure({"tree", text}, text, "not an MP4 movie");
     expectFailure({"type", text}, text, "not an MP4 movie");
-    expectFailure({"type", bare}, bare, "no video coding");
+    expectFailure({"type", bare}, bare, "no video track");
 }
 
 TEST_F(CliTest, SettingFailuresSayWhy) {
@@ -160,20 +161,46 @@ TEST_F(CliTest, SettingFailuresSayWhy) {
                            box("mdat", Bytes(8, 0))}));
 
     expectFailure({"title", dir.file("missing.mp4"), "x"}, dir.file("missing.mp4"),
-                  "cannot open for reading and writing");
+                  "no such file");
     expectFailure({"title", text, "x"}, text, "not an MP4 movie");
-    expectFailure({"title", bare, "x"}, bare, "no PSP metadata, so the title cannot be set");
-    expectFailure({"title", movie, std::string(40000, 'a')}, movie, "title too long");
-    expectFailure({"title", broken, "x"}, broken, "could not rewrite");
+    expectFailure({"title", movie, std::string(40000, 'a')}, movie, "the title is too long");
+    expectFailure({"title", movie, "caf\xE9"}, movie, "the title is not valid UTF-8");
+    expectFailure({"title", broken, "x"}, broken,
+                  "the movie's structure is damaged; it was not changed");
     EXPECT_EQ(cli({"title", movie}).out, "Old\n");
+    // A movie without the metadata atom is given one.
+    EXPECT_EQ(cli({"title", bare, "x"}).exitCode, 0);
+    EXPECT_EQ(cli({"title", bare}).out, "x\n");
 }
 
-TEST_F(CliTest, TypePrintsTheVideoCoding) {
+TEST_F(CliTest, TitlesBeyondTheBasicPlaneRoundTrip) {
+    writeFile(movie, movieWith({}));
+    const std::string title = "D\xC3\xAD" "a \xF0\x9F\x8E\xAC";
+    Result set = cli({"title", movie, title});
+    EXPECT_EQ(set.exitCode, 0) << set.err;
+    EXPECT_EQ(cli({"title", movie}).out, title + "\n");
+}
+
+// Every reader answers at once for a pipe named like a movie, where opening it would wait for
+// a writer; the alarm of the child turns a hang into a failure.
+TEST_F(CliTest, ReadersRefuseAPipeAtOnce) {
+    const std::string fifo = dir.file("x.mp4");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"tree", fifo}, {"type", fifo}, {"title", fifo},
+                                               {"title", fifo, "x"}, {"thumb", fifo}})
+        expectFailure(args, fifo, "not a regular file");
+}
+
+TEST_F(CliTest, TypePrintsTheVideoCodingOrWhyThePspCannotPlayIt) {
     writeFile(movie, movieWith({}, profWithVideo("avc1")));
     Result r = cli({"type", movie});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, "avc1\n");
     EXPECT_EQ(r.err, "");
+
+    writeFile(movie, movieWith({}, profWithVideo("hvc1")));
+    expectFailure({"type", movie}, movie, "not a PSP video format: H.265");
 }
 
 }  // namespace
@@ -197,7 +224,7 @@ TEST_F(CliTest, ThumbWritesTheThumbnailFromTheFrameAtTheSecondsGiven) {
 }
 
 TEST_F(CliTest, ThumbFailuresSayWhy) {
-    expectFailure({"thumb", dir.file("none.mp4")}, dir.file("none.mp4"), "cannot open as a movie");
+    expectFailure({"thumb", dir.file("none.mp4")}, dir.file("none.mp4"), "no such file");
     writeFile(movie, movieWith({}));
     expectFailure({"thumb", movie}, movie, "cannot open as a movie");
     expectFailure({"thumb", movie, "soon"}, movie, "'soon' is not a number of seconds");
