@@ -4,16 +4,20 @@
 // retitled, which takes the in-place rewrite when the user-metadata atom ends the file and the
 // copy through a temporary file otherwise. The last input byte picks the title (see
 // TitleForInput). Where the outcome is known from the parse made beforehand, it is checked: a
-// failed or empty rewrite leaves the file as it was, a successful one leaves a file that parses,
-// ends with exactly the edited atom and moves every chunk offset with its "mdat".
+// failed or empty rewrite leaves the file as it was, a movie whose atoms do not nest is never
+// written, and every successful rewrite (of a movie that had the metadata atom or was given one)
+// leaves a file that parses, ends with exactly the edited atom and moves every chunk offset with
+// its "mdat".
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -99,9 +103,8 @@ bool IsType(const AtomInfo* node, const char* type) {
 }
 
 // A file whose every atom lies inside its container and inside the file, with one top-level
-// "moov". Files that are not tidy parse too (an overlong last child only ends its level), but
-// copying one rearranges bytes across atom boundaries, so only tidy files are checked after a
-// rewrite.
+// "moov": the only files the engine may rewrite. Files that are not tidy parse too (an overlong
+// last child only ends its level), but copying one would move bytes across atom boundaries.
 bool IsTidyLevel(AtomInfo* parent, int64_t end) {
     for (AtomInfo* a = First(parent); a; a = Next(a)) {
         if (End(a) > end) return false;
@@ -113,7 +116,7 @@ bool IsTidyLevel(AtomInfo* parent, int64_t end) {
 bool IsTidy(MovieInfo* info, int64_t length) {
     int moovs = 0;
     for (AtomInfo* a = First(info->root); a; a = Next(a)) moovs += IsType(a, "moov");
-    return moovs == 1 && length < (int64_t(1) << 32) && IsTidyLevel(info->root, length);
+    return moovs == 1 && IsTidyLevel(info->root, length);
 }
 
 // Chunk-offset tables, 32-bit ("stco") and 64-bit ("co64").
@@ -233,10 +236,13 @@ void ReadEverything(Before& b) {
 }
 
 // In place: everything before the atom is kept but the "moov" size.
-void CheckInPlace(const Before& b, const Bytes& now, uint32_t moovSize) {
+void CheckInPlace(const Before& b, const Bytes& now, uint64_t moovSize) {
     Bytes expect(b.bytes.begin(), b.bytes.begin() + b.uuid.atom->offset);
-    int64_t at = b.info->moov->offset;
-    for (int i = 0; i < 4; ++i) expect[at + i] = uint8_t(moovSize >> (24 - 8 * i));
+    const AtomInfo* moov = b.info->moov;
+    // The size in the form it had: 32 bits, 64 bits after a 1, or still 0 to the end.
+    const int width = moov->toFileEnd ? 0 : moov->headerSize == 16 ? 8 : 4;
+    const int64_t at = moov->offset + (width == 8 ? 8 : 0);
+    for (int i = 0; i < width; ++i) expect[at + i] = uint8_t(moovSize >> (8 * (width - 1 - i)));
     Check(SameRange(now, 0, expect, 0, int64_t(expect.size())),
           "the in-place rewrite changed bytes before the atom");
 }
@@ -251,8 +257,14 @@ void CheckCopied(const Before& b, MovieInfo* after, const Bytes& now) {
         Check(newA && std::memcmp(newA->type, oldA->type, 4) == 0 && newA->size == oldA->size,
               "the copy changed the order of the top-level atoms");
         // Chunk-offset tables are adjusted wherever they are, a top-level container's too.
+        // One that ran to the end of the file has its real size now; its content is kept.
+        const int64_t kept = oldA->toFileEnd ? oldA->headerSize : 0;
+        if (oldA->toFileEnd)
+            Check(ReadBe(now, newA->offset, 4) == (newA->headerSize == 16 ? 1 : newA->size),
+                  "an atom that ran to the end of the file did not get its size");
         if (!oldA->child && !IsType(oldA, "stco") && !IsType(oldA, "co64"))
-            Check(SameRange(now, newA->offset, b.bytes, oldA->offset, oldA->size),
+            Check(SameRange(now, newA->offset + kept, b.bytes, oldA->offset + kept,
+                            int64_t(oldA->size) - kept),
                   "the copy changed a top-level atom");
         newA = Next(newA);
     }
@@ -271,13 +283,14 @@ void CheckCopied(const Before& b, MovieInfo* after, const Bytes& now) {
               "the copy changed a chunk-offset table");
         const int width = IsType(o, "stco") ? 4 : 8;
         const uint64_t mask = width == 4 ? 0xFFFFFFFFu : ~uint64_t(0);
-        for (int64_t at = 16; at + width <= int64_t(o->size); at += width) {
+        for (int64_t at = o->headerSize + 8; at + width <= int64_t(o->size); at += width) {
             uint64_t was = ReadBe(b.bytes, o->offset + at, width);
             uint64_t is = ReadBe(now, n->offset + at, width);
             for (size_t m = 0; m < oldMdats.size(); ++m) {
                 if (was < uint64_t(oldMdats[m]->offset) || was >= uint64_t(End(oldMdats[m])))
                     continue;
-                uint64_t moved = uint64_t(newMdats[m]->offset - oldMdats[m]->offset);
+                uint64_t moved = uint64_t((newMdats[m]->offset + newMdats[m]->headerSize) -
+                                          (oldMdats[m]->offset + oldMdats[m]->headerSize));
                 Check(is == ((was + moved) & mask),
                       "a chunk offset did not move with its \"mdat\"");
             }
@@ -297,7 +310,7 @@ void CheckAfterWrite(const Before& b, const UuidInfo& edited, const Bytes& now) 
     if (!f) Fail("cannot reopen the rewritten file");
     MovieInfo* after = GetMovieInfo(f, nullptr);
     Check(after != nullptr, "the rewritten file does not parse");
-    uint32_t moovSize = uint32_t(b.info->moov->size + edited.growth);
+    const uint64_t moovSize = b.info->moov->size + uint64_t(int64_t(edited.growth));
     Check(after->moov->size == moovSize, "\"moov\" did not grow with the atom");
     Check(End(after->moov) == int64_t(now.size()), "\"moov\" does not end the rewritten file");
     AtomInfo* last = Last(after->moov);
@@ -361,6 +374,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ReadEverything(b);
 
     Request r = TitleForInput(data, size);
+    // The date a new metadata atom is given: the movie's last change before the rewrite.
+    char dateBefore[32] = "";
+    struct stat st {};
+    if (stat(gPath.c_str(), &st) == 0) {
+        struct tm local {};
+        localtime_r(&st.st_mtime, &local);
+        strftime(dateBefore, sizeof dateBefore, "%Y/%m/%d %H:%M:%S", &local);
+    }
     int repaired = -1;
     int result = r.op == Op::kFixBadTitle
                      ? FixBadTitle(gPath.c_str(), &repaired)
@@ -371,18 +392,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(CountDirEntries() == 1, "a temporary file was left in the movie's folder");
 
     Bytes now = ReadWholeFile();
-    bool found = b.info && b.uuid.found;
-    if (!found) Check(result == 1 && now == b.bytes, "a file without the atom was retitled");
-    if (found) {
+    const bool validTitle = utf8IsValid(reinterpret_cast<const unsigned char*>(r.title.data()),
+                                        r.title.size());
+    if (r.op == Op::kSetTitle && !r.nullTitle && !validTitle)
+        Check(result == 1, "a title that is not UTF-8 was accepted");
+    if (result == 1) Check(now == b.bytes, "a failed title operation changed the file");
+    if (!b.info) Check(result == 1, "a file that is no movie was retitled");
+
+    // A movie without the atom is given one by SetTitle: the same atom built in memory, placed
+    // where the engine places it, tells what the file must now hold.
+    AtomInfo added{};
+    const bool adding = b.info && !b.uuid.found && r.op == Op::kSetTitle && !r.nullTitle;
+    if (b.info && !b.uuid.found && !adding)
+        Check(result == 1, "a movie without the atom was changed by a repair or a null title");
+    if (adding && uuidCreate(&b.uuid, &added, dateBefore)) {
+        added.offset = End(b.info->moov);
+        added.size = 0;
+        b.uuid.atFileEnd = added.offset == int64_t(b.bytes.size());
+    }
+
+    if (b.info && b.uuid.found) {
         UuidInfo edited = CopyOf(b.uuid);
         int edit = EditInMemory(r, edited);
         if (edit == kUuidTitleTooLong)
             Check(result == 1, "a title too long to store was accepted");
         if (edit != 1 || result == 1) {
             Check(now == b.bytes, "the file changed although nothing was written");
-            Check(edit == 1 || edit == kUuidTitleTooLong || result == 0,
+            Check(edit == 1 || edit == kUuidTitleTooLong || result == 0 || !validTitle,
                   "nothing to write, yet the operation failed");
-        } else if (b.tidy) {
+        } else {
+            Check(b.tidy, "a movie whose atoms do not nest was rewritten");
             CheckAfterWrite(b, edited, now);
         }
         if (r.op == Op::kFixBadTitle && result == 0)

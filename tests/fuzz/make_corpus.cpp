@@ -282,6 +282,30 @@ std::vector<Seed> seeds() {
         s.push_back({name, cat({ftyp(), mdatOf(16, 0),
                                 container("moov", {mvhd(), usmtTitled(u"Before", selector)})})});
 
+    // Sizes as cameras and streaming muxers write them: 64 bits after a size of 1, and 0 for a
+    // last atom that runs to the end of the file.
+    const Bytes track = trak(stco({120, 140}));
+    s.push_back({"mdat-size-one-moov-first",
+                 cat({ftyp(), container("moov", {usmtTitled(u"T", 1), mvhd(), track}), be32(1),
+                      ascii("mdat"), be64(16 + 48), zeros(47), Bytes(1, kAscii40)})});
+    s.push_back({"mdat-size-zero-moov-first",
+                 cat({ftyp(), container("moov", {usmtTitled(u"T", 1), mvhd(), track}), be32(0),
+                      ascii("mdat"), zeros(47), Bytes(1, kUtf8Mix)})});
+    const Bytes moovChildren = cat({mvhd(), track, usmtTitled(u"Title", kAscii5)});
+    s.push_back({"moov-size-zero-last",
+                 cat({ftyp(), mdatOf(48, 0), be32(0), ascii("moov"), moovChildren})});
+    s.push_back({"moov-size-one-last",
+                 cat({ftyp(), mdatOf(48, 0), be32(1), ascii("moov"),
+                      be64(16 + moovChildren.size()), moovChildren})});
+    // Movies without the metadata atom, which a title change gives one.
+    s.push_back({"no-meta-moov-first", cat({ftyp(), container("moov", {mvhd(), track}),
+                                            mdatOf(48, kAscii40)})});
+    s.push_back({"no-meta-moov-last", cat({ftyp(), mdatOf(48, 0),
+                                           container("moov", {mvhd(), track}), freeEnd})});
+    s.push_back({"no-meta-moov-last-surrogates",
+                 cat({ftyp(), mdatOf(48, 0), container("moov", {mvhd(), track}),
+                      box("free", {0xBF})})});
+
     // Not movies, or damaged ones.
     s.push_back({"empty", {}});
     s.push_back({"ftyp-only", ftyp()});
