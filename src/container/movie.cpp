@@ -85,11 +85,12 @@ void GetMovieType(const char* path, char* out) {
     MovieError why;
     FILE* stream = openMovie(path, MovieAccess::read, &info, &why);
     if (!stream) return;
+    // Whatever four bytes the profile names; a video track's only when it has a sample entry.
+    // Every failure leaves `out` as it was, which is what the caller tests for.
     char code[4];
-    bool hasVideo;
-    // Every failure, and a video track of no known coding, leaves `out` as it was, which is
-    // what the caller tests for.
-    if (readCoding(stream, info, code, &hasVideo) == 0 && memcmp(code, "\0\0\0\0", 4) != 0)
+    const int status = uuidReadVPRF(stream, info, code);
+    if (status == 0 || (status == kUuidNotFound && trackReadVideoCoding(stream, info, code) == 0 &&
+                        memcmp(code, "\0\0\0\0", 4) != 0))
         memcpy(out, code, 4);
     closeMovie(stream, info);
 }

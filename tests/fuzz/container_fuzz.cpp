@@ -23,6 +23,7 @@
 
 #include "container/atom.h"
 #include "container/movie.h"
+#include "container/track.h"
 #include "container/uuid.h"
 
 namespace {
@@ -218,12 +219,21 @@ void ReadEverything(Before& b) {
                       SameRange(b.bytes, b.uuid.atom->offset, atom, 0, int64_t(atom.size())),
                   "the atom as read is not written back byte for byte");
         }
+        // The profile atom decides; without one, the first video track's sample entry.
         char code[5] = "none";
         char viaPath[5] = "none";
-        int vprf = uuidReadVPRF(f, b.info, code);
+        int status = uuidReadVPRF(f, b.info, code);
+        if (status == kUuidNotFound) {
+            status = trackReadVideoCoding(f, b.info, code);
+            if (status == 0 && std::memcmp(code, "\0\0\0\0", 4) == 0) status = kUuidNotFound;
+        }
         GetMovieType(gPath.c_str(), viaPath);
-        Check(vprf == 0 ? std::memcmp(code, viaPath, 4) == 0 : std::strcmp(viaPath, "none") == 0,
-              "GetMovieType disagrees with uuidReadVPRF");
+        Check(status == 0 ? std::memcmp(code, viaPath, 4) == 0 : std::strcmp(viaPath, "none") == 0,
+              "GetMovieType disagrees with the profile atom and the video track");
+        const MovieSummary summary = ReadMovieSummary(gPath.c_str());
+        Check(summary.error == MovieError::none &&
+                  summary.kind == (status == 0 ? MovieKindOfCoding(code) : 0),
+              "the summary's kind disagrees with GetMovieType");
     }
     std::fclose(f);
 
