@@ -80,35 +80,78 @@ static MovieError folderCause(int err) {
                                          : MovieErrorFromErrno(err);
 }
 
-// Creates an empty file of a fresh random name beside the movie; its descriptor, or -1 with
-// *tempPath null and errno set.
-static int createTempFile(const char* moviePath, char** tempPath) {
-    *tempPath = nullptr;
-    char* pathCopy = strdup(moviePath);
-    if (!pathCopy) return -1;
-    const char* folder = dirname(pathCopy);
-    const size_t nameSize = strlen(folder) + 1 + kTempRandomChars + 4 + 1;
-    char* name = static_cast<char*>(malloc(nameSize));
+// The copy being written beside the movie: unnamed (O_TMPFILE) where the file system allows,
+// so that a crash leaves nothing behind, else under a random name.
+struct TempCopy {
     int fd = -1;
-    if (name) {
-        do {
-            char random[kTempRandomChars + 1];
-            for (int i = 0; i < kTempRandomChars; ++i)
-                random[i] = kTempAlphabet[rand() % kTempAlphabetSize];
-            random[kTempRandomChars] = '\0';
-            snprintf(name, nameSize, "%s/%s.MP4", folder, random);
-            fd = open(name, O_CREAT | O_EXCL | O_RDWR | O_TRUNC | O_CLOEXEC, 0644);
-        } while (fd < 0 && (errno == EEXIST || errno == EINTR));
+    char* folder = nullptr;
+    char* name = nullptr;  // the name it has, once it has one
+};
+
+static void freeTempCopy(TempCopy* copy) {
+    free(copy->folder);
+    free(copy->name);
+    copy->folder = copy->name = nullptr;
+}
+
+// Tries fresh random names beside the movie until `create` does not answer EEXIST; the name it
+// took in *name, or null with errno set.
+template <typename Create>
+static bool takeFreshName(const char* folder, char** name, Create create) {
+    const size_t size = strlen(folder) + 1 + kTempRandomChars + 4 + 1;
+    *name = static_cast<char*>(malloc(size));
+    if (!*name) return false;
+    for (;;) {
+        char random[kTempRandomChars + 1];
+        for (int i = 0; i < kTempRandomChars; ++i)
+            random[i] = kTempAlphabet[rand() % kTempAlphabetSize];
+        random[kTempRandomChars] = '\0';
+        snprintf(*name, size, "%s/%s.MP4", folder, random);
+        if (create(*name)) return true;
+        if (errno != EEXIST && errno != EINTR) break;
     }
     const int err = errno;
+    free(*name);
+    *name = nullptr;
+    errno = err;
+    return false;
+}
+
+// Creates the empty copy in the movie's folder; false with errno set.
+static bool createTempCopy(const char* moviePath, TempCopy* copy) {
+    char* pathCopy = strdup(moviePath);
+    if (!pathCopy) return false;
+    copy->folder = strdup(dirname(pathCopy));
     free(pathCopy);
-    if (fd < 0) {
-        free(name);
-        errno = err;
-        return -1;
-    }
-    *tempPath = name;
-    return fd;
+    if (!copy->folder) return false;
+    copy->fd = open(copy->folder, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (copy->fd >= 0) return true;
+    // Kernels without O_TMPFILE answer EISDIR (they take it for O_DIRECTORY), file systems
+    // without it EOPNOTSUPP: those get a named file, which a crash can leave behind.
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return false;
+    return takeFreshName(copy->folder, &copy->name, [copy](const char* name) {
+        copy->fd = open(name, O_CREAT | O_EXCL | O_RDWR | O_TRUNC | O_CLOEXEC, 0600);
+        return copy->fd >= 0;
+    });
+}
+
+// The movie's permissions on the copy. File systems that keep none (FAT through FUSE answers
+// ENOSYS) leave the copy as the mount shows every file; the copy was created for its owner
+// alone, so a failure elsewhere never exposes a private movie.
+static bool copyMode(int fd, mode_t mode) {
+    return fchmod(fd, mode & 07777) == 0 || errno == ENOSYS || errno == EOPNOTSUPP;
+}
+
+// Gives the complete, synced copy a name, which the rename then moves over the movie.
+static bool nameTempCopy(TempCopy* copy) {
+    if (copy->name) return true;
+    char self[64];
+    snprintf(self, sizeof self, "/proc/self/fd/%d", copy->fd);
+    return takeFreshName(copy->folder, &copy->name, [copy, &self](const char* name) {
+        if (linkat(AT_FDCWD, self, AT_FDCWD, name, AT_SYMLINK_FOLLOW) == 0) return true;
+        // Without /proc, the descriptor itself (which needs a capability most users lack).
+        return errno == ENOENT && linkat(copy->fd, "", AT_FDCWD, name, AT_EMPTY_PATH) == 0;
+    });
 }
 
 // Makes the rename that replaced the movie durable. Failure changes nothing about which file
@@ -159,24 +202,24 @@ int reorderAtoms(FILE* stream, MovieInfo* info, UuidInfo* uuid, const char* path
         fclose(stream);
         return kAtomErr;
     }
-    char* tempPath;
-    const int fd = createTempFile(moviePath, &tempPath);
-    if (fd < 0) {
+    TempCopy copy;
+    FILE* out = nullptr;
+    if (!createTempCopy(moviePath, &copy)) {
         *why = folderCause(errno);
-        free(moviePath);
-        fclose(stream);
-        return kAtomErr;
-    }
-    FILE* out = fdopen(fd, "w+b");
-    if (!out) {
+    } else if (!(out = fdopen(copy.fd, "wb"))) {
+        // Write-only: a stream that may also read refills its buffer from the file on a seek,
+        // and fusefat answers such a read with stale bytes; the metadata atom came out corrupt.
         *why = MovieError::noMemory;
-        close(fd);
-        remove(tempPath);
-        free(tempPath);
+        close(copy.fd);
+    }
+    if (!out) {
+        if (copy.name) unlink(copy.name);
+        freeTempCopy(&copy);
         free(moviePath);
         fclose(stream);
         return kAtomErr;
     }
+    const int fd = copy.fd;
 
     CopyContext ctx{};
     ctx.out = out;
@@ -202,25 +245,26 @@ int reorderAtoms(FILE* stream, MovieInfo* info, UuidInfo* uuid, const char* path
     errno = 0;
     // The walk left the metadata atom's offset at the end of the copy.
     if (status == 0 && write_uuid(out, uuid) != 0) status = failWith(why, lastCause());
-    // The copy must be complete on disk, with the movie's owner and permissions, before it
-    // replaces it. Only root may give a file away, so a failed chown is not an error; it comes
-    // first because it clears the set-ID bits that the chmod then restores.
+    // The copy must be complete on disk, with the movie's owner and permissions, before it gets
+    // a name and replaces the movie. Only root may give a file away, so a failed chown is not an
+    // error; it comes first because it clears the set-ID bits that the chmod then restores.
     if (status == 0) {
         [[maybe_unused]] int owned = fchown(fd, movieStat.st_uid, movieStat.st_gid);
-        if (fflush(out) != 0 || fchmod(fd, movieStat.st_mode & 07777) != 0 || fsync(fd) != 0)
+        if (fflush(out) != 0 || !copyMode(fd, movieStat.st_mode) || fsync(fd) != 0)
             status = failWith(why, lastCause());
     }
+    if (status == 0 && !nameTempCopy(&copy)) status = failWith(why, folderCause(errno));
     if (fclose(out) != 0 && status == 0) status = failWith(why, lastCause());
     fclose(stream);
 
     if (status == 0) {
-        if (rename(tempPath, moviePath) == 0)
+        if (rename(copy.name, moviePath) == 0)
             syncFolderOf(moviePath);
         else
             status = failWith(why, folderCause(errno), -1);
     }
-    if (status != 0) remove(tempPath);
-    free(tempPath);
+    if (status != 0 && copy.name) unlink(copy.name);
+    freeTempCopy(&copy);
     free(moviePath);
     return status;
 }
