@@ -67,7 +67,9 @@ char* GetTitleWithCause(const char* path, MovieError* why) {
     return title;
 }
 
-char* GetTitle(const char* path) { return GetTitleWithCause(path, nullptr); }
+char* GetTitle(const char* path) {
+    return GetTitleWithCause(path, nullptr);
+}
 
 // The video coding of a parsed movie: the profile atom decides where it names one, else the
 // first video track. 0, kUuidNotFound without either, kAtomErr when reading fails.
@@ -131,9 +133,13 @@ static AtomInfo* addMetadataAtom(FILE* stream, MovieInfo* info, UuidInfo* uuid) 
     return atom;
 }
 
-static int setTitleEdit(UuidInfo* uuid, const char* title) { return uuidSetTitle(uuid, title); }
+static int setTitleEdit(UuidInfo* uuid, const char* title) {
+    return uuidSetTitle(uuid, title);
+}
 
-static int fixTitleEdit(UuidInfo* uuid, const char*) { return uuidFixBadTitle(uuid); }
+static int fixTitleEdit(UuidInfo* uuid, const char*) {
+    return uuidFixBadTitle(uuid);
+}
 
 // Stores the edited atom in place or through the copy; the file was checked to nest.
 static MovieError storeEdit(FILE* stream, const char* path, MovieInfo* info, UuidInfo* uuid,
@@ -218,9 +224,9 @@ std::string VideoCodingName(const char* coding) {
     static const struct {
         char code[5];
         const char* name;
-    } kNames[] = {{"hvc1", "H.265"}, {"hev1", "H.265"},  {"avc1", "AVC"},   {"avc3", "AVC"},
+    } kNames[] = {{"hvc1", "H.265"},  {"hev1", "H.265"},  {"avc1", "AVC"},    {"avc3", "AVC"},
                   {"mp4v", "MPEG-4"}, {"mp2v", "MPEG-2"}, {"mp1v", "MPEG-1"}, {"av01", "AV1"},
-                  {"vp09", "VP9"},   {"vp08", "VP8"},    {"s263", "H.263"}, {"jpeg", "JPEG"}};
+                  {"vp09", "VP9"},    {"vp08", "VP8"},    {"s263", "H.263"},  {"jpeg", "JPEG"}};
     for (const auto& n : kNames)
         if (memcmp(coding, n.code, 4) == 0) return n.name;
     std::string letters;

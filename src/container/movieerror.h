@@ -17,7 +17,7 @@ enum class MovieError {
     titleTooLong,       // its UTF-16 form does not fit a 16-bit entry size
     invalidTitle,       // not valid UTF-8
     noMemory,
-    ioError,            // any other read or write failure
+    ioError,  // any other read or write failure
 };
 
 // Short English words for the cause, stable so that translations can key on them; "" for none.

@@ -83,7 +83,8 @@ static MovieError OpenFailure(const char* path, int err, MovieAccess access) {
 
 MovieError CheckMovieFile(const char* path) {
     struct stat st;
-    if (!path || stat(path, &st) != 0) return path ? MovieErrorFromErrno(errno) : MovieError::noSuchFile;
+    if (!path || stat(path, &st) != 0)
+        return path ? MovieErrorFromErrno(errno) : MovieError::noSuchFile;
     if (!S_ISREG(st.st_mode)) return MovieError::notRegularFile;
     if (faccessat(AT_FDCWD, path, R_OK, AT_EACCESS) != 0) return MovieErrorFromErrno(errno);
     return MovieError::none;
@@ -103,8 +104,8 @@ FILE* OpenMovieStream(const char* path, MovieAccess access, MovieError* why) {
     }
     // O_NONBLOCK still matters after the test above: the path may be replaced by a pipe between
     // the two calls.
-    const int flags = (access == MovieAccess::write ? O_RDWR : O_RDONLY) | O_NONBLOCK |
-                      O_CLOEXEC | O_NOCTTY;
+    const int flags =
+        (access == MovieAccess::write ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
     const int fd = open(path, flags);
     if (fd < 0) {
         *why = OpenFailure(path, errno, access);

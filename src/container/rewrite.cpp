@@ -76,8 +76,7 @@ int rewriteUuid(FILE* stream, const char*, MovieInfo* info, UuidInfo* uuid, Movi
 
 // A refusal to create a file beside the movie is the folder's, not the movie's.
 static MovieError folderCause(int err) {
-    return err == EACCES || err == EPERM ? MovieError::folderNotWritable
-                                         : MovieErrorFromErrno(err);
+    return err == EACCES || err == EPERM ? MovieError::folderNotWritable : MovieErrorFromErrno(err);
 }
 
 // The copy being written beside the movie: unnamed (O_TMPFILE) where the file system allows,
@@ -183,8 +182,7 @@ static MdatMove* collectMdats(MovieInfo* info, int* count) {
     return mdats;
 }
 
-int reorderAtoms(FILE* stream, MovieInfo* info, UuidInfo* uuid, const char* path,
-                 MovieError* why) {
+int reorderAtoms(FILE* stream, MovieInfo* info, UuidInfo* uuid, const char* path, MovieError* why) {
     // The new order: moov behind every other top-level atom, the metadata atom last in moov,
     // so that it ends the file and every later title change can be made in place.
     DetachHireList(info->moov);

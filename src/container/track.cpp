@@ -53,13 +53,13 @@ static int objectTypeOf(const unsigned char* p, size_t at, size_t end) {
     if (at >= end || p[at++] != 0x03 || !descriptorLength(p, end, &at, &length)) return -1;
     if (at + 3 > end) return -1;
     const unsigned char flags = p[at + 2];
-    at += 3;                         // ES_ID and the flags
-    if (flags & 0x80) at += 2;       // dependsOn_ES_ID
-    if (flags & 0x40) {              // a URL, its length first
+    at += 3;                    // ES_ID and the flags
+    if (flags & 0x80) at += 2;  // dependsOn_ES_ID
+    if (flags & 0x40) {         // a URL, its length first
         if (at >= end) return -1;
         at += 1 + p[at];
     }
-    if (flags & 0x20) at += 2;       // OCR_ES_Id
+    if (flags & 0x20) at += 2;  // OCR_ES_Id
     if (at >= end || p[at++] != 0x04 || !descriptorLength(p, end, &at, &length)) return -1;
     return at < end ? p[at] : -1;
 }

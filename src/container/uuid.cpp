@@ -305,7 +305,8 @@ size_t ucs2utf8(unsigned char* out, const unsigned char* in, size_t length) {
         if (isHighSurrogate(unit) && i + 3 < length) {
             unsigned low = unsigned(in[i + 2]) << 8 | in[i + 3];
             if (isLowSurrogate(low)) {
-                written += putUtf8(out + written, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+                const uint32_t c = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+                written += putUtf8(out + written, c);
                 i += 2;
                 continue;
             }

@@ -9,7 +9,9 @@
 
 namespace mp4test {
 
-inline bool haveFfmpeg() { return std::system("command -v ffmpeg >/dev/null 2>&1") == 0; }
+inline bool haveFfmpeg() {
+    return std::system("command -v ffmpeg >/dev/null 2>&1") == 0;
+}
 
 // The standard output of a shell command, or nothing when it fails.
 inline std::optional<std::string> run(const std::string& command) {
@@ -23,7 +25,9 @@ inline std::optional<std::string> run(const std::string& command) {
     return out;
 }
 
-inline std::string quoted(const std::string& s) { return "'" + s + "'"; }
+inline std::string quoted(const std::string& s) {
+    return "'" + s + "'";
+}
 
 // A checksum of every decoded video and audio frame.
 inline std::string frameChecksums(const std::string& path) {

@@ -11,7 +11,9 @@ using namespace mp4test;
 
 namespace {
 
-Bytes ftypAtom() { return box("ftyp", cat({ascii("isom"), be32(0x200), ascii("isomiso2")})); }
+Bytes ftypAtom() {
+    return box("ftyp", cat({ascii("isom"), be32(0x200), ascii("isomiso2")}));
+}
 
 Bytes hdlr(const std::string& handler) {
     return box("hdlr", cat({be32(0), be32(0), ascii(handler), Bytes(12, 0), Bytes(1, 0)}));
@@ -22,8 +24,8 @@ Bytes esds(uint8_t objectType, uint8_t esFlags = 0) {
     Bytes es = {0x00, 0x01, esFlags};
     if (esFlags & 0x80) append(es, {0x00, 0x02});
     if (esFlags & 0x40) append(es, {0x03, 'a', 'b', 'c'});
-    const Bytes config = {0x04, 0x0D, objectType, 0x11, 0x00, 0x00, 0x00, 0x00, 0x01,
-                          0x00, 0x00, 0x00, 0x01, 0x00, 0x00};
+    const Bytes config = {0x04, 0x0D, objectType, 0x11, 0x00, 0x00, 0x00, 0x00,
+                          0x01, 0x00, 0x00,       0x00, 0x01, 0x00, 0x00};
     append(es, config);
     // The ES descriptor's length in the four-byte form some muxers write.
     const Bytes descriptor = cat({{0x03, 0x80, 0x80, 0x80, uint8_t(es.size())}, es});
@@ -35,10 +37,9 @@ Bytes esds(uint8_t objectType, uint8_t esFlags = 0) {
 Bytes track(const std::string& handler, const std::string& entryType, const Bytes& children = {}) {
     const Bytes entry = box(entryType, cat({Bytes(78, 0), children}));
     const Bytes stsd = box("stsd", cat({be32(0), be32(1), entry}));
-    return container(
-        "trak", {box("tkhd", Bytes(84)),
-                 container("mdia", {box("mdhd", Bytes(24)), hdlr(handler),
-                                    container("minf", {container("stbl", {stsd})})})});
+    return container("trak", {box("tkhd", Bytes(84)),
+                              container("mdia", {box("mdhd", Bytes(24)), hdlr(handler),
+                                                 container("minf", {container("stbl", {stsd})})})});
 }
 
 Bytes movieOf(std::initializer_list<Bytes> tracks, const Bytes& topLevel = {}) {
@@ -73,8 +74,9 @@ TEST_F(MovieKindTest, WithoutAProfileTheFirstVideoTrackDecides) {
     EXPECT_EQ(type(movieOf({sound})), "none");
     EXPECT_EQ(type(movieOf({})), "none");
     const Bytes empty = container(
-        "trak", {container("mdia", {hdlr("vide"), container("minf", {container(
-                                                      "stbl", {box("stsd", Bytes(8))})})})});
+        "trak",
+        {container("mdia", {hdlr("vide"),
+                            container("minf", {container("stbl", {box("stsd", Bytes(8))})})})});
     EXPECT_EQ(type(movieOf({empty})), "none");
     EXPECT_FALSE(summary(movieOf({empty})).kind);
     EXPECT_EQ(MovieSummaryProblem(summary(movieOf({empty}))), "not a PSP video format");
@@ -98,7 +100,7 @@ TEST_F(MovieKindTest, Mpeg2AndMpeg1UnderMp4vAreToldApart) {
         {esds(0x61), "mp2v", kMovieKindNone},
         {esds(0x60, 0xC0), "mp2v", kMovieKindNone},  // with a dependency and a URL first
         {esds(0x6A), "mp1v", kMovieKindNone},
-        {{}, "mp4v", kMovieKindMpeg4},                 // no "esds": taken as it says
+        {{}, "mp4v", kMovieKindMpeg4},                     // no "esds": taken as it says
         {box("esds", Bytes(4)), "mp4v", kMovieKindMpeg4},  // an empty one
         {cat({box("btrt", Bytes(12)), esds(0x61)}), "mp2v", kMovieKindNone},
     };
@@ -112,9 +114,9 @@ TEST_F(MovieKindTest, Mpeg2AndMpeg1UnderMp4vAreToldApart) {
 }
 
 TEST_F(MovieKindTest, SummaryHoldsTitleKindCodingAndWhyItCannotGo) {
-    MovieSummary s = summary(cat({ftypAtom(), box("mdat", Bytes(8)),
-                                  container("moov", {track("vide", "avc1"),
-                                                     usmtWithTitle(u"Caf\u00E9")})}));
+    MovieSummary s =
+        summary(cat({ftypAtom(), box("mdat", Bytes(8)),
+                     container("moov", {track("vide", "avc1"), usmtWithTitle(u"Caf\u00E9")})}));
     EXPECT_EQ(s.error, MovieError::none);
     EXPECT_EQ(s.title.value_or("(none)"), "Caf\xC3\xA9");
     EXPECT_EQ(s.kind, kMovieKindAvc);

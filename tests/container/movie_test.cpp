@@ -562,8 +562,8 @@ TEST_F(FullDiskTest, InPlaceGrowthOnAFullDiskLeavesTheMovieAsItWas) {
     fillDisk();
 
     MovieError why = MovieError::none;
-    EXPECT_EQ(SetTitleWithCause(path.c_str(), "a title that needs more room than the old one", &why),
-              1);
+    const char* longer = "a title that needs more room than the old one";
+    EXPECT_EQ(SetTitleWithCause(path.c_str(), longer, &why), 1);
     EXPECT_EQ(why, MovieError::noRoom);
     EXPECT_EQ(readFile(path), movie);
 }

@@ -26,7 +26,9 @@ struct Variant {
     int kind;
 };
 
-void PrintTo(const Variant& v, std::ostream* os) { *os << v.name; }
+void PrintTo(const Variant& v, std::ostream* os) {
+    *os << v.name;
+}
 
 #define VIDEO " -f lavfi -i testsrc=size=320x240:rate=25:duration=2"
 #define AUDIO " -f lavfi -i sine=frequency=440:duration=2:sample_rate=48000 -c:a aac -b:a 64k"
@@ -36,8 +38,8 @@ const Variant kVariants[] = {
     {"Mpeg4Faststart", VIDEO AUDIO " -c:v mpeg4", true, "mp4v", kMovieKindMpeg4},
     {"H264", VIDEO AUDIO " -c:v libx264 -pix_fmt yuv420p", false, "avc1", kMovieKindAvc},
     {"H264Faststart", VIDEO AUDIO " -c:v libx264 -pix_fmt yuv420p", true, "avc1", kMovieKindAvc},
-    {"H265", VIDEO " -c:v libx265 -pix_fmt yuv420p -tag:v hvc1 -x265-params log-level=none",
-     true, "hvc1", kMovieKindNone},
+    {"H265", VIDEO " -c:v libx265 -pix_fmt yuv420p -tag:v hvc1 -x265-params log-level=none", true,
+     "hvc1", kMovieKindNone},
     {"Mpeg2", VIDEO " -c:v mpeg2video", false, "mp2v", kMovieKindNone},
     {"AudioOnly", AUDIO, false, "", kMovieKindNone},
 };
@@ -61,8 +63,8 @@ protected:
         struct stat st {};
         if (stat(source.c_str(), &st) != 0) {
             const std::string command = std::string("ffmpeg -nostdin -v error -y") + v.streams +
-                                        (v.faststart ? " -movflags +faststart" : "") +
-                                        " -f mp4 " + quoted(source);
+                                        (v.faststart ? " -movflags +faststart" : "") + " -f mp4 " +
+                                        quoted(source);
             if (!run(command)) GTEST_SKIP() << "ffmpeg could not make the movie: " << command;
         }
         writeFile(path, readFile(source));
@@ -126,7 +128,8 @@ TEST(RealDamagedMovie, ASampleTableCutShortIsNeverRewritten) {
     TempDir dir;
     const std::string path = dir.file("movie.mp4");
     ASSERT_TRUE(run("ffmpeg -nostdin -v error -y" VIDEO AUDIO " -c:v mpeg4 -movflags +faststart"
-                    " -f mp4 " + quoted(path)));
+                    " -f mp4 " +
+                    quoted(path)));
     const Bytes original = readFile(path);
     const Found stsz = find(original, {"moov", "trak", "mdia", "minf", "stbl", "stsz"});
     bool tried = false;

@@ -20,12 +20,14 @@ using namespace mp4test;
 
 namespace {
 
-Bytes ftypAtom() { return box("ftyp", cat({ascii("MSNV"), be32(1), ascii("MSNVmp42")})); }
+Bytes ftypAtom() {
+    return box("ftyp", cat({ascii("MSNV"), be32(1), ascii("MSNVmp42")}));
+}
 
 // The metadata atom first in "moov", before "mdat": a title change copies the movie.
 Bytes copiedMovie(const Bytes& moovTail = {}) {
-    return cat({ftypAtom(), container("moov", {usmtWithTitle(u"Old"), box("mvhd", Bytes(100)),
-                                               moovTail}),
+    return cat({ftypAtom(),
+                container("moov", {usmtWithTitle(u"Old"), box("mvhd", Bytes(100)), moovTail}),
                 box("mdat", Bytes(64, 0x33))});
 }
 
@@ -116,9 +118,9 @@ TEST_F(TitleCauseTest, PipesAndDevicesAreRefusedAtOnce) {
 
 TEST_F(TitleCauseTest, TitlesThatCannotBeStoredAreRefusedBeforeAnyWrite) {
     writeFile(path, copiedMovie());
-    expectRefused("caf\xE9", MovieError::invalidTitle);        // Latin-1, not UTF-8
-    expectRefused("a\xC3", MovieError::invalidTitle);          // cut off
-    expectRefused("\xED\xA0\x80", MovieError::invalidTitle);   // an encoded surrogate
+    expectRefused("caf\xE9", MovieError::invalidTitle);       // Latin-1, not UTF-8
+    expectRefused("a\xC3", MovieError::invalidTitle);         // cut off
+    expectRefused("\xED\xA0\x80", MovieError::invalidTitle);  // an encoded surrogate
     expectRefused(std::string(40000, 'a').c_str(), MovieError::titleTooLong);
     std::string title;
     EXPECT_EQ(getTitle(path, &title), MovieError::none);
@@ -128,7 +130,8 @@ TEST_F(TitleCauseTest, TitlesThatCannotBeStoredAreRefusedBeforeAnyWrite) {
 // Atoms that do not nest: reading goes on, but a rewrite would write sizes that no longer
 // match their content (and leave a chunk table unshifted), so nothing is written at all.
 TEST_F(TitleCauseTest, MoviesWhoseAtomsDoNotNestAreNeverWritten) {
-    const Bytes stbl = container("stbl", {box("stsd", Bytes(8)), boxWithSize(400, "stsz", Bytes(8))});
+    const Bytes stbl =
+        container("stbl", {box("stsd", Bytes(8)), boxWithSize(400, "stsz", Bytes(8))});
     const Bytes track = container("trak", {container("mdia", {container("minf", {stbl})})});
     const Bytes overlong = cat({be32(8 + 16), ascii("mdat"), Bytes(8, 1)});
     const struct {
@@ -192,8 +195,8 @@ TEST_F(TitleCauseTest, PermissionsNameTheFileOrTheFolder) {
     // The copy is made beside the movie, in a folder that only root may write.
     EXPECT_EQ(setTitle(writable, "x"), MovieError::folderNotWritable);
     EXPECT_EQ(readFile(writable), before);
-    EXPECT_EQ(listDir(dir.path()), (std::vector<std::string>{"movie.mp4", "secret.mp4",
-                                                             "shared.mp4"}));
+    EXPECT_EQ(listDir(dir.path()),
+              (std::vector<std::string>{"movie.mp4", "secret.mp4", "shared.mp4"}));
 }
 
 // A read-only view of the test folder: a bind mount remounted read-only; needs root.

@@ -253,7 +253,8 @@ TEST(TitleConversion, OnlyWellFormedUtf8IsValid) {
         {"F5 lead", {0xF5, 0x80, 0x80, 0x80}},
         {"FF", {0xFF}},
     };
-    for (const auto& [what, bytes] : invalid) EXPECT_FALSE(utf8IsValid(bytes.data(), bytes.size())) << what;
+    for (const auto& [what, bytes] : invalid)
+        EXPECT_FALSE(utf8IsValid(bytes.data(), bytes.size())) << what;
     const Bytes valid = {0x44, 0xC3, 0xAD, 0x61, 0x20, 0xE2, 0x82, 0xAC, 0xF0, 0x9F, 0x8E, 0xAC,
                          0xEF, 0xBF, 0xBF, 0xF4, 0x8F, 0xBF, 0xBF};
     EXPECT_TRUE(utf8IsValid(valid.data(), valid.size()));
