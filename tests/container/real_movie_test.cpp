@@ -90,7 +90,9 @@ TEST_P(RealMovieTest, KindComesFromTheVideoTrack) {
     EXPECT_FALSE(s.title);
     EXPECT_EQ(s.kind, v.kind);
     EXPECT_EQ(s.hasVideo, *v.coding != '\0');
-    if (*v.coding) EXPECT_EQ(std::string(s.coding, 4), v.coding);
+    if (*v.coding) {
+        EXPECT_EQ(std::string(s.coding, 4), v.coding);
+    }
     char code[5] = "none";
     GetMovieType(path.c_str(), code);
     EXPECT_STREQ(code, *v.coding ? v.coding : "none");
