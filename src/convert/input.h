@@ -1,0 +1,26 @@
+// input.h - opening a video with FFmpeg and choosing its streams; shared by the facts reader
+// and the conversion, so that both look at the same streams.
+#pragma once
+
+#include <memory>
+#include <string>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+struct InputCloser {
+    void operator()(AVFormatContext* format) const { avformat_close_input(&format); }
+};
+using InputPtr = std::unique_ptr<AVFormatContext, InputCloser>;
+
+// The file opened and its streams probed, or null with the cause in plain words. The interrupt
+// callback (optional) lets a cancel stop a read that hangs.
+[[nodiscard]] InputPtr OpenVideoInput(const std::string& path, std::string* cause,
+                                      const AVIOInterruptCB* interrupt = nullptr);
+// The video stream to show: FFmpeg's choice unless that is a cover picture. -1 when none.
+[[nodiscard]] int PickVideoStream(const AVFormatContext* format);
+// The audio stream that goes with it, -1 when none.
+[[nodiscard]] int PickAudioStream(const AVFormatContext* format, int video);
+// FFmpeg's text for an error code.
+[[nodiscard]] std::string AvErrorText(int err);

@@ -1,0 +1,175 @@
+// video.cpp - the picture path: decoded frames placed in the PSP's 480 x 272 frame between
+// black bars, at the movie's frame rate, encoded as H.264 Main profile level 3.0.
+#include <algorithm>
+#include <cstring>
+
+extern "C" {
+#include <libavutil/opt.h>
+}
+
+#include "convert/input.h"
+#include "convert/pipeline.h"
+
+namespace {
+
+// Level 3.0's largest bit rate and decoder buffer (bits): held to, so that no peak of the
+// encoder's rate control overflows the PSP's decoder.
+constexpr int64_t kLevel30MaxBitRate = 10'000'000;
+constexpr int kLevel30BufferBits = 10'000'000;
+
+Ratio streamFrameRate(const AVStream* stream) {
+    AVRational rate = stream->avg_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0) rate = stream->r_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0) return {};
+    return {rate.num, rate.den};
+}
+
+void blacken(AVFrame* frame) {
+    for (int plane = 0; plane < 3; ++plane) {
+        const int rows = plane == 0 ? frame->height : (frame->height + 1) / 2;
+        const int bytes = plane == 0 ? frame->width : (frame->width + 1) / 2;
+        const int value = plane == 0 ? 16 : 128;  // black in limited-range YUV
+        for (int row = 0; row < rows; ++row)
+            std::memset(frame->data[plane] + row * frame->linesize[plane], value, size_t(bytes));
+    }
+}
+
+bool isFullRangeFormat(int format) {
+    return format == AV_PIX_FMT_YUVJ420P || format == AV_PIX_FMT_YUVJ422P ||
+           format == AV_PIX_FMT_YUVJ444P || format == AV_PIX_FMT_YUVJ440P ||
+           format == AV_PIX_FMT_YUVJ411P;
+}
+
+}  // namespace
+
+bool VideoPath::Open(const AVFormatContext* input, int stream, int64_t start,
+                     AVFormatContext* output, int videoKbps, Failure* failure) {
+    failure_ = failure;
+    in_ = input->streams[stream];
+    startPts_ = av_rescale_q(start, AV_TIME_BASE_Q, in_->time_base);
+    decoder_ = OpenStreamDecoder(in_, failure);
+    if (!decoder_) return false;
+
+    const AVCodec* x264 = avcodec_find_encoder_by_name("libx264");
+    encoder_.reset(x264 ? avcodec_alloc_context3(x264) : nullptr);
+    decoded_.reset(av_frame_alloc());
+    fitted_.reset(av_frame_alloc());
+    packet_.reset(av_packet_alloc());
+    if (!x264) return failure->Fail(ConvertStatus::kNoEncoder, "no libx264 in this FFmpeg");
+    if (!encoder_ || !decoded_ || !fitted_ || !packet_)
+        return failure->Fail(ConvertStatus::kFailed, "out of memory");
+
+    const Ratio rate = ConvertedFrameRate(streamFrameRate(in_));
+    AVCodecContext* encoder = encoder_.get();
+    encoder->width = kPspWidth;
+    encoder->height = kPspHeight;
+    encoder->pix_fmt = AV_PIX_FMT_YUV420P;
+    encoder->sample_aspect_ratio = AVRational{1, 1};
+    encoder->time_base = AVRational{rate.den, rate.num};
+    encoder->framerate = AVRational{rate.num, rate.den};
+    encoder->bit_rate = int64_t(videoKbps) * 1000;
+    encoder->rc_max_rate = kLevel30MaxBitRate;
+    encoder->rc_buffer_size = kLevel30BufferBits;
+    encoder->thread_count = 0;  // libx264's own choice, as the ffmpeg command line leaves it
+    // The scaler keeps the picture's colour matrix, so the stream says which it is.
+    encoder->color_primaries = in_->codecpar->color_primaries;
+    encoder->color_trc = in_->codecpar->color_trc;
+    encoder->colorspace = in_->codecpar->color_space;
+    encoder->color_range = AVCOL_RANGE_MPEG;
+    if (output->oformat->flags & AVFMT_GLOBALHEADER) encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "preset", "medium", 0);  // libx264's default, named for the reader
+    av_dict_set(&options, "profile", "main", 0);
+    av_dict_set(&options, "level", "3.0", 0);
+    const int err = avcodec_open2(encoder, x264, &options);
+    av_dict_free(&options);
+    if (err < 0)
+        return failure->Fail(ConvertStatus::kFailed,
+                             "libx264 refused the settings (" + AvErrorText(err) + ")");
+
+    out_ = avformat_new_stream(output, nullptr);
+    if (!out_ || avcodec_parameters_from_context(out_->codecpar, encoder) < 0)
+        return failure->Fail(ConvertStatus::kFailed, "out of memory");
+    out_->time_base = encoder->time_base;
+    out_->avg_frame_rate = encoder->framerate;
+    out_->sample_aspect_ratio = encoder->sample_aspect_ratio;
+
+    fitted_->width = kPspWidth;
+    fitted_->height = kPspHeight;
+    fitted_->format = AV_PIX_FMT_YUV420P;
+    if (av_frame_get_buffer(fitted_.get(), 0) < 0)
+        return failure->Fail(ConvertStatus::kFailed, "out of memory");
+    return true;
+}
+
+int VideoPath::Send(const AVPacket* packet, const PacketSink& sink) {
+    return DecodePacket(decoder_.get(), packet, decoded_.get(),
+                        [&](AVFrame* frame) { return take(frame, sink); });
+}
+
+int VideoPath::Finish(const PacketSink& sink) {
+    if (const int err = Send(nullptr, sink); err < 0) return err;
+    return EncodeFrame(encoder_.get(), nullptr, packet_.get(), out_, sink);
+}
+
+// Each picture goes into the slot of the movie's rate nearest its time. Pictures that come
+// faster than that rate share slots, and the first in a slot keeps it: this is how 60 frames
+// a second become 30.
+int VideoPath::take(AVFrame* frame, const PacketSink& sink) {
+    const int64_t pts = frame->best_effort_timestamp;
+    int64_t slot = lastIndex_ + 1;
+    if (pts != AV_NOPTS_VALUE) {
+        slot = av_rescale_q_rnd(pts - startPts_, in_->time_base, encoder_->time_base,
+                                AVRounding(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
+        secondsDone_ = std::max(secondsDone_, double(pts - startPts_) * av_q2d(in_->time_base));
+    }
+    // The first picture opens the movie even when the sound begins earlier, so that a player
+    // has a picture to show from the start.
+    if (lastIndex_ < 0) slot = 0;
+    if (slot <= lastIndex_) return 0;
+    if (const int err = fit(frame); err < 0) return err;
+    fitted_->pts = slot;
+    lastIndex_ = slot;
+    ++framesEncoded_;
+    return EncodeFrame(encoder_.get(), fitted_.get(), packet_.get(), out_, sink);
+}
+
+int VideoPath::fit(const AVFrame* frame) {
+    const bool resized = frame->width != sourceWidth_ || frame->height != sourceHeight_ ||
+                         frame->format != sourceFormat_;
+    if (resized) {
+        const AVRational sar = in_->sample_aspect_ratio.num > 0 ? in_->sample_aspect_ratio
+                                                                : frame->sample_aspect_ratio;
+        place_ = PlacePicture(frame->width, frame->height, {sar.num, sar.den});
+        // Bicubic, as the ffmpeg command line scales.
+        scaler_.reset(sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format),
+                                     place_.width, place_.height, AV_PIX_FMT_YUV420P, SWS_BICUBIC,
+                                     nullptr, nullptr, nullptr));
+        if (!scaler_) {
+            return failure_->Set(ConvertStatus::kSourceFailed, "its pictures cannot be scaled",
+                                 AVERROR(EINVAL));
+        }
+        // Full-range pictures (from cameras, often) are squeezed into the range the PSP shows;
+        // the scaler knows the "J" formats as full range by itself.
+        if (frame->color_range == AVCOL_RANGE_JPEG && !isFullRangeFormat(frame->format)) {
+            const int* matrix = sws_getCoefficients(SWS_CS_DEFAULT);
+            sws_setColorspaceDetails(scaler_.get(), matrix, 1, matrix, 0, 0, 1 << 16, 1 << 16);
+        }
+        sourceWidth_ = frame->width;
+        sourceHeight_ = frame->height;
+        sourceFormat_ = frame->format;
+    }
+    // The encoder may still hold the last picture; then this gives a copy to draw on.
+    if (av_frame_make_writable(fitted_.get()) < 0)
+        return failure_->Set(ConvertStatus::kFailed, "out of memory", AVERROR(ENOMEM));
+    if (resized) blacken(fitted_.get());
+    AVFrame* to = fitted_.get();
+    uint8_t* planes[4] = {
+        to->data[0] + place_.y * to->linesize[0] + place_.x,
+        to->data[1] + place_.y / 2 * to->linesize[1] + place_.x / 2,
+        to->data[2] + place_.y / 2 * to->linesize[2] + place_.x / 2,
+        nullptr,
+    };
+    sws_scale(scaler_.get(), frame->data, frame->linesize, 0, frame->height, planes, to->linesize);
+    return 0;
+}
