@@ -2,6 +2,9 @@
 // from them.
 #include "convert/decision.h"
 
+#include <cstdint>
+#include <cstdio>
+
 namespace {
 
 std::string h264ProfileName(int profile) {
@@ -36,11 +39,14 @@ std::string sizeText(int width, int height) {
     return std::to_string(width) + " x " + std::to_string(height);
 }
 
+// Frames a second to two decimals, without trailing zeros: "60", "59.94", "30.01".
 std::string rateText(Ratio rate) {
-    const double fps = double(rate.num) / rate.den;
     char text[32];
-    std::snprintf(text, sizeof text, "%.3g", fps);
-    return text;
+    std::snprintf(text, sizeof text, "%.2f", double(rate.num) / rate.den);
+    std::string out = text;
+    while (out.back() == '0') out.pop_back();
+    if (out.back() == '.') out.pop_back();
+    return out;
 }
 
 bool isH264(const VideoFacts& f) {
@@ -148,7 +154,7 @@ const Limit kLimits[] = {
          return hasAac(f) && (f.sampleRate <= 0 || f.sampleRate > 48000);
      },
      [](const VideoFacts& f, bool) {
-         return "its sound is sampled at " + std::to_string(f.sampleRate) + " Hz, more than 48,000";
+         return "its sound is sampled at " + std::to_string(f.sampleRate) + " Hz, more than 48000";
      }},
 };
 

@@ -7,8 +7,10 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,15 +38,23 @@ inline const std::string& ConvertTestDir() {
     return dir;
 }
 
-// The video made by `ffmpeg <args> <name>` in the test folder, made once per program; empty
-// when ffmpeg failed.
+// The video made by `ffmpeg <args> <name>`, or empty when ffmpeg failed. Videos are kept in
+// the build tree under a name that includes a hash of the arguments, so each is made once for
+// all the test processes; a new one is made under a temporary name and renamed into place, so
+// that tests running at the same time never see half of one.
 inline std::string MakeVideo(const std::string& name, const std::string& args) {
-    const std::string path = ConvertTestDir() + "/" + name;
+    const std::string dir = MOVIESTICK_CONVERT_TEST_INPUTS;
+    std::filesystem::create_directories(dir);
+    const size_t dot = name.rfind('.');
+    const std::string path = dir + "/" + name.substr(0, dot) + "-" +
+                             std::to_string(std::hash<std::string>{}(args) % 1000000007) +
+                             name.substr(dot);
     if (std::filesystem::exists(path)) return path;
+    const std::string partial = ConvertTestDir() + "/partial-" + name;
     const std::string command =
-        "ffmpeg -nostdin -loglevel error -y " + args + " '" + path + "' >/dev/null 2>&1";
-    if (std::system(command.c_str()) != 0) {
-        std::filesystem::remove(path);
+        "ffmpeg -nostdin -loglevel error -y " + args + " '" + partial + "' >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0 || std::rename(partial.c_str(), path.c_str()) != 0) {
+        std::filesystem::remove(partial);
         return "";
     }
     return path;
@@ -52,13 +62,47 @@ inline std::string MakeVideo(const std::string& name, const std::string& args) {
 
 // Test pictures in colour and a tone, for `seconds`, at that size and rate.
 inline std::string PictureSource(const std::string& size, const std::string& rate, double seconds) {
-    return "-f lavfi -i testsrc2=size=" + size + ":rate=" + rate +
+    return " -f lavfi -i testsrc2=size=" + size + ":rate=" + rate +
            ":duration=" + std::to_string(seconds);
 }
 inline std::string ToneSource(double seconds, int sampleRate = 44100,
                               const std::string& layout = "stereo") {
-    return "-f lavfi -i \"sine=frequency=440:sample_rate=" + std::to_string(sampleRate) +
+    return " -f lavfi -i \"sine=frequency=440:sample_rate=" + std::to_string(sampleRate) +
            ":duration=" + std::to_string(seconds) + ",aformat=channel_layouts=" + layout + "\"";
+}
+
+// H.264 as phones and cameras make it, High profile.
+inline const std::string kHighProfileH264 = " -pix_fmt yuv420p -c:v libx264 -preset superfast";
+
+// The inputs the conversion is tried on, two seconds each.
+inline std::string HdMatroska() {  // 1280 x 720 H.264 High, AAC at 44.1 kHz, with a title
+    return MakeVideo("hd.mkv", PictureSource("1280x720", "30", 2) + ToneSource(2) +
+                                   kHighProfileH264 + " -c:a aac -metadata title=Holiday");
+}
+inline std::string HevcMp4() {
+    return MakeVideo("hevc.mp4", PictureSource("640x360", "25", 2) + ToneSource(2) +
+                                     " -pix_fmt yuv420p -c:v libx265 -preset ultrafast"
+                                     " -x265-params log-level=none -c:a aac");
+}
+inline std::string DvdMpeg2() {  // 720 x 480 with 8:9 pixels: a 4:3 picture
+    return MakeVideo("dvd.mpg", PictureSource("720x480", "30000/1001", 2) + ToneSource(2, 48000) +
+                                    " -vf setsar=8/9 -c:v mpeg2video -c:a mp2 -f vob");
+}
+inline std::string Fast60() {
+    return MakeVideo("fast.mp4", PictureSource("640x360", "60", 2) + ToneSource(2, 48000) +
+                                     kHighProfileH264 + " -c:a aac");
+}
+// 5.1 sound with the tone on the centre channel only: a down-mix that leaves the centre out
+// leaves silence.
+inline std::string CentreSurround() {
+    return MakeVideo("surround.mkv",
+                     PictureSource("320x240", "25", 2) +
+                         " -f lavfi -i \"sine=frequency=440:sample_rate=48000:duration=2\""
+                         " -filter_complex \"[1:a]pan=5.1|FC=c0[a]\" -map 0:v -map \"[a]\"" +
+                         kHighProfileH264 + " -c:a ac3");
+}
+inline std::string Silent() {
+    return MakeVideo("silent.mp4", PictureSource("320x240", "25", 2) + kHighProfileH264);
 }
 
 // Converts the source into a new file at `out` with the request's other settings.
