@@ -96,6 +96,7 @@ public:
 private:
     int take(AVFrame* frame, const PacketSink& sink);
     [[nodiscard]] int fit(const AVFrame* frame);
+    [[nodiscard]] int encode(int64_t slot, const PacketSink& sink);
 
     const AVStream* in_ = nullptr;
     AVStream* out_ = nullptr;
@@ -104,13 +105,14 @@ private:
     CodecPtr encoder_;
     ScalerPtr scaler_;
     FramePtr decoded_;
-    FramePtr fitted_;
+    FramePtr fitted_;  // the PSP's frame: the picture between its bars
+    FramePtr scaled_;  // the picture at its size in that frame
     PacketPtr packet_;
     Placement place_;
     int sourceWidth_ = 0;
     int sourceHeight_ = 0;
     int sourceFormat_ = -1;
-    int64_t lastIndex_ = -1;  // the last frame slot of the movie's rate that was filled
+    int64_t lastSlot_ = -1;  // the last slot of the movie's frame rate that holds a picture
     int64_t framesEncoded_ = 0;
     double secondsDone_ = 0;
     Failure* failure_ = nullptr;

@@ -54,9 +54,10 @@ bool VideoPath::Open(const AVFormatContext* input, int stream, int64_t start,
     encoder_.reset(x264 ? avcodec_alloc_context3(x264) : nullptr);
     decoded_.reset(av_frame_alloc());
     fitted_.reset(av_frame_alloc());
+    scaled_.reset(av_frame_alloc());
     packet_.reset(av_packet_alloc());
     if (!x264) return failure->Fail(ConvertStatus::kNoEncoder, "no libx264 in this FFmpeg");
-    if (!encoder_ || !decoded_ || !fitted_ || !packet_)
+    if (!encoder_ || !decoded_ || !fitted_ || !scaled_ || !packet_)
         return failure->Fail(ConvertStatus::kFailed, "out of memory");
 
     const Ratio rate = ConvertedFrameRate(streamFrameRate(in_));
@@ -114,10 +115,11 @@ int VideoPath::Finish(const PacketSink& sink) {
 
 // Each picture goes into the slot of the movie's rate nearest its time. Pictures that come
 // faster than that rate share slots, and the first in a slot keeps it: this is how 60 frames
-// a second become 30.
+// a second become 30. Slots the source leaves empty repeat the picture before them, so that
+// the movie keeps one rate throughout, as the ffmpeg command line keeps it.
 int VideoPath::take(AVFrame* frame, const PacketSink& sink) {
     const int64_t pts = frame->best_effort_timestamp;
-    int64_t slot = lastIndex_ + 1;
+    int64_t slot = lastSlot_ + 1;
     if (pts != AV_NOPTS_VALUE) {
         slot = av_rescale_q_rnd(pts - startPts_, in_->time_base, encoder_->time_base,
                                 AVRounding(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
@@ -125,11 +127,22 @@ int VideoPath::take(AVFrame* frame, const PacketSink& sink) {
     }
     // The first picture opens the movie even when the sound begins earlier, so that a player
     // has a picture to show from the start.
-    if (lastIndex_ < 0) slot = 0;
-    if (slot <= lastIndex_) return 0;
+    if (lastSlot_ < 0) slot = 0;
+    if (slot <= lastSlot_) return 0;
+    // A jump in the source's times longer than this is left as a gap rather than filled.
+    const int64_t repeatsAtMost = 60 * encoder_->time_base.den / encoder_->time_base.num;
+    const int64_t repeatUntil = std::min(slot, lastSlot_ + 1 + repeatsAtMost);
+    for (int64_t empty = lastSlot_ + 1; lastSlot_ >= 0 && empty < repeatUntil; ++empty) {
+        if (const int err = encode(empty, sink); err < 0) return err;
+    }
     if (const int err = fit(frame); err < 0) return err;
+    lastSlot_ = slot;
+    return encode(slot, sink);
+}
+
+// The picture last fitted, into the slot.
+int VideoPath::encode(int64_t slot, const PacketSink& sink) {
     fitted_->pts = slot;
-    lastIndex_ = slot;
     ++framesEncoded_;
     return EncodeFrame(encoder_.get(), fitted_.get(), packet_.get(), out_, sink);
 }
@@ -155,6 +168,12 @@ int VideoPath::fit(const AVFrame* frame) {
             const int* matrix = sws_getCoefficients(SWS_CS_DEFAULT);
             sws_setColorspaceDetails(scaler_.get(), matrix, 1, matrix, 0, 0, 1 << 16, 1 << 16);
         }
+        av_frame_unref(scaled_.get());
+        scaled_->width = place_.width;
+        scaled_->height = place_.height;
+        scaled_->format = AV_PIX_FMT_YUV420P;
+        if (av_frame_get_buffer(scaled_.get(), 0) < 0)
+            return failure_->Set(ConvertStatus::kFailed, "out of memory", AVERROR(ENOMEM));
         sourceWidth_ = frame->width;
         sourceHeight_ = frame->height;
         sourceFormat_ = frame->format;
@@ -163,13 +182,21 @@ int VideoPath::fit(const AVFrame* frame) {
     if (av_frame_make_writable(fitted_.get()) < 0)
         return failure_->Set(ConvertStatus::kFailed, "out of memory", AVERROR(ENOMEM));
     if (resized) blacken(fitted_.get());
+    // The scaler writes whole vector widths past the end of each line, so it draws into a
+    // picture of its own, which is copied between the bars.
+    sws_scale(scaler_.get(), frame->data, frame->linesize, 0, frame->height, scaled_->data,
+              scaled_->linesize);
     AVFrame* to = fitted_.get();
-    uint8_t* planes[4] = {
-        to->data[0] + place_.y * to->linesize[0] + place_.x,
-        to->data[1] + place_.y / 2 * to->linesize[1] + place_.x / 2,
-        to->data[2] + place_.y / 2 * to->linesize[2] + place_.x / 2,
-        nullptr,
-    };
-    sws_scale(scaler_.get(), frame->data, frame->linesize, 0, frame->height, planes, to->linesize);
+    for (int plane = 0; plane < 3; ++plane) {
+        const int shift = plane == 0 ? 0 : 1;
+        const int rows = place_.height >> shift;
+        const size_t bytes = size_t(place_.width >> shift);
+        uint8_t* at =
+            to->data[plane] + (place_.y >> shift) * to->linesize[plane] + (place_.x >> shift);
+        for (int row = 0; row < rows; ++row) {
+            std::memcpy(at + row * to->linesize[plane],
+                        scaled_->data[plane] + row * scaled_->linesize[plane], bytes);
+        }
+    }
     return 0;
 }
