@@ -40,6 +40,25 @@ bool isFullRangeFormat(int format) {
            format == AV_PIX_FMT_YUVJ411P;
 }
 
+// Bicubic, as the ffmpeg command line scales, and on as many threads as its filters get.
+SwsContext* newScaler(const AVFrame* frame, const Placement& place) {
+    SwsContext* scaler = sws_alloc_context();
+    if (!scaler) return nullptr;
+    av_opt_set_int(scaler, "srcw", frame->width, 0);
+    av_opt_set_int(scaler, "srch", frame->height, 0);
+    av_opt_set_int(scaler, "src_format", frame->format, 0);
+    av_opt_set_int(scaler, "dstw", place.width, 0);
+    av_opt_set_int(scaler, "dsth", place.height, 0);
+    av_opt_set_int(scaler, "dst_format", AV_PIX_FMT_YUV420P, 0);
+    av_opt_set_int(scaler, "sws_flags", SWS_BICUBIC, 0);
+    av_opt_set_int(scaler, "threads", 0, 0);  // one per processor
+    if (sws_init_context(scaler, nullptr, nullptr) < 0) {
+        sws_freeContext(scaler);
+        return nullptr;
+    }
+    return scaler;
+}
+
 }  // namespace
 
 bool VideoPath::Open(const AVFormatContext* input, int stream, int64_t start,
@@ -154,10 +173,7 @@ int VideoPath::fit(const AVFrame* frame) {
         const AVRational sar = in_->sample_aspect_ratio.num > 0 ? in_->sample_aspect_ratio
                                                                 : frame->sample_aspect_ratio;
         place_ = PlacePicture(frame->width, frame->height, {sar.num, sar.den});
-        // Bicubic, as the ffmpeg command line scales.
-        scaler_.reset(sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format),
-                                     place_.width, place_.height, AV_PIX_FMT_YUV420P, SWS_BICUBIC,
-                                     nullptr, nullptr, nullptr));
+        scaler_.reset(newScaler(frame, place_));
         if (!scaler_) {
             return failure_->Set(ConvertStatus::kSourceFailed, "its pictures cannot be scaled",
                                  AVERROR(EINVAL));
@@ -184,8 +200,8 @@ int VideoPath::fit(const AVFrame* frame) {
     if (resized) blacken(fitted_.get());
     // The scaler writes whole vector widths past the end of each line, so it draws into a
     // picture of its own, which is copied between the bars.
-    sws_scale(scaler_.get(), frame->data, frame->linesize, 0, frame->height, scaled_->data,
-              scaled_->linesize);
+    if (const int err = sws_scale_frame(scaler_.get(), scaled_.get(), frame); err < 0)
+        return failure_->Set(ConvertStatus::kFailed, "scaling a picture failed", err);
     AVFrame* to = fitted_.get();
     for (int plane = 0; plane < 3; ++plane) {
         const int shift = plane == 0 ? 0 : 1;

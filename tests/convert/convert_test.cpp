@@ -192,6 +192,20 @@ TEST_F(Conversion, LateSoundKeepsItsPlace) {
     ExpectPspMovie(out, 2.0, true, "");
 }
 
+// Camera pictures in full range come out in the range players show: white at 235, not 255.
+TEST_F(Conversion, FullRangeWhiteBecomesVideoWhite) {
+    const std::string source = MakeVideo("fullrange.mp4",
+                                         " -f lavfi -i color=white:size=320x240:rate=25:duration=1"
+                                         " -vf scale=out_range=full,format=yuv420p -color_range pc"
+                                         " -c:v libx264 -x264-params fullrange=on");
+    ASSERT_FALSE(source.empty());
+    const std::string out = Out("fullrange-out.mp4");
+    ASSERT_EQ(ConvertToFile(source, out).status, ConvertStatus::kDone);
+    const Picture picture = DecodePicture(out, 5);
+    ASSERT_EQ(picture.width, 480);
+    EXPECT_NEAR(picture.Y(240, 136), 235, 3);
+}
+
 TEST_F(Conversion, TheTitleCanBeEditedLaterAndIsKeptWritable) {
     const std::string source = Silent();
     ASSERT_FALSE(source.empty());
