@@ -187,96 +187,87 @@ struct Picture {
     int V(int x, int row) const { return v[size_t(row / 2 * (width / 2) + x / 2)]; }
 };
 
-// The `index`th picture of the file's first video stream (which must be 4:2:0), or an empty one.
-inline Picture DecodePicture(const std::string& path, int index) {
-    Picture picture;
+// Hands each decoded frame of the file's first stream of that type to `take`, until it answers
+// false or the stream ends; false when the file or its decoder cannot be opened.
+inline bool ForEachFrame(const std::string& path, AVMediaType type,
+                         const std::function<bool(const AVFrame*)>& take) {
     AVFormatContext* format = nullptr;
-    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return picture;
+    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return false;
     const int stream = avformat_find_stream_info(format, nullptr) < 0
                            ? -1
-                           : av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+                           : av_find_best_stream(format, type, -1, -1, nullptr, 0);
     const AVCodec* codec =
         stream < 0 ? nullptr : avcodec_find_decoder(format->streams[stream]->codecpar->codec_id);
     AVCodecContext* decoder = codec ? avcodec_alloc_context3(codec) : nullptr;
     AVPacket* packet = av_packet_alloc();
     AVFrame* frame = av_frame_alloc();
-    if (decoder && avcodec_parameters_to_context(decoder, format->streams[stream]->codecpar) >= 0 &&
-        avcodec_open2(decoder, codec, nullptr) >= 0) {
-        int seen = 0;
-        bool ended = false;
-        while (picture.width == 0) {
-            const int got = avcodec_receive_frame(decoder, frame);
-            if (got == 0) {
-                if (seen++ == index && frame->format == AV_PIX_FMT_YUV420P) {
-                    picture.width = frame->width;
-                    picture.height = frame->height;
-                    for (int row = 0; row < frame->height; ++row) {
-                        const uint8_t* line = frame->data[0] + row * frame->linesize[0];
-                        picture.y.insert(picture.y.end(), line, line + frame->width);
-                    }
-                    for (int row = 0; row < frame->height / 2; ++row) {
-                        const uint8_t* u = frame->data[1] + row * frame->linesize[1];
-                        const uint8_t* v = frame->data[2] + row * frame->linesize[2];
-                        picture.u.insert(picture.u.end(), u, u + frame->width / 2);
-                        picture.v.insert(picture.v.end(), v, v + frame->width / 2);
-                    }
-                }
-                av_frame_unref(frame);
-                continue;
-            }
-            if (got != AVERROR(EAGAIN) || ended) break;
-            if (av_read_frame(format, packet) < 0) {
-                ended = true;
-                avcodec_send_packet(decoder, nullptr);
-                continue;
-            }
-            if (packet->stream_index == stream) avcodec_send_packet(decoder, packet);
-            av_packet_unref(packet);
+    const bool opened =
+        decoder && avcodec_parameters_to_context(decoder, format->streams[stream]->codecpar) >= 0 &&
+        avcodec_open2(decoder, codec, nullptr) >= 0;
+    bool ended = false;
+    while (opened) {
+        const int got = avcodec_receive_frame(decoder, frame);
+        if (got == 0) {
+            const bool more = take(frame);
+            av_frame_unref(frame);
+            if (!more) break;
+            continue;
         }
+        if (got != AVERROR(EAGAIN) || ended) break;
+        if (av_read_frame(format, packet) < 0) {
+            ended = true;
+            avcodec_send_packet(decoder, nullptr);  // for the frames it holds back
+            continue;
+        }
+        if (packet->stream_index == stream) avcodec_send_packet(decoder, packet);
+        av_packet_unref(packet);
     }
     av_frame_free(&frame);
     av_packet_free(&packet);
     avcodec_free_context(&decoder);
     avformat_close_input(&format);
+    return opened;
+}
+
+// The `index`th picture of the file's first video stream (which must be 4:2:0), or an empty one.
+inline Picture DecodePicture(const std::string& path, int index) {
+    Picture picture;
+    int seen = 0;
+    ForEachFrame(path, AVMEDIA_TYPE_VIDEO, [&](const AVFrame* frame) {
+        if (seen++ < index) return true;
+        if (frame->format != AV_PIX_FMT_YUV420P) return false;
+        picture.width = frame->width;
+        picture.height = frame->height;
+        for (int row = 0; row < frame->height; ++row) {
+            const uint8_t* line = frame->data[0] + row * frame->linesize[0];
+            picture.y.insert(picture.y.end(), line, line + frame->width);
+        }
+        for (int row = 0; row < frame->height / 2; ++row) {
+            const uint8_t* u = frame->data[1] + row * frame->linesize[1];
+            const uint8_t* v = frame->data[2] + row * frame->linesize[2];
+            picture.u.insert(picture.u.end(), u, u + frame->width / 2);
+            picture.v.insert(picture.v.end(), v, v + frame->width / 2);
+        }
+        return false;
+    });
     return picture;
 }
 
 // The loudness (root mean square, 0 to 1) of each channel of the file's first sound stream,
-// decoded as FFmpeg's AAC decoder gives it (planar floats); empty when there is none.
+// which must decode to planar floats as FFmpeg's AAC decoder gives it; empty when there is none.
 inline std::vector<double> ChannelLevels(const std::string& path) {
     std::vector<double> sums;
     int64_t samples = 0;
-    AVFormatContext* format = nullptr;
-    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return {};
-    const int stream = avformat_find_stream_info(format, nullptr) < 0
-                           ? -1
-                           : av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-    const AVCodec* codec =
-        stream < 0 ? nullptr : avcodec_find_decoder(format->streams[stream]->codecpar->codec_id);
-    AVCodecContext* decoder = codec ? avcodec_alloc_context3(codec) : nullptr;
-    AVPacket* packet = av_packet_alloc();
-    AVFrame* frame = av_frame_alloc();
-    if (decoder && avcodec_parameters_to_context(decoder, format->streams[stream]->codecpar) >= 0 &&
-        avcodec_open2(decoder, codec, nullptr) >= 0 && decoder->sample_fmt == AV_SAMPLE_FMT_FLTP) {
-        sums.assign(size_t(decoder->ch_layout.nb_channels), 0.0);
-        while (av_read_frame(format, packet) >= 0) {
-            if (packet->stream_index == stream && avcodec_send_packet(decoder, packet) >= 0) {
-                while (avcodec_receive_frame(decoder, frame) == 0) {
-                    for (size_t c = 0; c < sums.size(); ++c) {
-                        const auto* data = reinterpret_cast<const float*>(frame->data[c]);
-                        for (int i = 0; i < frame->nb_samples; ++i) sums[c] += data[i] * data[i];
-                    }
-                    samples += frame->nb_samples;
-                    av_frame_unref(frame);
-                }
-            }
-            av_packet_unref(packet);
+    ForEachFrame(path, AVMEDIA_TYPE_AUDIO, [&](const AVFrame* frame) {
+        if (frame->format != AV_SAMPLE_FMT_FLTP) return false;
+        sums.resize(size_t(frame->ch_layout.nb_channels), 0.0);
+        for (size_t c = 0; c < sums.size(); ++c) {
+            const auto* data = reinterpret_cast<const float*>(frame->data[c]);
+            for (int i = 0; i < frame->nb_samples; ++i) sums[c] += data[i] * data[i];
         }
-    }
-    av_frame_free(&frame);
-    av_packet_free(&packet);
-    avcodec_free_context(&decoder);
-    avformat_close_input(&format);
+        samples += frame->nb_samples;
+        return true;
+    });
     for (double& sum : sums) sum = samples ? std::sqrt(sum / double(samples)) : 0;
     return sums;
 }

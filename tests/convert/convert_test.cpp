@@ -26,6 +26,23 @@ protected:
     }
 
     std::string Out(const std::string& name) const { return ConvertTestDir() + "/" + name; }
+
+    // The source converted into a new file of that name; empty, after a failure, when making
+    // the source or converting it failed.
+    std::string Converted(const std::string& source, const std::string& name,
+                          const ConvertRequest& request = {}) const {
+        if (source.empty()) {
+            ADD_FAILURE() << "ffmpeg could not make the source of " << name;
+            return "";
+        }
+        const ConvertResult result = ConvertToFile(source, Out(name), request);
+        if (result.status != ConvertStatus::kDone) {
+            ADD_FAILURE() << "converting into " << name << " failed: " << result.cause;
+            return "";
+        }
+        EXPECT_EQ(result.cause, "");
+        return Out(name);
+    }
 };
 
 std::string TitleOf(const std::string& path) {
@@ -88,12 +105,8 @@ ConvertRequest Titled(const std::string& title) {
 }
 
 TEST_F(Conversion, HdH264InMatroskaBecomesAPspMovie) {
-    const std::string source = HdMatroska();
-    ASSERT_FALSE(source.empty());
-    const std::string out = Out("hd.mp4");
-    const ConvertResult result = ConvertToFile(source, out, Titled("Holiday"));
-    ASSERT_EQ(result.status, ConvertStatus::kDone) << result.cause;
-    EXPECT_EQ(result.cause, "");
+    const std::string out = Converted(HdMatroska(), "hd.mp4", Titled("Holiday"));
+    ASSERT_FALSE(out.empty());
     ExpectPspMovie(out, 2.0, true, "Holiday");
     // 30 frames a second go a thousandth slower, not half as fast.
     EXPECT_NEAR(Fps(Probe(out).First(AVMEDIA_TYPE_VIDEO)->frameRate), 29.97, 0.1);
@@ -104,21 +117,15 @@ TEST_F(Conversion, HdH264InMatroskaBecomesAPspMovie) {
 }
 
 TEST_F(Conversion, HevcInMp4BecomesAPspMovie) {
-    const std::string source = HevcMp4();
-    ASSERT_FALSE(source.empty());
-    const std::string out = Out("hevc.mp4");
-    const ConvertResult result = ConvertToFile(source, out, Titled("Phone"));
-    ASSERT_EQ(result.status, ConvertStatus::kDone) << result.cause;
+    const std::string out = Converted(HevcMp4(), "hevc.mp4", Titled("Phone"));
+    ASSERT_FALSE(out.empty());
     ExpectPspMovie(out, 2.0, true, "Phone");
 }
 
 // A 4:3 DVD picture fills the height and gets black bars of 58 columns at each side.
 TEST_F(Conversion, FourThreeMpeg2GetsBlackBarsAtTheSides) {
-    const std::string source = DvdMpeg2();
-    ASSERT_FALSE(source.empty());
-    const std::string out = Out("dvd.mp4");
-    const ConvertResult result = ConvertToFile(source, out, Titled("DVD"));
-    ASSERT_EQ(result.status, ConvertStatus::kDone) << result.cause;
+    const std::string out = Converted(DvdMpeg2(), "dvd.mp4", Titled("DVD"));
+    ASSERT_FALSE(out.empty());
     ExpectPspMovie(out, 2.0, true, "DVD");
 
     const Picture picture = DecodePicture(out, 10);
@@ -145,11 +152,8 @@ TEST_F(Conversion, FourThreeMpeg2GetsBlackBarsAtTheSides) {
 }
 
 TEST_F(Conversion, SixtyFramesASecondBecomeTwentyNineNinetySeven) {
-    const std::string source = Fast60();
-    ASSERT_FALSE(source.empty());
-    const std::string out = Out("fast.mp4");
-    const ConvertResult result = ConvertToFile(source, out);
-    ASSERT_EQ(result.status, ConvertStatus::kDone) << result.cause;
+    const std::string out = Converted(Fast60(), "fast.mp4");
+    ASSERT_FALSE(out.empty());
     ExpectPspMovie(out, 2.0, true, "");
     const ProbedStream* video = Probe(out).First(AVMEDIA_TYPE_VIDEO);
     EXPECT_NEAR(Fps(video->frameRate), 29.97, 0.05);
@@ -157,11 +161,8 @@ TEST_F(Conversion, SixtyFramesASecondBecomeTwentyNineNinetySeven) {
 }
 
 TEST_F(Conversion, SurroundSoundIsDownMixedWithItsCentre) {
-    const std::string source = CentreSurround();
-    ASSERT_FALSE(source.empty());
-    const std::string out = Out("surround.mp4");
-    const ConvertResult result = ConvertToFile(source, out);
-    ASSERT_EQ(result.status, ConvertStatus::kDone) << result.cause;
+    const std::string out = Converted(CentreSurround(), "surround.mp4");
+    ASSERT_FALSE(out.empty());
     ExpectPspMovie(out, 2.0, true, "");
     // The tone was on the centre channel alone: it reaches both sides, equally.
     const std::vector<double> levels = ChannelLevels(out);
@@ -171,11 +172,8 @@ TEST_F(Conversion, SurroundSoundIsDownMixedWithItsCentre) {
 }
 
 TEST_F(Conversion, AVideoWithoutSoundGetsNoSoundTrack) {
-    const std::string source = Silent();
-    ASSERT_FALSE(source.empty());
-    const std::string out = Out("silent.mp4");
-    const ConvertResult result = ConvertToFile(source, out, Titled("Quiet"));
-    ASSERT_EQ(result.status, ConvertStatus::kDone) << result.cause;
+    const std::string out = Converted(Silent(), "silent.mp4", Titled("Quiet"));
+    ASSERT_FALSE(out.empty());
     ExpectPspMovie(out, 2.0, false, "Quiet");
 }
 
@@ -185,10 +183,8 @@ TEST_F(Conversion, LateSoundKeepsItsPlace) {
     const std::string source =
         MakeVideo("late.mkv", PictureSource("320x240", "25", 2) + " -itsoffset 0.5" +
                                   ToneSource(1.5) + kHighProfileH264 + " -c:a aac");
-    ASSERT_FALSE(source.empty());
-    const std::string out = Out("late.mp4");
-    const ConvertResult result = ConvertToFile(source, out);
-    ASSERT_EQ(result.status, ConvertStatus::kDone) << result.cause;
+    const std::string out = Converted(source, "late.mp4");
+    ASSERT_FALSE(out.empty());
     ExpectPspMovie(out, 2.0, true, "");
 }
 
@@ -198,39 +194,33 @@ TEST_F(Conversion, FullRangeWhiteBecomesVideoWhite) {
                                          " -f lavfi -i color=white:size=320x240:rate=25:duration=1"
                                          " -vf scale=out_range=full,format=yuv420p -color_range pc"
                                          " -c:v libx264 -x264-params fullrange=on");
-    ASSERT_FALSE(source.empty());
-    const std::string out = Out("fullrange-out.mp4");
-    ASSERT_EQ(ConvertToFile(source, out).status, ConvertStatus::kDone);
+    const std::string out = Converted(source, "fullrange-out.mp4");
+    ASSERT_FALSE(out.empty());
     const Picture picture = DecodePicture(out, 5);
     ASSERT_EQ(picture.width, 480);
     EXPECT_NEAR(picture.Y(240, 136), 235, 3);
 }
 
 TEST_F(Conversion, TheTitleCanBeEditedLaterAndIsKeptWritable) {
-    const std::string source = Silent();
-    ASSERT_FALSE(source.empty());
     // Without a title the movie still carries the metadata atom, so a title can be set later.
-    const std::string untitled = Out("untitled.mp4");
-    ASSERT_EQ(ConvertToFile(source, untitled).status, ConvertStatus::kDone);
+    const std::string untitled = Converted(Silent(), "untitled.mp4");
+    ASSERT_FALSE(untitled.empty());
     EXPECT_EQ(TitleOf(untitled), "");
     ASSERT_EQ(SetTitle(untitled.c_str(), "Later"), 0);
     EXPECT_EQ(TitleOf(untitled), "Later");
 
     // Bytes that are not UTF-8 would make the muxer drop the entry; they go instead.
-    const std::string mangled = Out("mangled.mp4");
-    ASSERT_EQ(
-        ConvertToFile(source, mangled, Titled("Caf\xE9 \xC3\xA9t\xC3\xA9 \xF0\x9F\x8E\xA5")).status,
-        ConvertStatus::kDone);
+    const std::string mangled =
+        Converted(Silent(), "mangled.mp4", Titled("Caf\xE9 \xC3\xA9t\xC3\xA9 \xF0\x9F\x8E\xA5"));
+    ASSERT_FALSE(mangled.empty());
     EXPECT_EQ(TitleOf(mangled), "Caf \xC3\xA9t\xC3\xA9  ");
 }
 
 TEST_F(Conversion, ProgressClimbsToTheWholeMovie) {
-    const std::string source = Silent();
-    ASSERT_FALSE(source.empty());
     ConvertRequest request;
     std::vector<std::pair<double, double>> calls;
     request.progress = [&](double done, double total) { calls.emplace_back(done, total); };
-    ASSERT_EQ(ConvertToFile(source, Out("progress.mp4"), request).status, ConvertStatus::kDone);
+    ASSERT_FALSE(Converted(Silent(), "progress.mp4", request).empty());
     ASSERT_GT(calls.size(), 10u);
     for (size_t i = 1; i < calls.size(); ++i) {
         EXPECT_GT(calls[i].first, calls[i - 1].first);
