@@ -107,12 +107,11 @@ static int16_t ListItems(DIR* dir, const std::string& folder, std::vector<FSRef>
             break;
         }
         if (!strcmp(entry->d_name, ".") || !strcmp(entry->d_name, "..")) continue;
+        // An item that cannot be examined (gone since it was listed; a link that leads nowhere,
+        // round in a circle, through a file or into a folder we may not enter) is left out: one
+        // such item must not take the rest of the folder with it.
         struct stat st;
-        if (fstatat(fd, entry->d_name, &st, 0) != 0) {
-            // Gone since it was listed, or a link that leads nowhere or round in a circle.
-            if (errno == ENOENT || errno == ELOOP) continue;
-            return StatusFromErrno(errno);
-        }
+        if (fstatat(fd, entry->d_name, &st, 0) != 0) continue;
         FSRef item;
         item.path = prefix + entry->d_name;
         item.device = st.st_dev;

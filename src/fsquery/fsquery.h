@@ -35,8 +35,9 @@
 [[nodiscard]] int16_t FSGetForkSizes(const FSRef* ref, uint64_t* dataSize, uint64_t* rsrcSize);
 
 // The folder's immediate items in the order the file system lists them, "." and ".." left out.
-// A symbolic link is an item of its own (never a folder, see FSCatalogInfo::nodeFlags); one that
-// leads nowhere, or an item that vanishes while the folder is read, is left out. changed is set
+// A symbolic link is an item of its own (never a folder, see FSCatalogInfo::nodeFlags). An item
+// that cannot be examined (a link that leads nowhere or where we may not look, an item that
+// vanishes while the folder is read) is left out, and the others are listed. changed is set
 // when the folder was modified while it was read. -50 when an output is missing.
 [[nodiscard]] int16_t FSGetDirectoryItems(const FSRef* folder, std::vector<FSRef>* items,
                                           int* count, bool* changed);

@@ -3,6 +3,8 @@
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -100,6 +102,44 @@ TEST(DirectoryItems, LinkToItsOwnFolderIsAnItemButNotAFolder) {
         const bool isFolder = info.nodeFlags & kFSNodeIsDirectoryMask;
         EXPECT_EQ(isFolder, item.path == dir.file("sub")) << item.path;
     }
+}
+
+// A link through a file, or into a folder the user may not enter, cannot be examined: it is left
+// out and the folder's other items still come back.
+TEST(DirectoryItems, AnItemThatCannotBeExaminedIsLeftOutAndTheRestListed) {
+    TempDir dir;
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    const std::string top = dir.file("top");
+    std::filesystem::create_directories(top);
+    std::filesystem::create_directories(dir.file("closed/inner"));
+    writeFile(top + "/a.mp4", {});
+    writeFile(top + "/b.mp4", {});
+    std::filesystem::create_symlink("a.mp4/x", top + "/through-a-file");
+    std::filesystem::create_symlink("../closed/inner", top + "/into-closed");
+    ASSERT_EQ(chmod(top.c_str(), 0755), 0);
+    ASSERT_EQ(chmod(dir.file("closed").c_str(), 0), 0);
+
+    const Listing listing = List(top);
+    ASSERT_EQ(listing.status, kNoErr);
+    EXPECT_EQ(listing.count, int(listing.items.size()));
+    std::vector<std::string> expected{"a.mp4", "b.mp4"};
+    if (geteuid() == 0) expected.push_back("into-closed");  // root may enter any folder
+    EXPECT_EQ(SortedNames(listing.items), expected);
+
+    // As a user without that right, the closed folder cannot be looked into either.
+    if (geteuid() == 0) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+            const Listing asUser = List(top);
+            _exit(asUser.status == kNoErr && asUser.count == 2 ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    ASSERT_EQ(chmod(dir.file("closed").c_str(), 0755), 0);
 }
 
 TEST(DirectoryItems, FailureLeavesAnEmptyList) {

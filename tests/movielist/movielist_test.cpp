@@ -241,6 +241,7 @@ TEST_F(MovieList, LinksAreNeverWalkedAndOnlyLinksToRegularFilesAreMovies) {
     fs::create_symlink("../outside.mp4", top + "/link.mp4");   // a movie elsewhere
     fs::create_symlink("nowhere.mp4", top + "/dangling.mp4");  // nothing
     fs::create_symlink("/dev/null", top + "/null.mp4");        // a device
+    fs::create_symlink("link.mp4/x", top + "/through.mp4");    // cannot be looked at
     ASSERT_EQ(mkfifo((top + "/pipe.mp4").c_str(), 0600), 0);
 
     EXPECT_EQ(Add(top, 0), kDupFNErr);
