@@ -146,7 +146,9 @@ static int AddFolder(const FSRef* folder) {
     return kDupFNErr;
 }
 
-int CreateOpenFileInfo(const FSRef* ref, int count) {
+// A link to a folder is walked only when walkLinkedFolder says so; the walk itself never
+// follows the links it meets, so that a link to a folder above cannot make it endless.
+static int AddObject(const FSRef* ref, int count, bool walkLinkedFolder) {
     if (gStopOpen) return kNoErr;
     if (IsCommandPeriod() && ConfirmAlert(kQuestionStopOpen) == kAlertDefaultButton) {
         gStopOpen = true;
@@ -155,9 +157,17 @@ int CreateOpenFileInfo(const FSRef* ref, int count) {
     // What cannot be asked about is tried as a folder, whose listing then fails as well.
     FSCatalogInfo catalog;
     if (FSGetCatalogInfo(ref, kFSCatInfoNodeFlags, &catalog, nullptr) != kNoErr ||
-        (catalog.nodeFlags & kFSNodeIsDirectoryMask))
+        (catalog.nodeFlags & kFSNodeIsDirectoryMask) || (walkLinkedFolder && catalog.opensFolder))
         return AddFolder(ref);
     return AddMovie(ref, count, catalog);
+}
+
+int CreateOpenFileInfo(const FSRef* ref, int count) {
+    return AddObject(ref, count, false);
+}
+
+int CreateOpenFileInfoFromChoice(const FSRef* ref, int count) {
+    return AddObject(ref, count, true);
 }
 
 int GetOpenFileInfo(uint32_t itemID) {

@@ -63,6 +63,10 @@ extern bool gStopOpen;
 // folder, whatever its walk added; a duplicate; not a ".mp4" regular file; a path too long);
 // -108: item IDs or memory are exhausted, which also ends an enclosing folder walk.
 [[nodiscard]] int CreateOpenFileInfo(const FSRef* ref, int count);
+// The same for an item the user chose (dropped, picked in the Open dialog, opened with the
+// application): a symbolic link to a folder is walked as that folder, while the links met
+// inside it are still never walked.
+[[nodiscard]] int CreateOpenFileInfoFromChoice(const FSRef* ref, int count);
 
 // The index of the entry with that item ID, or -1.
 [[nodiscard]] int GetOpenFileInfo(uint32_t itemID);

@@ -59,7 +59,7 @@ static bool RunBatch(std::vector<FSRef>* batch, int startCount, int16_t* lastSta
     bool ranToEnd = true;
     for (const FSRef& ref : *batch) {
         if (gStopOpen) break;
-        const int status = CreateOpenFileInfo(&ref, startCount);
+        const int status = CreateOpenFileInfoFromChoice(&ref, startCount);
         if (lastStatus) *lastStatus = int16_t(status);
         if (status != kNoErr && status != kDupFNErr) {
             ranToEnd = false;

@@ -2,8 +2,9 @@
 // desktop opens with the application, and files and folders dropped on the list.
 //
 // Each road gathers a batch of references, sorts it by name, adds each through
-// CreateOpenFileInfo (tested for duplicates against the movies listed before the batch) and
-// shows the batch's new movies once, at its end. Ctrl+period stops a batch after a question.
+// CreateOpenFileInfoFromChoice (tested for duplicates against the movies listed before the
+// batch; a link to a folder the user chose is walked) and shows the batch's new movies once, at
+// its end. Ctrl+period stops a batch after a question.
 #pragma once
 
 #include <cstdint>

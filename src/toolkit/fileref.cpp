@@ -179,6 +179,7 @@ static void FillCatalogInfo(const Located& found, uint32_t whichInfo, FSCatalogI
     if (whichInfo & kFSCatInfoNodeFlags) {
         info->nodeFlags = S_ISDIR(found.leaf.stx_mode) ? kFSNodeIsDirectoryMask : 0;
         info->isRegularFile = S_ISREG(found.target.stx_mode);
+        info->opensFolder = S_ISDIR(found.target.stx_mode);
     }
     if (whichInfo & kFSCatInfoVolume) info->volume = DeviceOf(target);
     if (whichInfo & kFSCatInfoCreateDate) {

@@ -68,6 +68,9 @@ struct FSCatalogInfo {
     // regular file (not a folder, device, pipe or socket), so reading it cannot block or fail
     // for its kind.
     bool isRegularFile = false;
+    // Filled with nodeFlags: what opening the object reaches is a folder. Unlike nodeFlags this
+    // is also true for a symbolic link to a folder.
+    bool opensFolder = false;
     FSVolumeRefNum volume = 0;
     // Dates and sizes are those of the object a symbolic link points to: what opening it reads.
     timespec createDate = {};  // birth time; zero when the file system does not record it

@@ -3,6 +3,7 @@
 #include "movielist/opening.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -56,6 +57,35 @@ TEST_F(ListView, AFolderAndAMovieSortAmongThemselvesAndTheFolderKeepsItsOwnOrder
     expected.push_back("n.mp4");
     EXPECT_EQ(ListedNames(), expected);
     EXPECT_EQ(ShownNames(), expected);
+}
+
+// A link to a folder that the user drops or opens is walked like the folder; the links inside it
+// are still never walked, so a link back up cannot make the walk endless.
+TEST_F(ListView, ALinkToAFolderChosenByTheUserIsWalkedButNotTheLinksInsideIt) {
+    ASSERT_EQ(mkdir(dir.file("real").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(dir.file("real/sub").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(dir.file("other").c_str(), 0755), 0);
+    WriteMovie(dir.file("real/in.mp4"));
+    WriteMovie(dir.file("real/sub/deep.mp4"));
+    WriteMovie(dir.file("other/elsewhere.mp4"));
+    ASSERT_EQ(symlink("real", dir.file("chosen").c_str()), 0);
+    ASSERT_EQ(symlink("..", dir.file("real/up").c_str()), 0);
+    ASSERT_EQ(symlink("../other", dir.file("real/other-link").c_str()), 0);
+
+    EXPECT_TRUE(Drop(FileDrag({dir.file("chosen")})));
+    Names names = ShownNames();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (Names{"deep.mp4", "in.mp4"}));
+    // Found through the link, the movies keep the path the user chose.
+    for (int i = 0; i < CountOpenFileInfo(); ++i)
+        EXPECT_EQ(Entry(i).path.rfind(dir.file("chosen/"), 0), 0u) << Entry(i).path;
+
+    // Opened with the application, the same: a folder answers -48.
+    ASSERT_EQ(symlink("other", dir.file("chosen-other").c_str()), 0);
+    EXPECT_EQ(Open({dir.file("chosen-other")}), kDupFNErr);
+    EXPECT_EQ(ShownNames().back(), "elsewhere.mp4");
+    EXPECT_EQ(CountOpenFileInfo(), 3);
+    EXPECT_TRUE(alerts.empty());
 }
 
 TEST_F(ListView, ADragWithOneNonMovieOrFromTheListItselfIsRefusedAsAWhole) {

@@ -165,7 +165,8 @@ TEST(FileRef, CatalogInfoTellsFoldersSizesVolumeAndDates) {
     EXPECT_EQ(info.nodeFlags, 0);
 }
 
-TEST(FileRef, RegularFileIsToldThroughLinksButNotForFoldersPipesOrDevices) {
+// What opening the object reaches, a regular file or a folder, is told through links too.
+TEST(FileRef, RegularFilesAndFoldersAreToldThroughLinksPipesAndDevicesAreNeither) {
     TempDir dir;
     std::filesystem::create_directory(dir.file("folder"));
     writeFile(dir.file("movie.mp4"), {});
@@ -174,18 +175,20 @@ TEST(FileRef, RegularFileIsToldThroughLinksButNotForFoldersPipesOrDevices) {
     std::filesystem::create_symlink("/dev/null", dir.file("null.mp4"));
     ASSERT_EQ(mkfifo(dir.file("pipe.mp4").c_str(), 0600), 0);
 
-    auto isRegular = [&](const std::string& name) {
+    enum Opens { kNeither, kFile, kFolder };
+    auto opens = [&](const std::string& name) {
         const FSRef ref = MakeRef(dir.file(name));
         FSCatalogInfo info;
         EXPECT_EQ(FSGetCatalogInfo(&ref, kFSCatInfoNodeFlags, &info, nullptr), kNoErr) << name;
-        return info.isRegularFile;
+        EXPECT_FALSE(info.isRegularFile && info.opensFolder) << name;
+        return info.isRegularFile ? kFile : info.opensFolder ? kFolder : kNeither;
     };
-    EXPECT_TRUE(isRegular("movie.mp4"));
-    EXPECT_TRUE(isRegular("movie-link.mp4"));
-    EXPECT_FALSE(isRegular("folder"));
-    EXPECT_FALSE(isRegular("folder-link.mp4"));
-    EXPECT_FALSE(isRegular("null.mp4"));
-    EXPECT_FALSE(isRegular("pipe.mp4"));
+    EXPECT_EQ(opens("movie.mp4"), kFile);
+    EXPECT_EQ(opens("movie-link.mp4"), kFile);
+    EXPECT_EQ(opens("folder"), kFolder);
+    EXPECT_EQ(opens("folder-link.mp4"), kFolder);
+    EXPECT_EQ(opens("null.mp4"), kNeither);
+    EXPECT_EQ(opens("pipe.mp4"), kNeither);
 }
 
 TEST(FileRef, NamesAreUtf16WithBadBytesReplacedAndTheRootIsSlash) {
