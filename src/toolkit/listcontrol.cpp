@@ -188,11 +188,13 @@ private:
             event->ignore();
             return true;
         }
-        // The drop is taken before its items are added: adding thousands of movies must not keep
-        // the dragging application waiting.
-        Accept(event);
+        // The program the items came from learns whether they were taken, so it waits while
+        // they are added.
         DragRec drag = MakeDrag(event);
-        (void)receive(model_->view_, &drag, kDataBrowserNoItem);
+        if (receive(model_->view_, &drag, kDataBrowserNoItem))
+            Accept(event);
+        else
+            event->ignore();
         return true;
     }
 

@@ -137,7 +137,7 @@ using DataBrowserItemNotificationProcPtr = void (*)(ControlRef browser, DataBrow
 // Whether a drag entering the list may drop; asked once per entry.
 using DataBrowserAcceptDragProcPtr = bool (*)(ControlRef browser, DragRef drag,
                                               DataBrowserItemID item);
-// The drop of an accepted drag; true when it was taken.
+// The drop of an accepted drag; true when it was taken, which is what the drag's source is told.
 using DataBrowserReceiveDragProcPtr = bool (*)(ControlRef browser, DragRef drag,
                                                DataBrowserItemID item);
 // The menu to show for a contextual click (null for none). The help outputs are unused here.

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <limits>
 #include <thread>
 
 #include <QFileDialog>
@@ -86,6 +87,18 @@ TEST_F(ListView, ALinkToAFolderChosenByTheUserIsWalkedButNotTheLinksInsideIt) {
     EXPECT_EQ(ShownNames().back(), "elsewhere.mp4");
     EXPECT_EQ(CountOpenFileInfo(), 3);
     EXPECT_TRUE(alerts.empty());
+}
+
+// A drop whose batch ends early (item IDs exhausted) is not taken, so the program the files
+// came from does not count them as delivered.
+TEST_F(ListView, ADropIsTakenOnlyWhenItsBatchRanToItsEnd) {
+    const auto paths = Movies({"a.mp4", "b.mp4"});
+    lastID = std::numeric_limits<uint32_t>::max();
+    EXPECT_FALSE(Drop(FileDrag(paths)));
+    EXPECT_TRUE(ShownNames().empty());
+    lastID = 0;
+    EXPECT_TRUE(Drop(FileDrag(paths)));
+    EXPECT_EQ(ShownNames(), (Names{"a.mp4", "b.mp4"}));
 }
 
 TEST_F(ListView, ADragWithOneNonMovieOrFromTheListItselfIsRefusedAsAWhole) {

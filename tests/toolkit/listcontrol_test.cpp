@@ -43,6 +43,7 @@ struct ListState {
     Messages told;
     std::vector<bool> listedWhenRemoved;  // whether the row was still there when reported
     bool acceptDrags = true;
+    bool takeDrops = true;
     int receives = 0;
     DragAttributes attributes = 0;
     std::vector<DraggedItem> dragged;
@@ -94,7 +95,7 @@ bool AcceptDrag(ControlRef, DragRef drag, DataBrowserItemID) {
 
 bool ReceiveDrag(ControlRef, DragRef, DataBrowserItemID) {
     ++gState.receives;
-    return true;
+    return gState.takeDrops;
 }
 
 class ListControl : public testing::Test {
@@ -273,6 +274,14 @@ TEST_F(ListControl, LocalFilesAndFoldersOfferTheFileFlavorAndOurOwnRowsAreMarked
     EXPECT_FALSE(drop(view->model()->mimeData({view->model()->index(0, 0)})));
     EXPECT_EQ(gState.attributes & kDragInsideSenderWindow, kDragInsideSenderWindow);
     EXPECT_EQ(gState.receives, 1);
+
+    // The drag's source is told what the receive callback answered.
+    gState.acceptDrags = true;
+    gState.takeDrops = false;
+    auto* again = new QMimeData;
+    again->setUrls({QUrl::fromLocalFile(QString::fromStdString(dir.file("a.mp4")))});
+    EXPECT_FALSE(drop(again));
+    EXPECT_EQ(gState.receives, 2);
 }
 
 TEST(FileIcons, AreKeptByKindSoOnlyTheFirstFileOfAKindIsLookedAt) {
