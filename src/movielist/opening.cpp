@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <unordered_set>
 #include <vector>
 
 #include <QFile>
@@ -12,6 +13,7 @@
 #include "movielist/listview.h"
 #include "movielist/movielist.h"
 #include "toolkit/alerts.h"
+#include "toolkit/instance.h"
 
 // An object whose name cannot be read sorts as an empty name; adding it skips it anyway.
 static QString CurrentName(const FSRef* ref) {
@@ -53,6 +55,9 @@ static void SortBatch(std::vector<FSRef>* batch) {
 // -48 (item IDs or memory exhausted) ended the batch: what it added stays in the movie list,
 // unshown. *lastStatus is the status of the last reference added.
 static bool RunBatch(std::vector<FSRef>* batch, int startCount, int16_t* lastStatus) {
+    // Documents that a later start hands over while the walk lets events in would otherwise be
+    // added in the middle of this batch, under its start count.
+    HoldAppleEvents();
     SortBatch(batch);
     gStopOpen = false;
     SetBusyCursor();
@@ -68,16 +73,25 @@ static bool RunBatch(std::vector<FSRef>* batch, int startCount, int16_t* lastSta
     }
     if (ranToEnd) (void)DoOpenFile(startCount);
     SetArrowCursor();
+    ReleaseAppleEvents();
     return ranToEnd;
 }
 
 OSStatus DoOpenFile(int firstIndex) {
     if (!gOpenFileID) return 0;
     ControlRef browser = GetDataBrowserControl(nullptr);
-    const int count = std::max(int(gOpenFileID->size()) - std::max(firstIndex, 0), 0);
-    const OSStatus status = AddDataBrowserItems(
-        browser, kDataBrowserNoItem, uint32_t(count),
-        count > 0 ? gOpenFileID->data() + firstIndex : nullptr, kDataBrowserItemNoProperty);
+    // The list control refuses a whole batch when one of its IDs is shown already: movies that
+    // another opener showed meanwhile are left out here.
+    std::vector<DataBrowserItemID> shown;
+    (void)GetDataBrowserItems(browser, kDataBrowserNoItem, false, kDataBrowserItemAnyState,
+                              &shown);
+    const std::unordered_set<DataBrowserItemID> listed(shown.begin(), shown.end());
+    std::vector<DataBrowserItemID> items;
+    for (size_t i = size_t(std::max(firstIndex, 0)); i < gOpenFileID->size(); ++i)
+        if (!listed.count((*gOpenFileID)[i])) items.push_back((*gOpenFileID)[i]);
+    const OSStatus status =
+        AddDataBrowserItems(browser, kDataBrowserNoItem, uint32_t(items.size()),
+                            items.empty() ? nullptr : items.data(), kDataBrowserItemNoProperty);
     if (status != 0)
         DoMessage(kAlertStop, QStringLiteral("AddDataBrowserItems() error."), int16_t(status));
     if (browser) Draw1Control(browser);
@@ -93,7 +107,7 @@ bool FilterProc(const FSRef* item, const NavFileOrFolderInfo* info, void*, int16
     return HFSNameFromFSSpec(&name, item) == kNoErr && IsSameSuffixUnicode(name, ".mp4");
 }
 
-void DoOpenDialog() {
+static void ChooseAndAdd() {
     const int startCount = CountOpenFileInfo();
     NavDialogOptions options;
     if (NavGetDefaultDialogOptions(&options) != 0) return;
@@ -110,6 +124,14 @@ void DoOpenDialog() {
     if (std::any_of(batch.begin(), batch.end(), [](const FSRef& ref) { return !ref.valid; }))
         return;
     (void)RunBatch(&batch, startCount, nullptr);
+}
+
+void DoOpenDialog() {
+    // The start count is taken before the dialog opens: documents handed over while it is open
+    // wait until the choice has been added, rather than being added under that count.
+    HoldAppleEvents();
+    ChooseAndAdd();
+    ReleaseAppleEvents();
 }
 
 // ---- Documents opened with the application --------------------------------------------------

@@ -14,8 +14,9 @@
 #include "toolkit/navigation.h"
 #include "toolkit/ui.h"
 
-// Shows in the list view every movie of the list from that index on. 0 when there is no list;
-// otherwise the list control's status (a failure is told to the user as well).
+// Shows in the list view every movie of the list from that index on that it does not show yet.
+// 0 when there is no list; otherwise the list control's status (a failure is told to the user
+// as well).
 [[nodiscard]] OSStatus DoOpenFile(int firstIndex);
 
 // The Open dialog: adds the movies and folders the user chooses.

@@ -32,12 +32,12 @@ struct HeldRequest {
 };
 static QList<HeldRequest> gHeldRequests;
 static bool gDelivering = false;
+static int gHolds = 0;
 static QLocalServer* gServer = nullptr;
 
 static int gSignalPipe[2] = {-1, -1};
 // Signals written into the pipe and not yet handled. Only the signal handler increments it.
 static volatile sig_atomic_t gSignalsPending = 0;
-static bool gQuitSignalHeld = false;
 
 // ---- Command line ---------------------------------------------------------------------------
 
@@ -165,11 +165,16 @@ static void Deliver(const HeldRequest& request) {
     Answer(request.socket, status);
 }
 
+// Handlers may run nested event loops, in which further requests arrive: those join the queue
+// and are delivered after the one that runs, unless a hold keeps them waiting longer.
+static void DeliverHeldRequests() {
+    while (gDelivering && gHolds == 0 && !gHeldRequests.isEmpty()) Deliver(gHeldRequests.takeFirst());
+}
+
 static void Submit(const HeldRequest& request) {
-    if (gDelivering)
-        Deliver(request);
-    else
-        gHeldRequests << request;
+    const bool deliverNow = gDelivering && gHolds == 0 && gHeldRequests.isEmpty();
+    gHeldRequests << request;
+    if (deliverNow) DeliverHeldRequests();
 }
 
 static void ReadRequest(QLocalSocket* socket) {
@@ -249,10 +254,7 @@ static void HandleQuitSignal() {
     while (read(gSignalPipe[0], bytes, sizeof bytes) > 0) {
     }
     gSignalsPending = 0;
-    if (gDelivering)
-        AEDispatch({AppleEventKind::Quit, {}});
-    else
-        gQuitSignalHeld = true;
+    Submit({{AppleEventKind::Quit, {}}, nullptr});
 }
 
 static void CatchQuitSignals() {
@@ -309,12 +311,17 @@ InstanceRole JoinRunningInstance(const AppleEvent& event, int16_t* answer) {
 void DeliverAppleEvents() {
     QTimer::singleShot(0, QCoreApplication::instance(), [] {
         gDelivering = true;
-        // Handlers may run nested event loops, in which further requests arrive: those go
-        // straight to their handlers, after the held ones that are already on their way.
-        const QList<HeldRequest> held = std::exchange(gHeldRequests, {});
-        for (const HeldRequest& request : held) Deliver(request);
-        if (std::exchange(gQuitSignalHeld, false)) AEDispatch({AppleEventKind::Quit, {}});
+        DeliverHeldRequests();
     });
+}
+
+void HoldAppleEvents() {
+    ++gHolds;
+}
+
+void ReleaseAppleEvents() {
+    if (gHolds == 0 || --gHolds > 0 || !QCoreApplication::instance()) return;
+    QTimer::singleShot(0, QCoreApplication::instance(), DeliverHeldRequests);
 }
 
 void LeaveRunningInstance() {

@@ -49,6 +49,13 @@ SendResult SendToRunningInstance(const AppleEvent& event, int16_t* answer);
 // none reaches the application while it starts up.
 void DeliverAppleEvents();
 
+// While a hold lasts, requests that arrive (quit signals included) wait, in the order they came;
+// holds nest, and after the last release they go on from the next turn of the event loop. An
+// operation that must not be entered by another request, such as adding a batch of movies,
+// holds them from its start to its end.
+void HoldAppleEvents();
+void ReleaseAppleEvents();
+
 // Stops listening and removes the socket, so that a later start becomes the instance itself.
 void LeaveRunningInstance();
 

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <thread>
 
 #include <QFileDialog>
@@ -16,9 +17,11 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QSortFilterProxyModel>
+#include <QTest>
 #include <QTimer>
 
 #include "listview_fixture.h"
+#include "support/later_start.h"
 #include "toolkit/localized.h"
 
 using Names = std::vector<std::string>;
@@ -121,6 +124,20 @@ TEST_F(ListView, ADragWithOneNonMovieOrFromTheListItselfIsRefusedAsAWhole) {
     EXPECT_EQ(CountOpenFileInfo(), 2);
 }
 
+// A movie that another batch has shown meanwhile is not shown again, and nothing is refused.
+TEST_F(ListView, ShowingTheNewMoviesLeavesOutThoseShownAlready) {
+    ASSERT_EQ(Open(Movies({"a.mp4"})), kNoErr);
+    const auto more = Movies({"b.mp4"});
+    FSRef ref;
+    ASSERT_EQ(FSPathMakeRef(more[0].c_str(), &ref), kNoErr);
+    ASSERT_EQ(CreateOpenFileInfo(&ref, CountOpenFileInfo()), kNoErr);
+    EXPECT_EQ(DoOpenFile(0), 0);
+    EXPECT_EQ(ShownNames(), (Names{"a.mp4", "b.mp4"}));
+    EXPECT_EQ(DoOpenFile(0), 0);
+    EXPECT_EQ(ShownNames(), (Names{"a.mp4", "b.mp4"}));
+    EXPECT_TRUE(alerts.empty());
+}
+
 TEST_F(ListView, OpenDocumentsAnswerTheLastStatusAndShowWhatWasAdded) {
     ASSERT_EQ(mkdir(dir.file("folder").c_str(), 0755), 0);
     WriteMovie(dir.file("folder/inside.mp4"));
@@ -167,6 +184,47 @@ TEST_F(ListView, CtrlPeriodDuringADropStopsAddingAndShowsWhatWasAdded) {
     EXPECT_TRUE(Drop(FileDrag(movie)));
     EXPECT_FALSE(gStopOpen);
     EXPECT_EQ(ShownNames().back(), "after.mp4");
+}
+
+// A second start hands over a movie while a folder walk lets events in (here: while the stop
+// question is up). It is added after the walk's batch, and every movie of both is shown.
+TEST_F(ListView, DocumentsHandedOverDuringABatchAreAddedAfterIt) {
+    ASSERT_EQ(mkdir(dir.file("many").c_str(), 0755), 0);
+    for (int i = 0; i < 5; ++i) WriteMovie(dir.file("many/m" + std::to_string(i) + ".mp4"));
+    const auto forwarded = Movies({"forwarded.mp4"});
+    int16_t answer = 1;
+    ASSERT_EQ(JoinRunningInstance({AppleEventKind::OpenApplication, {}}, &answer),
+              InstanceRole::Running);
+    AEInstallEventHandler(AppleEventKind::OpenDocuments, AEOpenDoc, 0);
+    DeliverAppleEvents();
+    SettleEvents();
+
+    std::unique_ptr<LaterStart> later;
+    SetAlertResponder([&](const AlertRecord& record) {
+        alerts.push_back(record);
+        if (!later) {
+            later = std::make_unique<LaterStart>(
+                AppleEvent{AppleEventKind::OpenDocuments, {QString::fromStdString(forwarded[0])}});
+            QTest::qWait(300);  // the request arrives while the question is up
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier);
+            QCoreApplication::sendEvent(qApp, &release);
+        }
+        return kAlertCancelButton;  // go on adding
+    });
+    QCoreApplication::postEvent(
+        qApp, new QKeyEvent(QEvent::KeyPress, Qt::Key_Period, Qt::ControlModifier));
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    EXPECT_TRUE(Drop(FileDrag({dir.file("many")})));
+    ASSERT_NE(later, nullptr);
+    ASSERT_TRUE(later->Finish());
+    EXPECT_EQ(later->answer, kNoErr);
+    LeaveRunningInstance();
+
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].message, LocalizedString("StopOpenMessage"));
+    EXPECT_EQ(CountOpenFileInfo(), 6);
+    EXPECT_EQ(ShownNames(), ListedNames());
+    EXPECT_EQ(ShownNames().back(), "forwarded.mp4");
 }
 
 TEST(OpenDialogFilter, ListsFoldersAndMp4FilesInAnyCase) {

@@ -6,15 +6,15 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cstring>
-#include <thread>
 
 #include <QDir>
 #include <QFile>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include "support/later_start.h"
 
 namespace {
 
@@ -29,31 +29,6 @@ int16_t RecordingHandler(const AppleEvent& event, void*, long) {
     gReceived << Received{event.kind, event.files};
     return gAnswer;
 }
-
-// Runs a later start's request on another thread, as a second process would, while this
-// thread's event loop serves it.
-struct LaterStart {
-    SendResult result = SendResult::NoAnswer;
-    int16_t answer = 0;
-    std::atomic<bool> finished = false;
-    std::thread thread;
-
-    explicit LaterStart(AppleEvent event)
-        : thread([this, event] {
-              result = SendToRunningInstance(event, &answer);
-              finished = true;
-          }) {}
-    ~LaterStart() {
-        if (thread.joinable()) thread.join();
-    }
-    // The sender blocks until the answer comes: this thread's event loop has to produce it.
-    bool Finish() {
-        const bool done = QTest::qWaitFor([this] { return finished.load(); }, 5000);
-        if (!done) LeaveRunningInstance();  // lets the sender go
-        thread.join();
-        return done && result == SendResult::Answered;
-    }
-};
 
 class InstanceTest : public testing::Test {
 protected:
@@ -179,6 +154,32 @@ TEST_F(InstanceTest, LeavingRemovesTheSocketForTheNextStart) {
     EXPECT_FALSE(QFile::exists(InstanceServerPath()));
     int16_t answer = 0;
     EXPECT_EQ(SendToRunningInstance({AppleEventKind::Quit, {}}, &answer), SendResult::NotRunning);
+}
+
+// Held, requests wait in the order they came until the last hold is released.
+TEST_F(InstanceTest, RequestsThatArriveDuringAHoldWaitForItsEnd) {
+    Become({AppleEventKind::OpenApplication, {}});
+    DeliverAppleEvents();
+    QTest::qWait(20);
+    ASSERT_EQ(gReceived.size(), 1);
+
+    HoldAppleEvents();
+    HoldAppleEvents();
+    LaterStart later({AppleEventKind::OpenDocuments, {"/m/a.mp4"}});
+    QTest::qWait(200);
+    raise(SIGTERM);
+    QTest::qWait(50);
+    EXPECT_EQ(gReceived.size(), 1);
+    ReleaseAppleEvents();
+    QTest::qWait(50);
+    EXPECT_EQ(gReceived.size(), 1) << "delivered while a hold was left";
+
+    ReleaseAppleEvents();
+    ASSERT_TRUE(later.Finish());
+    QTest::qWait(20);
+    ASSERT_EQ(gReceived.size(), 3);
+    EXPECT_EQ(gReceived[1].kind, AppleEventKind::OpenDocuments);
+    EXPECT_EQ(gReceived[2].kind, AppleEventKind::Quit);
 }
 
 TEST_F(InstanceTest, TermAndInterruptSignalsBecomeQuitEventsOnceTheLoopRuns) {
