@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include "toolkit/ui.h"
+
 static AlertResponder gAlertResponder;
 
 static QMessageBox::Icon IconForKind(int kind) {
@@ -21,13 +23,6 @@ static QMessageBox::Icon IconForKind(int kind) {
     }
 }
 
-// Without a window manager nothing ever becomes active, so the active modal widget (an alert or
-// dialog already in front) is asked first.
-static QWidget* FrontWidget() {
-    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
-    return QApplication::activeWindow();
-}
-
 int RunStandardAlert(int kind, const QString& message, const QString& explanation,
                      const AlertParam& param) {
     if (gAlertResponder) {
@@ -36,7 +31,10 @@ int RunStandardAlert(int kind, const QString& message, const QString& explanatio
         return responder(AlertRecord{kind, message, explanation, param});
     }
 
-    QWidget* parent = param.position == kAlertPositionParentWindow ? FrontWidget() : nullptr;
+    // The toolkit's front window, not Qt's active one: nothing is active without a window
+    // manager, nor while another program has the focus, and the alert would then sit in the
+    // middle of the screen instead of over the window it is about.
+    QWidget* parent = param.position == kAlertPositionParentWindow ? FrontWindow() : nullptr;
     QMessageBox box(parent);
     box.setIcon(IconForKind(kind));
     // Messages carry file names and keys, never markup.

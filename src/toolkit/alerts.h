@@ -16,7 +16,8 @@ inline constexpr int kAlertCancelButton = 2;
 inline constexpr int kAlertOtherButton = 3;
 inline constexpr int kAlertHelpButton = 4;
 
-// Positions: over the front window (centred on it), or centred on the screen without a parent.
+// Positions: over the front window (centred on it; see FrontWindow in ui.h), or centred on the
+// screen without a parent.
 inline constexpr int kAlertPositionParentWindow = 0xB00A;
 inline constexpr int kAlertPositionMainScreen = 0x300A;
 

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "support/alert_answer.h"
+#include "support/ui_windows.h"
 
 namespace {
 
@@ -92,6 +93,37 @@ TEST(Alerts, AlertSitsOnTheModalDialogInFront) {
     });
     RunStandardAlert(kAlertNote, "Over the dialog", QString(), AlertParam{});
     EXPECT_EQ(parent, &dialog);
+}
+
+// A window that was shown but never activated (nothing is, without a window manager, or while
+// another program has the focus) is still the front window the alert belongs to.
+TEST(Alerts, AlertSitsOnTheFrontWindowAlsoWhenNoWindowIsActive) {
+    WindowRef window = LoadNibWindow("About");
+    ASSERT_NE(window, nullptr);
+    ShowWindow(window);
+    QTest::qWait(20);
+    QApplication::setActiveWindow(nullptr);
+    ASSERT_EQ(QApplication::activeWindow(), nullptr);
+    ASSERT_EQ(FrontWindow(), window);
+
+    QWidget* parent = nullptr;
+    AnswerAlert([&parent](QMessageBox* box) {
+        parent = box->parentWidget();
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    RunStandardAlert(kAlertStop, "Over the window", QString(), AlertParam{});
+    EXPECT_EQ(parent, window);
+
+    // Placed on the main screen on purpose, an alert has no parent.
+    AlertParam onScreen;
+    onScreen.position = kAlertPositionMainScreen;
+    AnswerAlert([&parent](QMessageBox* box) {
+        parent = box->parentWidget();
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    RunStandardAlert(kAlertNote, "On the screen", QString(), onScreen);
+    EXPECT_EQ(parent, nullptr);
+    DisposeAllWindows();
 }
 
 TEST(Alerts, ResponderAnswersInsteadOfAnAlert) {
