@@ -14,6 +14,8 @@
 // - a QMenu's "menuID" (int) names it for GetMenuHandle;
 // - a list control (QTreeView) lists its columns in "columns" (the property IDs, a string list
 //   in display order, e.g. FILE, TITL) and their header texts in "columnTitles";
+// - "nameFollowsText" true on a QLabel: its accessible name is the text it shows (the name in
+//   the file only while it shows nothing), for lines whose text is the news, such as progress;
 // - little arrows are a QWidget holding two QToolButtons whose "part" property is 20 (up) and
 //   21 (down); the QWidget's "minimum", "maximum" and "value" properties are its range and value.
 #pragma once

@@ -143,8 +143,21 @@ QString GetControlText(ControlRef control) {
     return control->windowTitle();
 }
 
+// A static text whose interface file sets "nameFollowsText" is read out by what it shows: a
+// screen reader reads a label's fixed name instead of its text. The file's name stands in while
+// the text is empty.
+static void NameAfterText(QLabel* label, const QString& text) {
+    if (!label->property("nameFollowsText").toBool()) return;
+    if (!label->property("nameWhileEmpty").isValid())
+        label->setProperty("nameWhileEmpty", label->accessibleName());
+    label->setAccessibleName(text.isEmpty() ? label->property("nameWhileEmpty").toString() : text);
+}
+
 void SetControlText(ControlRef control, const QString& text) {
-    if (auto* label = qobject_cast<QLabel*>(control)) return label->setText(text);
+    if (auto* label = qobject_cast<QLabel*>(control)) {
+        label->setText(text);
+        return NameAfterText(label, text);
+    }
     if (auto* edit = qobject_cast<QLineEdit*>(control)) return edit->setText(text);
     if (auto* button = qobject_cast<QAbstractButton*>(control)) return button->setText(text);
     if (auto* box = qobject_cast<QGroupBox*>(control)) return box->setTitle(text);

@@ -2,6 +2,11 @@
 #include "transfer/progress.h"
 
 #include <ctime>
+#include <string>
+
+#include <QAccessible>
+#include <QAccessibleInterface>
+#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -82,6 +87,35 @@ TEST_F(ProgressTest, TheLinesAreRebuiltOnEveryTenthTickThatHasSomethingToShow) {
     EXPECT_EQ(Line(kProgressFileLine), LocalizedString("prograssFileName").arg("Holiday.mp4"));
     ProgressIdle(window, 1, 2, 600ull << 20, kGiB);
     EXPECT_EQ(Line(kProgressFileLine), LocalizedString("prograssFileName").arg(""));
+}
+
+// A screen reader reads each line as what it shows now, and something sensible before that.
+TEST_F(ProgressTest, ScreenReadersReadTheLinesAsTheyAreShown) {
+    auto spoken = [this](int32_t id) {
+        QAccessibleInterface* face =
+            QAccessible::queryAccessibleInterface(FindNibControl(window, id));
+        return face ? face->text(QAccessible::Name).toStdString() : std::string();
+    };
+    EXPECT_FALSE(spoken(kProgressFileLine).empty());
+    EXPECT_FALSE(spoken(kProgressInfoLine).empty());
+    const std::string emptyName = spoken(kProgressInfoLine);
+
+    const std::string movie = dir.file("Holiday.mp4");
+    mp4test::writeFile(movie, {1, 2, 3});
+    FSRef ref;
+    ASSERT_EQ(FSPathMakeRef(movie.c_str(), &ref), 0);
+    ASSERT_EQ(CreateOpenFileInfo(&ref, 0), 0);
+    gCopyFileIndex = 0;
+    gProgressStart = uint32_t(time(nullptr)) - 64;
+    for (int tick = 1; tick <= 10 && Line(kProgressInfoLine).isEmpty(); ++tick)
+        ProgressIdle(window, 1, 2, 512ull << 20, kGiB);
+    ASSERT_FALSE(Line(kProgressInfoLine).isEmpty());
+    EXPECT_EQ(spoken(kProgressFileLine), Line(kProgressFileLine).toStdString());
+    EXPECT_EQ(spoken(kProgressInfoLine), Line(kProgressInfoLine).toStdString());
+
+    // Emptied below 1 %, the line is named as before again.
+    ProgressIdle(window, 1, 2, 0, kGiB);
+    EXPECT_EQ(spoken(kProgressInfoLine), emptyName);
 }
 
 TEST_F(ProgressTest, OnlyCommandTwoAsksTheCopyToStop) {
