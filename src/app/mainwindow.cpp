@@ -149,9 +149,10 @@ static void HandleControlHit(const EventRecord& event, PrefDialogContext* contex
     switch (GetControlCommandID(event.control)) {
     case 2: ChooseDevice(event.control, context->prefs); break;
     case 3: RememberColumnWidths(event.control, context->prefs); break;
-    // The check boxes toggle themselves; the record follows them.
-    case 5: context->prefs->optionThumbnail = !context->prefs->optionThumbnail; break;
-    case 6: context->prefs->optionUnmount = !context->prefs->optionUnmount; break;
+    // The check boxes toggle themselves; the record takes their state rather than inverting
+    // itself, so that it cannot drift from what the box shows.
+    case 5: context->prefs->optionThumbnail = GetControl32BitValue(event.control) != 0; break;
+    case 6: context->prefs->optionUnmount = GetControl32BitValue(event.control) != 0; break;
     default: break;
     }
 }

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QProgressBar>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTreeView>
 #include <QWidget>
@@ -120,6 +121,8 @@ void SetControl32BitValue(ControlRef control, int32_t value) {
         return;
     }
     if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+        // A value the program sets is no control hit: only the user's changes are reported.
+        const QSignalBlocker quiet(button);
         button->setChecked(value != 0);
         return;
     }

@@ -105,8 +105,15 @@ void ConnectControls(QWidget* window) {
     for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
         if (button->property("part").isValid()) {
             ConnectLittleArrow(button);
-        } else if (button->property("controlID").isValid() ||
-                   button->property("command").isValid()) {
+        } else if (!button->property("controlID").isValid() &&
+                   !button->property("command").isValid()) {
+            continue;
+        } else if (button->isCheckable()) {
+            // A check box changes without a click too (a screen reader's toggle action); its
+            // handler follows the state change, whatever made it.
+            QObject::connect(button, &QAbstractButton::toggled, button,
+                             [button] { DispatchControlHit(button); });
+        } else {
             QObject::connect(button, &QAbstractButton::clicked, button,
                              [button] { DispatchControlHit(button); });
         }

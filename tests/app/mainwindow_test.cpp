@@ -7,6 +7,9 @@
 #include <vector>
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QAccessibleActionInterface>
+#include <QAccessibleInterface>
 #include <QComboBox>
 #include <QDir>
 #include <QHeaderView>
@@ -281,6 +284,27 @@ TEST_F(MainWindow, ControlsKeepTheOptionsDeviceAndColumnWidthsInThePreferences) 
     SettleEvents();
     EXPECT_EQ(gPref.filenameColumWidth, 140);
     EXPECT_EQ(gPref.titleColumWidth, 210);
+}
+
+// A screen reader (AT-SPI "Toggle") toggles a box without a click: the preference follows the
+// box's state all the same, and a box the program sets itself is not taken for the user's.
+TEST_F(MainWindow, TheSendOptionsFollowTheirBoxesWhateverChangedThem) {
+    WindowRef window = MakeMainWindow();
+    ASSERT_NE(window, nullptr);
+    ControlRef thumbnail = FindNibControl(window, kPrefOptionThumbnail);
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(thumbnail);
+    ASSERT_NE(face, nullptr);
+    ASSERT_NE(face->actionInterface(), nullptr);
+    face->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_EQ(GetControl32BitValue(thumbnail), 0);
+    EXPECT_FALSE(gPref.optionThumbnail);
+    face->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_TRUE(gPref.optionThumbnail);
+
+    QTest::keyClick(FindNibControl(window, kPrefOptionUnmount), Qt::Key_Space);
+    EXPECT_TRUE(gPref.optionUnmount);
+    SetControl32BitValue(FindNibControl(window, kPrefOptionUnmount), 0);
+    EXPECT_TRUE(gPref.optionUnmount);
 }
 
 }  // namespace
