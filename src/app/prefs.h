@@ -23,7 +23,8 @@ struct Preferences {
     int32_t filenameColumWidth;   // width of the list's file-name column
     int32_t titleColumWidth;      // width of the list's title column
     Rect windowBounds;            // the main window's content rectangle, global coordinates
-    int32_t doubleClickAction;    // 2 open the movies, 3 thumbnail dialog, 99 show item IDs
+    int32_t doubleClickAction;    // 2 open the movies, 3 thumbnail dialog, 4 edit the title,
+                                  // 99 show item IDs
     bool debugLocalVolumeAsPSPVolume;  // the device test skips its file-system check
 };
 

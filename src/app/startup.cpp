@@ -96,7 +96,7 @@ void DoMenuControl() {
     EnableMenuCommand(kHICommandClose);
     if (GetWindowTag(front) != kMainWindowTag) {
         for (OSType command : {kCommandOpen, kCommandSend, kCommandTitlesFromFileNames,
-                               kCommandRemove, kCommandMakeThumbnail})
+                               kCommandRemove, kCommandMakeThumbnail, kCommandEditTitle})
             DisableMenuCommand(command);
         return;
     }
@@ -116,6 +116,7 @@ void DoMenuControl() {
     const uint32_t selected = CountSelectedListItems(front);
     SetMenuCommandEnabled(kCommandRemove, selected >= 1);
     SetMenuCommandEnabled(kCommandMakeThumbnail, selected == 1);
+    SetMenuCommandEnabled(kCommandEditTitle, selected == 1);
 }
 
 static OSStatus HandleKeyUp(uint8_t charCode) {
@@ -191,6 +192,8 @@ static OSStatus HandleCommand(OSType command) {
             return 0;
         case kCommandTitlesFromFileNames:
             return SetTitlesFromFileNames();
+        case kCommandEditTitle:
+            return EditSelectedTitle();
         default:
             return kEventNotHandledErr;
     }

@@ -17,6 +17,7 @@ inline constexpr OSType kCommandTitlesFromFileNames = FourCharCode("FtoT");
 inline constexpr OSType kCommandMakeThumbnail = FourCharCode("MThm");
 inline constexpr OSType kCommandSend = FourCharCode("Send");
 inline constexpr OSType kCommandAbout = FourCharCode("Abou");
+inline constexpr OSType kCommandEditTitle = FourCharCode("EdTl");
 
 // Making thumbnails needs a movie toolkit above this version.
 inline constexpr int32_t kLastQuickTimeWithoutThumbnails = 0x05FFFFFF;

@@ -160,8 +160,11 @@ static void OpenSelectedMovies(ControlRef browser) {
     }
 }
 
-static void DoDoubleClickAction(ControlRef browser) {
+static void DoDoubleClickAction(ControlRef browser, DataBrowserItemID item) {
     switch (gPref.doubleClickAction) {
+        case kDoubleClickEditsTitle:
+            (void)OpenDataBrowserEditSession(browser, item, kListTitleColumn);
+            break;
         case kDoubleClickOpensMovies:
             OpenSelectedMovies(browser);
             break;
@@ -186,7 +189,7 @@ static void DoDoubleClickAction(ControlRef browser) {
     }
 }
 
-void BrowserItemNotificationProc(ControlRef browser, DataBrowserItemID,
+void BrowserItemNotificationProc(ControlRef browser, DataBrowserItemID item,
                                  DataBrowserItemNotification message) {
     switch (message) {
         case kDataBrowserItemAdded:
@@ -205,7 +208,7 @@ void BrowserItemNotificationProc(ControlRef browser, DataBrowserItemID,
                 DisableMenuCommand(kHICommandCharacterPalette);
             break;
         case kDataBrowserItemDoubleClicked:
-            DoDoubleClickAction(browser);
+            DoDoubleClickAction(browser, item);
             break;
         case kDataBrowserSelectionSetChanged:
             Draw1Control(browser);
@@ -277,6 +280,19 @@ void HandleDataBrowserSelect(ControlRef browser) {
         Draw1Control(well);
     }
     DoMenuControl();
+}
+
+// ---- Editing --------------------------------------------------------------------------------
+
+OSStatus EditSelectedTitle() {
+    ControlRef browser = GetDataBrowserControl(nullptr);
+    std::vector<DataBrowserItemID> items;
+    if (GetDataBrowserItems(browser, kDataBrowserNoItem, false, kDataBrowserItemIsSelected,
+                            &items) != 0 ||
+        items.size() != 1)
+        return 0;
+    (void)OpenDataBrowserEditSession(browser, items.front(), kListTitleColumn);
+    return 0;
 }
 
 // ---- Removal --------------------------------------------------------------------------------

@@ -22,6 +22,7 @@ inline constexpr int16_t kListContextualMenuID = 131;
 // Double-click actions (the preference doubleClickAction).
 inline constexpr int32_t kDoubleClickOpensMovies = 2;
 inline constexpr int32_t kDoubleClickMakesThumbnail = 3;
+inline constexpr int32_t kDoubleClickEditsTitle = 4;
 inline constexpr int32_t kDoubleClickShowsItemIDs = 99;
 
 // The key that orders names and titles: case ignored, in the user's language.
@@ -57,6 +58,10 @@ void DataBrowserSelectContextualMenuProc(ControlRef browser, QMenu* menu, uint32
 // Controls 7 and 11 are active, and the preview shows the movie's thumbnail, only while exactly
 // one movie is selected; then the commands are brought up to date.
 void HandleDataBrowserSelect(ControlRef browser);
+
+// Opens the title of the one selected movie for editing; 0, also when not exactly one is
+// selected (nothing happens then).
+[[nodiscard]] OSStatus EditSelectedTitle();
 
 // Takes the movie out of the list view and then out of the movie list.
 [[nodiscard]] OSStatus RemoveListItem(ControlRef browser, DataBrowserItemID item);

@@ -115,10 +115,8 @@ private:
         }
         const auto editable = std::find(model_->editable_.begin(), model_->editable_.end(), true);
         if (editable == model_->editable_.end()) return true;
-        const QModelIndex cell =
-            model_->index(current.row(), int(editable - model_->editable_.begin()));
-        view->setCurrentIndex(cell);
-        view->edit(cell);
+        (void)OpenDataBrowserEditSession(view, model_->rows_[size_t(current.row())],
+                                         model_->columns_[size_t(editable - model_->editable_.begin())]);
         return true;
     }
 
@@ -233,7 +231,9 @@ void MakeListControl(QTreeView* view) {
     view->setItemDelegate(new ListDelegate(model, view));
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    view->setEditTriggers(QAbstractItemView::SelectedClicked);
+    // A click on a selected cell would start an edit after the double-click time, over one
+    // that F2 opened meanwhile, and take the keys typed into it.
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setRootIsDecorated(false);
     view->setItemsExpandable(false);
     view->setUniformRowHeights(true);

@@ -2,7 +2,8 @@
 // give it its cells, its order and its reactions; file drags onto it; file icons for its cells.
 //
 // The control is the QTreeView of an interface file that lists its columns in "columns" (see
-// ui.h); "editableColumns" lists the property IDs whose cells the user may edit. It holds only
+// ui.h); "editableColumns" lists the property IDs whose cells the user may edit. An edit starts
+// only with F2 (on the current row) or OpenDataBrowserEditSession, never with a click. It holds only
 // item IDs, in display order: every cell's text and icon, every comparison and every reaction
 // is asked of the callbacks installed with SetDataBrowserCallbacks. Items live at the top level
 // (container 0); the list has no containers of its own.
@@ -202,6 +203,12 @@ bool IsDataBrowserItemSelected(ControlRef browser, DataBrowserItemID item);
                                                       uint32_t* row);
 [[nodiscard]] OSStatus GetDataBrowserTableViewItemID(ControlRef browser, uint32_t row,
                                                      DataBrowserItemID* item);
+
+// Opens the editor of the item's cell in the column `property`, once the item-data callback has
+// agreed that it may be edited. kErrDataBrowserItemNotFound for an item that is not listed,
+// -50 for a column the user may not edit, -4970 for any other control.
+[[nodiscard]] OSStatus OpenDataBrowserEditSession(ControlRef browser, DataBrowserItemID item,
+                                                  DataBrowserPropertyID property);
 
 // ---- Order ----------------------------------------------------------------------------------
 

@@ -198,6 +198,20 @@ OSStatus GetDataBrowserTableViewItemID(ControlRef browser, uint32_t row, DataBro
     return 0;
 }
 
+OSStatus OpenDataBrowserEditSession(ControlRef browser, DataBrowserItemID item,
+                                    DataBrowserPropertyID property) {
+    ListModel* model = ModelOf(browser);
+    if (!model) return kErrDataBrowserNotConfigured;
+    const int row = model->RowOf(item);
+    if (row < 0) return kErrDataBrowserItemNotFound;
+    const int column = model->ColumnOf(property);
+    if (column < 0 || !model->editable_[size_t(column)]) return kParamErr;
+    const QModelIndex cell = model->index(row, column);
+    model->view_->setCurrentIndex(cell);
+    model->view_->edit(cell);  // the delegate asks the item-data callback
+    return 0;
+}
+
 // ---- Order ----------------------------------------------------------------------------------
 
 // The header shows what the model sorts by; told quietly, so that it does not sort again.

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include <QAction>
 #include <QContextMenuEvent>
 #include <QIcon>
 #include <QLineEdit>
@@ -108,6 +109,59 @@ TEST_F(ListView, EditingATitleWritesItIntoTheMovieAndAnUnchangedOneLeavesTheFile
     ASSERT_TRUE(edit("Winter"));
     EXPECT_EQ(readFile(paths[1]), before);
     EXPECT_EQ(ModTime(paths[1]).tv_sec, 1000000000);
+}
+
+// A click on the selected title starts no edit (its delayed edit once opened over an F2 edit and
+// ate the first keys typed); F2, a double click when the preference asks for it, and the
+// contextual menu's Edit Title do.
+TEST_F(ListView, OnlyF2ADoubleClickWhenAskedAndTheContextualMenuStartATitleEdit) {
+    const auto paths = Movies({"a.mp4", "b.mp4"});
+    ASSERT_EQ(Open(paths), kNoErr);
+    auto editor = [this] { return view->viewport()->findChild<QLineEdit*>(); };
+    auto cell = [this](int row) { return view->visualRect(view->model()->index(row, 1)).center(); };
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell(0));
+    QTest::qWait(QApplication::doubleClickInterval() + 50);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell(0));
+    QTest::qWait(QApplication::doubleClickInterval() + 100);
+    EXPECT_EQ(editor(), nullptr);
+
+    QTest::keyClick(view, Qt::Key_F2);
+    ASSERT_NE(editor(), nullptr);
+    QTest::keyClick(editor(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(editor(), "First");
+    QTest::qWait(QApplication::doubleClickInterval() + 100);
+    ASSERT_NE(editor(), nullptr);
+    QTest::keyClick(editor(), Qt::Key_Return);
+    SettleEvents();
+    EXPECT_EQ(FileTitle(paths[0]), "First");
+
+    // A double click edits the title only when the preference says so.
+    gPref.doubleClickAction = kDoubleClickEditsTitle;
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell(1));
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell(1));
+    ASSERT_NE(editor(), nullptr);
+    EXPECT_EQ(editor()->text(), "Title of b.mp4");
+    QTest::keyClick(editor(), Qt::Key_Escape);
+    SettleEvents();
+    EXPECT_EQ(editor(), nullptr);
+
+    // The contextual menu's command edits the one selected movie's title.
+    QAction* editTitle = nullptr;
+    for (QAction* action : GetMenuHandle(kListContextualMenuID)->actions())
+        if (action->property("command").toString() == FourCharCodeString(kCommandEditTitle))
+            editTitle = action;
+    ASSERT_NE(editTitle, nullptr);
+    Select({IDOf(0), IDOf(1)});
+    IdleProc(nullptr);
+    EXPECT_FALSE(editTitle->isEnabled());
+    Select({IDOf(0)});
+    IdleProc(nullptr);
+    ASSERT_TRUE(editTitle->isEnabled());
+    editTitle->trigger();
+    ASSERT_NE(editor(), nullptr);
+    EXPECT_EQ(editor()->text(), "First");
+    QTest::keyClick(editor(), Qt::Key_Escape);
+    SettleEvents();
 }
 
 TEST_F(ListView, DeleteKeysWhileATitleIsEditedEditTheTextAndRemoveNothing) {

@@ -233,10 +233,23 @@ TEST_F(ListControl, AnEditEndsWithItsReportAlsoWhenCancelledOrWhenItsRowGoes) {
     SettleEvents();
     EXPECT_EQ(std::count(gState.told.begin(), gState.told.end(), kDataBrowserEditStopped), 1);
 
-    // The item-data callback may refuse any edit.
+    // Asked for by the program: only an editable column of a listed item.
     AddItems({"b"});
+    EXPECT_EQ(OpenDataBrowserEditSession(list, 1, kTitle), kErrDataBrowserItemNotFound);
+    EXPECT_EQ(OpenDataBrowserEditSession(list, 2, kName), kParamErr);
+    EXPECT_EQ(view->viewport()->findChild<QLineEdit*>(), nullptr);
+    ASSERT_EQ(OpenDataBrowserEditSession(list, 2, kTitle), 0);
+    auto* editor = view->viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(view->currentIndex().column(), 1);
+    QTest::keyClick(editor, Qt::Key_Escape);
+    SettleEvents();
+
+    // The item-data callback may refuse any edit.
     gState.editable = false;
     EXPECT_EQ(startEdit(), nullptr);
+    EXPECT_EQ(OpenDataBrowserEditSession(list, 2, kTitle), 0);
+    EXPECT_EQ(view->viewport()->findChild<QLineEdit*>(), nullptr);
 }
 
 TEST_F(ListControl, LocalFilesAndFoldersOfferTheFileFlavorAndOurOwnRowsAreMarked) {
