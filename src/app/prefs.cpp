@@ -38,14 +38,17 @@ static void ReadBool(QSettings& store, const char* key, bool* field) {
     if (value.isValid()) *field = value.toBool();
 }
 
+// A value that is no number (the store holds text) keeps the default instead of becoming 0.
 static void ReadInt(QSettings& store, const char* key, int32_t* field) {
-    const QVariant value = store.value(key);
-    if (value.isValid()) *field = value.toInt();
+    bool ok = false;
+    const int value = store.value(key).toInt(&ok);
+    if (ok) *field = value;
 }
 
 static void ReadShort(QSettings& store, const char* key, int16_t* field) {
-    const QVariant value = store.value(key);
-    if (value.isValid()) *field = int16_t(value.toInt());
+    bool ok = false;
+    const int value = store.value(key).toInt(&ok);
+    if (ok) *field = int16_t(value);
 }
 
 // A sound name missing from the store is stored at once, so that users find the key to edit.

@@ -96,7 +96,8 @@ int32_t CreatePSPMenu(WindowRef window, bool force) {
         ActivateControl(popup);
         SetControl32BitMaximum(popup, items);
     }
-    if (gPref.pspMenuSelect > items) gPref.pspMenuSelect = 1;
+    // Out of range either way, the pop-up would show a device and devicePath name none.
+    if (gPref.pspMenuSelect > items || gPref.pspMenuSelect < 1) gPref.pspMenuSelect = 1;
     if (popup) SetControl32BitValue(popup, gPref.pspMenuSelect);
     const int32_t slot = gPref.pspMenuSelect - 1;
     if (slot >= 0 && slot < found) {

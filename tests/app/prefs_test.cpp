@@ -128,6 +128,18 @@ TEST_F(Prefs, StoredValuesAreReadAndSavedBackWithoutTheOnesNeverWritten) {
     EXPECT_EQ(store.value("windowBoundsRight").toInt(), stored.right + 10);
 }
 
+// A number stored as text that is not one (an edited file) keeps the default, rather than
+// becoming 0: a device choice of 0 showed a device in the pop-up but sent to none.
+TEST_F(Prefs, ANumberStoredAsAnythingElseKeepsItsDefault) {
+    Store("pspMenuSelect", "second");
+    Store("thumbnailArrowSecs1", "");
+    Store("titleColumWidth", "250");
+    ASSERT_TRUE(GetCFPreferences());
+    EXPECT_EQ(gPref.pspMenuSelect, 1);
+    EXPECT_EQ(gPref.thumbnailArrowSecs1, 30);
+    EXPECT_EQ(gPref.titleColumWidth, 250);
+}
+
 // Two monitors side by side: a window on either one is in a good place, one above both is not.
 TEST_F(Prefs, WindowPositionOnAnyOfTwoScreensIsGood) {
     const QList<Rect> screens = {Rect{0, 0, 1080, 1920}, Rect{0, 1920, 1080, 3840}};

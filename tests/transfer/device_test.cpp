@@ -183,6 +183,16 @@ TEST_F(DeviceTest, TwoDevicesAreListedInMountOrderAndTheChosenOneIsTheDevice) {
     EXPECT_EQ(gPref.devicePath, dir.file("STICK A") + "/");
     EXPECT_EQ(gVolumeList->size(), 1u);
     EXPECT_TRUE(sounds.isEmpty());  // forced scans never sound
+
+    // A stored choice below the items falls back to the first as well, so that the device the
+    // pop-up shows is the one sent to.
+    for (int32_t stored : {0, -3}) {
+        gPref.pspMenuSelect = stored;
+        gPref.devicePath[0] = '\0';
+        EXPECT_EQ(CreatePSPMenu(window, true), 0);
+        EXPECT_EQ(gPref.pspMenuSelect, 1) << stored;
+        EXPECT_EQ(gPref.devicePath, dir.file("STICK A") + "/") << stored;
+    }
 }
 
 TEST_F(DeviceTest, ThePopupIsRebuiltOnlyWhenTheNumberOfVolumesChanges) {
