@@ -14,10 +14,16 @@
 #include <cstring>
 #include <string>
 
+#include "toolkit/fiber.h"
+
 static constexpr size_t kPathBufferSize = 4096;
 
+// Every call here that touches the device runs on the copy's I/O worker (at once, when called
+// outside the copy thread): a slow or stalled stick must not stall the window.
 static bool ResolvesTo(const std::string& path, FSRef* ref, bool* isFolder) {
-    return path.size() < kPathBufferSize && FSPathMakeRef(path.c_str(), ref, isFolder) == kNoErr;
+    if (path.size() >= kPathBufferSize) return false;
+    return ThreadCall([&]() -> ssize_t { return FSPathMakeRef(path.c_str(), ref, isFolder); }) ==
+           kNoErr;
 }
 
 // Resolves parent + name + "/", creating the folder when it is not there.
@@ -44,8 +50,7 @@ bool GetPSPRef(const char* rootPath, FSRef* folder, int16_t movieKind) {
     return true;
 }
 
-int16_t CreateDirectory(const char* parentPath, const char* name) {
-    if (!parentPath || !name || !*name || std::strchr(name, '/')) return kParamErr;
+static int16_t MakeFolder(const char* parentPath, const char* name) {
     FSRef parent;
     bool isFolder = false;
     if (const int16_t status = FSPathMakeRef(parentPath, &parent, &isFolder); status != kNoErr)
@@ -55,6 +60,11 @@ int16_t CreateDirectory(const char* parentPath, const char* name) {
         parent.path == "/" ? "/" + std::string(name) : parent.path + "/" + name;
     if (path.size() >= kPathBufferSize) return kPathTooLongErr;
     return mkdir(path.c_str(), 0777) == 0 ? kNoErr : StatusFromErrno(errno);
+}
+
+int16_t CreateDirectory(const char* parentPath, const char* name) {
+    if (!parentPath || !name || !*name || std::strchr(name, '/')) return kParamErr;
+    return int16_t(ThreadCall([&]() -> ssize_t { return MakeFolder(parentPath, name); }));
 }
 
 // "M4V00012.MP4": bytes 4 to 8 as atoi reads them.
@@ -81,9 +91,8 @@ static int32_t MaxNumberOfShortNames(int fd) {
     return highest;
 }
 
-int32_t GetMaxNumber(const FSRef* folder) {
-    if (!folder || !folder->valid) return 0;
-    const int fd = open(folder->path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+static int32_t MaxNumberInFolder(const std::string& folderPath) {
+    const int fd = open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return 0;
     if (const int32_t highest = MaxNumberOfShortNames(fd); highest >= 0) {
         close(fd);
@@ -101,6 +110,11 @@ int32_t GetMaxNumber(const FSRef* folder) {
     }
     closedir(dir);
     return highest;
+}
+
+int32_t GetMaxNumber(const FSRef* folder) {
+    if (!folder || !folder->valid) return 0;
+    return int32_t(ThreadCall([&]() -> ssize_t { return MaxNumberInFolder(folder->path); }));
 }
 
 QString CreatePSPStyleFileName(const char* prefix, int32_t number, const char* suffix) {

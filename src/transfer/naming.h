@@ -7,6 +7,9 @@
 
 #include "toolkit/fileref.h"
 
+// The calls that touch the device (GetPSPRef, CreateDirectory, GetMaxNumber) run on the copy's
+// I/O worker when made from the copy thread, which yields meanwhile.
+
 // Movie kinds: 'mp4v' movies go to MP_ROOT/100MNV01 as M4V*, 'avc1' movies to
 // MP_ROOT/101ANV01 as MAQ*.
 inline constexpr int16_t kMovieKindMP4V = 2;

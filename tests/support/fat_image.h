@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -55,6 +57,19 @@ struct FatImage {
                   RunQuietly({"mkfs.vfat", "-n", "STICK", image}) &&
                   RunQuietly({"fusefat", "-o", "rw+", image, point});
         return mounted;
+    }
+    // The fusefat process that serves the mount, or 0. Stopping it makes the stick hang as a
+    // slow or stalled device does.
+    pid_t DaemonPid() const {
+        for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+            const std::string name = entry.path().filename();
+            if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+            std::ifstream file(entry.path() / "cmdline");
+            const std::string line((std::istreambuf_iterator<char>(file)), {});
+            if (line.rfind("fusefat", 0) == 0 && line.find(point) != std::string::npos)
+                return pid_t(std::stol(name));
+        }
+        return 0;
     }
     FSVolumeRefNum Volume() const {
         struct stat info;
