@@ -291,6 +291,26 @@ QList<Rect> AvailableScreenBounds() {
 
 int GetMBarHeight() { return 0; }
 
+// A window is placed by its content (the old platform's rule), but under a window manager the
+// title bar sits above the content: placed near the top of the screen, it would be out of
+// reach and the window could not be dragged. The frame is known only once the window manager
+// has put it on, so the correction comes then.
+void KeepFrameInAvailableArea(QWidget* window) {
+    WindowState* state = FindWindowState(window);
+    if (!state || !window->isVisible()) return;
+    const QRect frame = window->frameGeometry();
+    const QRect inner = window->geometry();
+    const QMargins margins(inner.left() - frame.left(), inner.top() - frame.top(),
+                           frame.right() - inner.right(), frame.bottom() - inner.bottom());
+    if (margins == state->frameMargins) return;
+    state->frameMargins = margins;
+    QScreen* screen = window->screen();
+    if (margins.isNull() || !screen) return;
+    const QRect area = screen->availableGeometry();
+    const QPoint corner(std::max(frame.left(), area.left()), std::max(frame.top(), area.top()));
+    if (corner != frame.topLeft()) window->move(corner);  // move() places the frame
+}
+
 // ---- Menus ----------------------------------------------------------------------------------
 
 QMenu* GetMenuHandle(int16_t menuID) {

@@ -1,6 +1,7 @@
 // ui_internal.h - what the toolkit's window, control and event files share among themselves.
 #pragma once
 
+#include <QMargins>
 #include <QPointer>
 
 #include "toolkit/ui.h"
@@ -17,6 +18,7 @@ struct WindowState {
     QTimer* boundsTimer = nullptr;   // restarted on every resize or move; fires once they pause
     QEventLoop* modalLoop = nullptr;  // while RunAppModalLoopForWindow runs for the window
     bool closable = true;
+    QMargins frameMargins;  // the window manager's frame around the window, as last seen
 };
 
 // The record of a window of ours, or null for any other widget (an alert, a file dialog).
@@ -25,6 +27,9 @@ WindowState* FindWindowState(const QWidget* window);
 void RegisterWindow(QWidget* window);
 // Forgets a window that is going away (disposed of, or closed by the toolkit).
 void UnregisterWindow(QWidget* window);
+// Once the window manager has put its frame around the window (or changed it), a frame that
+// starts above or left of the available area of the window's screen is moved into it.
+void KeepFrameInAvailableArea(QWidget* window);
 // Moves a window to the front of the toolkit's own window order.
 void BringToFrontOfOrder(QWidget* window);
 

@@ -222,6 +222,18 @@ static void OnBoundsChanging(QWidget* window) {
     if ((state = FindWindowState(window))) state->boundsTimer->start();
 }
 
+// The window manager frames a window shortly after it is shown, and says nothing that Qt
+// turns into an event when the window itself stays where it was put: the frame is looked at
+// again a few times while the window settles.
+static void WatchFrame(QWidget* window) {
+    KeepFrameInAvailableArea(window);
+    QPointer<QWidget> guard = window;
+    for (int delay : {50, 250, 1000})
+        QTimer::singleShot(delay, window, [guard] {
+            if (guard) KeepFrameInAvailableArea(guard);
+        });
+}
+
 class ToolkitEventFilter : public QObject {
 public:
     using QObject::QObject;
@@ -247,13 +259,17 @@ protected:
             if (WindowContent(widget->window()) == widget) OnBoundsChanging(widget->window());
             break;
         case QEvent::Move:
-            if (widget->isWindow()) OnBoundsChanging(widget);
+            if (widget->isWindow()) {
+                KeepFrameInAvailableArea(widget);
+                OnBoundsChanging(widget);
+            }
             break;
         case QEvent::Show:
         case QEvent::WindowActivate:
             if (widget->isWindow()) {
                 BringToFrontOfOrder(widget);
                 ScheduleFrontWindowCheck();
+                WatchFrame(widget);
             }
             break;
         case QEvent::Hide:
