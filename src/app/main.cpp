@@ -1,7 +1,12 @@
 // main.cpp - starts moviestick, or hands this start's files to the moviestick already running.
 #include <cstdio>
+#include <cstdlib>
+#include <utility>
 
 #include <QApplication>
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QList>
 
 #include "app/mainwindow.h"
 #include "app/prefs.h"
@@ -14,6 +19,11 @@
 #include "toolkit/instance.h"
 #include "toolkit/movietoolkit.h"
 #include "toolkit/resources.h"
+
+static void NameApplication() {
+    QCoreApplication::setApplicationName(QStringLiteral("moviestick"));
+    QCoreApplication::setOrganizationName(QStringLiteral("moviestick"));
+}
 
 // What the running instance's answer means to the one who started us.
 static const char* AnswerText(int16_t answer) {
@@ -29,13 +39,28 @@ static const char* AnswerText(int16_t answer) {
     }
 }
 
-// Returns the process's exit status when this start ends here, or -1 to go on.
-static int JoinOrForward(const QStringList& arguments) {
-    AppleEvent launch;
+static int ExitForAnswer(int16_t answer) {
+    if (answer == 0) return 0;
+    std::fprintf(stderr, "moviestick: %s (status %d)\n", AnswerText(answer), answer);
+    return 1;
+}
+
+static int ExitForNoAnswer() {
+    std::fputs("moviestick: the running moviestick ended without answering\n", stderr);
+    return 1;
+}
+
+// Everything that needs no window: the command line's own answers, and requests for the
+// moviestick that runs already. The process's exit status when this start ends here, or -1
+// when it goes on to show the window.
+static int AnswerWithoutWindow(const QStringList& arguments, AppleEvent* launch) {
     QString message;
-    switch (ParseCommandLine(arguments, &launch, &message)) {
+    switch (ParseCommandLine(arguments, launch, &message)) {
         case CommandLine::Usage:
             std::fputs(qPrintable(message), stdout);
+            return 0;
+        case CommandLine::Version:
+            std::printf("moviestick %s\n", MOVIESTICK_VERSION);
             return 0;
         case CommandLine::Bad:
             std::fprintf(stderr, "%s\n", qPrintable(message));
@@ -44,17 +69,75 @@ static int JoinOrForward(const QStringList& arguments) {
             break;
     }
     int16_t answer = 0;
+    switch (SendToRunningInstance(*launch, &answer)) {
+        case SendResult::Answered:
+            return ExitForAnswer(answer);
+        case SendResult::NoAnswer:
+            return ExitForNoAnswer();
+        case SendResult::NotRunning:
+            break;
+    }
+    if (launch->kind == AppleEventKind::Quit || launch->kind == AppleEventKind::PrintDocuments) {
+        std::fputs("moviestick: moviestick is not running\n", stderr);
+        return 1;
+    }
+    return -1;
+}
+
+// Qt ends the process with an abort and a page of advice when it finds no display. While the
+// application object is made, its messages are kept back: when it cannot be made, one line says
+// why and the process ends with 1; otherwise they go out as they would have.
+struct KeptMessage {
+    QtMsgType type;
+    QByteArray category;
+    QString text;
+};
+static QList<KeptMessage> gKeptMessages;
+static QtMessageHandler gPreviousHandler = nullptr;
+
+static void KeepStartMessage(QtMsgType type, const QMessageLogContext& context,
+                             const QString& text) {
+    if (type != QtFatalMsg) {
+        gKeptMessages.append({type, QByteArray(context.category), text});
+        return;
+    }
+    QString reason = QStringLiteral("no display could be opened");
+    for (const KeptMessage& kept : gKeptMessages)
+        if (kept.category.startsWith("qt.qpa")) {
+            reason = kept.text.simplified();
+            break;
+        }
+    std::fprintf(stderr,
+                 "moviestick: cannot show its window: %s (start it on a desktop, or under "
+                 "xvfb-run)\n",
+                 qPrintable(reason));
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
+static void StartKeepingMessages() {
+    gPreviousHandler = qInstallMessageHandler(KeepStartMessage);
+}
+
+static void StopKeepingMessages() {
+    qInstallMessageHandler(gPreviousHandler);
+    for (const KeptMessage& kept : std::exchange(gKeptMessages, {})) {
+        const QMessageLogContext context(nullptr, 0, nullptr, kept.category.constData());
+        qt_message_output(kept.type, context, kept.text);
+    }
+}
+
+// Returns the process's exit status when this start ends here, or -1 to go on.
+static int JoinOrForward(const AppleEvent& launch) {
+    int16_t answer = 0;
     switch (JoinRunningInstance(launch, &answer)) {
         case InstanceRole::Running:
         case InstanceRole::Alone:
             return -1;
         case InstanceRole::Forwarded:
-            if (answer == 0) return 0;
-            std::fprintf(stderr, "moviestick: %s (status %d)\n", AnswerText(answer), answer);
-            return 1;
+            return ExitForAnswer(answer);
         case InstanceRole::NoAnswer:
-            std::fputs("moviestick: the running moviestick ended without answering\n", stderr);
-            return 1;
+            return ExitForNoAnswer();
         case InstanceRole::NotRunning:
             std::fputs("moviestick: moviestick is not running\n", stderr);
             return 1;
@@ -63,12 +146,22 @@ static int JoinOrForward(const QStringList& arguments) {
 }
 
 int main(int argc, char** argv) {
+    AppleEvent launch;
+    {
+        QCoreApplication core(argc, argv);
+        NameApplication();
+        if (const int exitStatus = AnswerWithoutWindow(QCoreApplication::arguments(), &launch);
+            exitStatus >= 0)
+            return exitStatus;
+    }
+
+    StartKeepingMessages();
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("moviestick"));
-    QApplication::setOrganizationName(QStringLiteral("moviestick"));
+    StopKeepingMessages();
+    NameApplication();
     SetDesktopIdentity();
-    if (const int exitStatus = JoinOrForward(QApplication::arguments()); exitStatus >= 0)
-        return exitStatus;
+    // Another start may have become the instance since we asked.
+    if (const int exitStatus = JoinOrForward(launch); exitStatus >= 0) return exitStatus;
     // Interface files are translated as they load.
     InstallTranslations();
 

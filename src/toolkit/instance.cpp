@@ -46,8 +46,10 @@ QString CommandLineUsage() {
         "Usage: moviestick [FILE...]\n"
         "       moviestick --print FILE...\n"
         "       moviestick --quit\n"
+        "       moviestick --help | --version\n"
         "Opens the movies, or the folders holding them, in moviestick's list. When moviestick\n"
-        "runs already, the request goes to it and its answer becomes the exit status.\n");
+        "runs already, the request goes to it and its answer becomes the exit status; only a\n"
+        "start that shows the window needs a display.\n");
 }
 
 static QString AbsoluteDocumentPath(const QString& argument) {
@@ -76,6 +78,8 @@ CommandLine ParseCommandLine(const QStringList& arguments, AppleEvent* event, QS
             } else if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
                 *message = CommandLineUsage();
                 return CommandLine::Usage;
+            } else if (argument == QLatin1String("--version")) {
+                return CommandLine::Version;
             } else {
                 *message =
                     QStringLiteral("moviestick: unknown option %1 (see --help)").arg(argument);

@@ -16,12 +16,14 @@
 enum class CommandLine {
     Request,  // *event holds the request
     Usage,    // --help: *message holds the usage
+    Version,  // --version: the caller says which version it is
     Bad,      // *message says in one line what is wrong
 };
 
 // Reads a start's command line (the program's name first): nothing asks to open the application,
 // files to open them as documents (made absolute, not resolved; file:// URLs are taken too),
-// "--print FILE..." to print them and "--quit" to quit. "--" ends the options.
+// "--print FILE..." to print them and "--quit" to quit. "--" ends the options; --help and
+// --version are answered where they are met, whatever follows.
 CommandLine ParseCommandLine(const QStringList& arguments, AppleEvent* event, QString* message);
 
 enum class InstanceRole {

@@ -5,6 +5,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -50,13 +51,15 @@ protected:
     }
 
     struct Result {
-        int exitCode = -1;
+        int exitCode = -1;  // -1 for a crash
         QString errorOutput;
+        QString output;
     };
     // A later start: it hands over its request and ends with the running one's answer.
-    Result Later(const QStringList& arguments) {
+    Result Later(const QStringList& arguments) { return LaterIn(environment, arguments); }
+    Result LaterIn(const QProcessEnvironment& where, const QStringList& arguments) {
         QProcess later;
-        later.setProcessEnvironment(environment);
+        later.setProcessEnvironment(where);
         later.start(MOVIESTICK_PROGRAM, arguments);
         if (!later.waitForFinished(10000)) {
             later.kill();
@@ -64,7 +67,18 @@ protected:
             ADD_FAILURE() << "the later start did not end";
         }
         return {later.exitStatus() == QProcess::NormalExit ? later.exitCode() : -1,
-                QString::fromLocal8Bit(later.readAllStandardError()).trimmed()};
+                QString::fromLocal8Bit(later.readAllStandardError()).trimmed(),
+                QString::fromLocal8Bit(later.readAllStandardOutput())};
+    }
+    // The same home, but no display of any kind to open a window on.
+    QProcessEnvironment WithoutDisplay() const {
+        QProcessEnvironment bare = environment;
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"})
+            bare.remove(name);
+        return bare;
+    }
+    bool SocketExists() const {
+        return !QDir(home.path()).entryList({"moviestick-*.socket"}, QDir::System).isEmpty();
     }
 
     bool RunningEnds() {
@@ -159,6 +173,35 @@ TEST_F(ApplicationTest, QuitWithNothingRunningSaysSo) {
     EXPECT_FALSE(quit.errorOutput.isEmpty());
     // It did not stay as an instance of its own.
     EXPECT_TRUE(QDir(home.path()).entryList({"moviestick-*.socket"}, QDir::System).isEmpty());
+}
+
+// Whatever needs no window works without a display; a start that would show the window says in
+// one line that it cannot, instead of aborting.
+TEST_F(ApplicationTest, WithoutADisplayOnlyTheWindowIsRefusedInOneLine) {
+    const QProcessEnvironment bare = WithoutDisplay();
+    const Result help = LaterIn(bare, {"--help"});
+    EXPECT_EQ(help.exitCode, 0) << help.errorOutput.toStdString();
+    EXPECT_TRUE(help.output.startsWith("Usage: moviestick")) << help.output.toStdString();
+    const Result version = LaterIn(bare, {"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(QRegularExpression("^moviestick \\d+\\.\\d+").match(version.output).hasMatch())
+        << version.output.toStdString();
+    const Result quit = LaterIn(bare, {"--quit"});
+    EXPECT_EQ(quit.exitCode, 1);
+    EXPECT_EQ(quit.errorOutput.count('\n'), 0) << quit.errorOutput.toStdString();
+
+    const Result window = LaterIn(bare, {Movie("a.mp4")});
+    EXPECT_EQ(window.exitCode, 1);
+    EXPECT_TRUE(window.errorOutput.contains("window")) << window.errorOutput.toStdString();
+    EXPECT_EQ(window.errorOutput.count('\n'), 0) << window.errorOutput.toStdString();
+    EXPECT_FALSE(SocketExists());
+
+    // With one running elsewhere, files and quit are handed over without a display.
+    Start();
+    const Result handed = LaterIn(bare, {Movie("b.mp4")});
+    EXPECT_EQ(handed.exitCode, 0) << handed.errorOutput.toStdString();
+    EXPECT_EQ(LaterIn(bare, {"--quit"}).exitCode, 0);
+    EXPECT_TRUE(RunningEnds());
 }
 
 }  // namespace

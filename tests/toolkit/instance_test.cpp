@@ -82,6 +82,11 @@ TEST(CommandLineTest, PrintAndQuitRequestsAndTheirMistakes) {
     EXPECT_FALSE(message.contains('\n'));
     EXPECT_EQ(ParseCommandLine({"moviestick", "a.mp4", "--help"}, &event, &message),
               CommandLine::Usage);
+    EXPECT_TRUE(message.contains("--version"));
+    EXPECT_EQ(ParseCommandLine({"moviestick", "--quit", "--version"}, &event, &message),
+              CommandLine::Version);
+    EXPECT_EQ(ParseCommandLine({"moviestick", "--", "--version"}, &event, &message),
+              CommandLine::Request);
 }
 
 TEST_F(InstanceTest, ALaterStartsDocumentsReachTheHandlerAndItsAnswerGoesBack) {
