@@ -151,8 +151,12 @@ static void HandleControlHit(const EventRecord& event, PrefDialogContext* contex
     case 3: RememberColumnWidths(event.control, context->prefs); break;
     // The check boxes toggle themselves; the record takes their state rather than inverting
     // itself, so that it cannot drift from what the box shows.
-    case 5: context->prefs->optionThumbnail = GetControl32BitValue(event.control) != 0; break;
-    case 6: context->prefs->optionUnmount = GetControl32BitValue(event.control) != 0; break;
+    case 5:
+        context->prefs->optionThumbnail = GetControl32BitValue(event.control) != 0;
+        break;
+    case 6:
+        context->prefs->optionUnmount = GetControl32BitValue(event.control) != 0;
+        break;
     default: break;
     }
 }

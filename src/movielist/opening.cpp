@@ -83,8 +83,7 @@ OSStatus DoOpenFile(int firstIndex) {
     // The list control refuses a whole batch when one of its IDs is shown already: movies that
     // another opener showed meanwhile are left out here.
     std::vector<DataBrowserItemID> shown;
-    (void)GetDataBrowserItems(browser, kDataBrowserNoItem, false, kDataBrowserItemAnyState,
-                              &shown);
+    (void)GetDataBrowserItems(browser, kDataBrowserNoItem, false, kDataBrowserItemAnyState, &shown);
     const std::unordered_set<DataBrowserItemID> listed(shown.begin(), shown.end());
     std::vector<DataBrowserItemID> items;
     for (size_t i = size_t(std::max(firstIndex, 0)); i < gOpenFileID->size(); ++i)

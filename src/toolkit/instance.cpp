@@ -172,7 +172,8 @@ static void Deliver(const HeldRequest& request) {
 // Handlers may run nested event loops, in which further requests arrive: those join the queue
 // and are delivered after the one that runs, unless a hold keeps them waiting longer.
 static void DeliverHeldRequests() {
-    while (gDelivering && gHolds == 0 && !gHeldRequests.isEmpty()) Deliver(gHeldRequests.takeFirst());
+    while (gDelivering && gHolds == 0 && !gHeldRequests.isEmpty())
+        Deliver(gHeldRequests.takeFirst());
 }
 
 static void Submit(const HeldRequest& request) {

@@ -115,8 +115,9 @@ private:
         }
         const auto editable = std::find(model_->editable_.begin(), model_->editable_.end(), true);
         if (editable == model_->editable_.end()) return true;
-        (void)OpenDataBrowserEditSession(view, model_->rows_[size_t(current.row())],
-                                         model_->columns_[size_t(editable - model_->editable_.begin())]);
+        (void)OpenDataBrowserEditSession(
+            view, model_->rows_[size_t(current.row())],
+            model_->columns_[size_t(editable - model_->editable_.begin())]);
         return true;
     }
 

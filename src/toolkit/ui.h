@@ -171,14 +171,14 @@ bool IsMenuCommandEnabled(OSType command);  // false when no menu item sends it
 // ---- Events ---------------------------------------------------------------------------------
 
 enum class EventKind {
-    ProcessCommand,       // a menu item or button sent `command`
-    WindowActivated,      // `window` became the front window
-    RawKeyUp,             // a key was released over our windows; `charCode`
-    ControlHit,           // a control of `window` was used (clicked, toggled, chosen); `control`.
-                          // A check box reports every change of its state but the program's own
-    WindowBoundsChanging, // the user is resizing or moving `window`
-    WindowBoundsChanged,  // a resize or move of `window` ended (it paused for 200 ms)
-    WindowClose,          // the user asks to close `window`
+    ProcessCommand,        // a menu item or button sent `command`
+    WindowActivated,       // `window` became the front window
+    RawKeyUp,              // a key was released over our windows; `charCode`
+    ControlHit,            // a control of `window` was used (clicked, toggled, chosen); `control`.
+                           // A check box reports every change of its state but the program's own
+    WindowBoundsChanging,  // the user is resizing or moving `window`
+    WindowBoundsChanged,   // a resize or move of `window` ended (it paused for 200 ms)
+    WindowClose,           // the user asks to close `window`
 };
 
 struct EventRecord {

@@ -73,7 +73,8 @@ protected:
     // The same home, but no display of any kind to open a window on.
     QProcessEnvironment WithoutDisplay() const {
         QProcessEnvironment bare = environment;
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"})
+        for (const char* name :
+             {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"})
             bare.remove(name);
         return bare;
     }
