@@ -170,16 +170,20 @@ static void Deliver(const HeldRequest& request) {
 }
 
 // Handlers may run nested event loops, in which further requests arrive: those join the queue
-// and are delivered after the one that runs, unless a hold keeps them waiting longer.
+// and are delivered after the handler that runs has returned, unless a hold keeps them waiting
+// longer. No request is ever handled inside another one's handler.
 static void DeliverHeldRequests() {
+    static bool running = false;
+    if (running) return;
+    running = true;
     while (gDelivering && gHolds == 0 && !gHeldRequests.isEmpty())
         Deliver(gHeldRequests.takeFirst());
+    running = false;
 }
 
 static void Submit(const HeldRequest& request) {
-    const bool deliverNow = gDelivering && gHolds == 0 && gHeldRequests.isEmpty();
     gHeldRequests << request;
-    if (deliverNow) DeliverHeldRequests();
+    DeliverHeldRequests();
 }
 
 static void ReadRequest(QLocalSocket* socket) {

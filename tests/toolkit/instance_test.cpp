@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <memory>
 
 #include <QDir>
 #include <QFile>
@@ -159,6 +160,37 @@ TEST_F(InstanceTest, LeavingRemovesTheSocketForTheNextStart) {
     EXPECT_FALSE(QFile::exists(InstanceServerPath()));
     int16_t answer = 0;
     EXPECT_EQ(SendToRunningInstance({AppleEventKind::Quit, {}}, &answer), SendResult::NotRunning);
+}
+
+// A handler that lets events in (an alert, say) sees no other request run inside it: the next
+// one, sent while it runs, comes after it has returned.
+QList<QString> gSteps;
+std::unique_ptr<LaterStart> gSecondStart;
+int16_t SlowHandler(const AppleEvent& event, void*, long) {
+    const QString name = event.files.value(0);
+    gSteps << "begin " + name;
+    if (name == "/m/first.mp4") {
+        gSecondStart = std::make_unique<LaterStart>(
+            AppleEvent{AppleEventKind::OpenDocuments, {"/m/second.mp4"}});
+        QTest::qWait(300);
+    }
+    gSteps << "end " + name;
+    return 0;
+}
+
+TEST_F(InstanceTest, NoRequestIsHandledInsideAnothersHandler) {
+    AEInstallEventHandler(AppleEventKind::OpenDocuments, SlowHandler, 0);
+    gSteps.clear();
+    Become({AppleEventKind::OpenApplication, {}});
+    DeliverAppleEvents();
+    QTest::qWait(20);
+    LaterStart first({AppleEventKind::OpenDocuments, {"/m/first.mp4"}});
+    ASSERT_TRUE(first.Finish());
+    ASSERT_NE(gSecondStart, nullptr);
+    ASSERT_TRUE(gSecondStart->Finish());
+    gSecondStart.reset();
+    EXPECT_EQ(gSteps, (QList<QString>{"begin /m/first.mp4", "end /m/first.mp4",
+                                      "begin /m/second.mp4", "end /m/second.mp4"}));
 }
 
 // Held, requests wait in the order they came until the last hold is released.
