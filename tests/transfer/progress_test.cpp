@@ -28,6 +28,16 @@ protected:
         DisposeAllWindows();
     }
     QString Line(int32_t id) { return GetControlText(FindNibControl(window, id)); }
+    // The movie Holiday.mp4 is being copied, and the copy began 64 s ago.
+    void CopyingHoliday() {
+        const std::string movie = dir.file("Holiday.mp4");
+        mp4test::writeFile(movie, {1, 2, 3});
+        FSRef ref;
+        ASSERT_EQ(FSPathMakeRef(movie.c_str(), &ref), 0);
+        ASSERT_EQ(CreateOpenFileInfo(&ref, 0), 0);
+        gCopyFileIndex = 0;
+        gProgressStart = uint32_t(time(nullptr)) - 64;
+    }
 
     mp4test::TempDir dir;
     WindowRef window = LoadNibWindow("Progress");
@@ -61,13 +71,7 @@ TEST_F(ProgressTest, TheBarIsAPercentOfAllBytesAndTheLinesWaitForOnePercent) {
 }
 
 TEST_F(ProgressTest, TheLinesAreRebuiltOnEveryTenthTickThatHasSomethingToShow) {
-    const std::string movie = dir.file("Holiday.mp4");
-    mp4test::writeFile(movie, {1, 2, 3});
-    FSRef ref;
-    ASSERT_EQ(FSPathMakeRef(movie.c_str(), &ref), 0);
-    ASSERT_EQ(CreateOpenFileInfo(&ref, 0), 0);
-    gCopyFileIndex = 0;
-    gProgressStart = uint32_t(time(nullptr)) - 64;
+    ASSERT_NO_FATAL_FAILURE(CopyingHoliday());
     int rebuiltAt = 0;
     for (int tick = 1; tick <= 20 && rebuiltAt == 0; ++tick) {
         ProgressIdle(window, 1, 2, 512ull << 20, kGiB);
@@ -100,13 +104,7 @@ TEST_F(ProgressTest, ScreenReadersReadTheLinesAsTheyAreShown) {
     EXPECT_FALSE(spoken(kProgressInfoLine).empty());
     const std::string emptyName = spoken(kProgressInfoLine);
 
-    const std::string movie = dir.file("Holiday.mp4");
-    mp4test::writeFile(movie, {1, 2, 3});
-    FSRef ref;
-    ASSERT_EQ(FSPathMakeRef(movie.c_str(), &ref), 0);
-    ASSERT_EQ(CreateOpenFileInfo(&ref, 0), 0);
-    gCopyFileIndex = 0;
-    gProgressStart = uint32_t(time(nullptr)) - 64;
+    ASSERT_NO_FATAL_FAILURE(CopyingHoliday());
     for (int tick = 1; tick <= 10 && Line(kProgressInfoLine).isEmpty(); ++tick)
         ProgressIdle(window, 1, 2, 512ull << 20, kGiB);
     ASSERT_FALSE(Line(kProgressInfoLine).isEmpty());
