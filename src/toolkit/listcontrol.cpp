@@ -307,6 +307,12 @@ OSStatus SetDataBrowserItemDataBooleanValue(DataBrowserItemDataRef itemData, boo
     return 0;
 }
 
+OSStatus SetDataBrowserItemDataGreyed(DataBrowserItemDataRef itemData, bool greyed) {
+    if (!itemData) return kParamErr;
+    itemData->greyed = greyed;
+    return 0;
+}
+
 OSStatus GetIconRefFromFile(const FSRef* file, IconRef* icon) {
     if (!file || !file->valid || !icon) return kParamErr;
     const std::string& path = file->path;

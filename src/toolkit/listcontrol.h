@@ -69,6 +69,7 @@ struct DataBrowserItemDataRec {
     IconRef icon;
     bool booleanValue = false;
     bool hasBooleanValue = false;
+    bool greyed = false;  // the text in the colour of inactive text
 };
 using DataBrowserItemDataRef = DataBrowserItemDataRec*;
 
@@ -77,6 +78,9 @@ OSStatus SetDataBrowserItemDataText(DataBrowserItemDataRef itemData, const QStri
 [[nodiscard]] OSStatus GetDataBrowserItemDataText(DataBrowserItemDataRef itemData, QString* text);
 OSStatus SetDataBrowserItemDataIcon(DataBrowserItemDataRef itemData, const IconRef& icon);
 OSStatus SetDataBrowserItemDataBooleanValue(DataBrowserItemDataRef itemData, bool value);
+// Shows the cell's text greyed, in the colour the list gives inactive text, so that a row that
+// cannot be acted on stands out without hiding what it says.
+OSStatus SetDataBrowserItemDataGreyed(DataBrowserItemDataRef itemData, bool greyed);
 
 // The icon the desktop shows for files of this kind. Icons are kept by kind (the name's ending),
 // so that painting a row costs no file-system call; only the first file of a kind is looked at.

@@ -94,25 +94,45 @@ public:
         return parent.isValid() ? 0 : int(columns_.size());
     }
 
-    QVariant data(const QModelIndex& index, int role) const override {
-        if (!index.isValid()) return {};
-        const DataBrowserItemID item = rows_[size_t(index.row())];
+    // The roles a cell's callback answers.
+    static bool IsCellRole(int role) {
+        return role == Qt::DisplayRole || role == Qt::EditRole || role == Qt::ToolTipRole ||
+               role == Qt::DecorationRole || role == Qt::ForegroundRole;
+    }
+
+    QVariant CellData(const DataBrowserItemDataRec& cell, int role) const {
         switch (role) {
             case Qt::DisplayRole:
             case Qt::EditRole:
-            case Qt::ToolTipRole: {
-                const DataBrowserItemDataRec cell = AskCell(item, columns_[size_t(index.column())]);
-                if (!cell.hasText) return {};
-                return cell.text;
-            }
-            case Qt::DecorationRole: {
-                const DataBrowserItemDataRec cell = AskCell(item, columns_[size_t(index.column())]);
-                if (cell.icon.isNull()) return {};
-                return cell.icon;
-            }
+            case Qt::ToolTipRole:
+                return cell.hasText ? QVariant(cell.text) : QVariant();
+            case Qt::DecorationRole:
+                return cell.icon.isNull() ? QVariant() : QVariant(cell.icon);
+            case Qt::ForegroundRole:
+                return cell.greyed
+                           ? QVariant(view_->palette().brush(QPalette::Disabled, QPalette::Text))
+                           : QVariant();
             default:
                 return {};
         }
+    }
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!index.isValid() || !IsCellRole(role)) return {};
+        return CellData(AskCell(rows_[size_t(index.row())], columns_[size_t(index.column())]),
+                        role);
+    }
+
+    // The delegate asks for all the roles of a cell at once, for every cell it paints or
+    // measures: the callback is asked once for them, not once a role.
+    void multiData(const QModelIndex& index, QModelRoleDataSpan roles) const override {
+        const bool asked =
+            index.isValid() && std::any_of(roles.begin(), roles.end(), [](const QModelRoleData& r) {
+                return IsCellRole(r.role());
+            });
+        DataBrowserItemDataRec cell;
+        if (asked) cell = AskCell(rows_[size_t(index.row())], columns_[size_t(index.column())]);
+        for (QModelRoleData& r : roles) r.setData(asked ? CellData(cell, r.role()) : QVariant());
     }
 
     bool setData(const QModelIndex& index, const QVariant& value, int role) override {

@@ -39,6 +39,8 @@ struct DraggedItem {
 // What the callbacks answer with, and what they were told.
 struct ListState {
     std::map<DataBrowserItemID, QString> names;
+    std::vector<DataBrowserItemID> greyed;
+    int asked = 0;  // cells asked of the item-data callback
     bool editable = true;
     Messages told;
     std::vector<bool> listedWhenRemoved;  // whether the row was still there when reported
@@ -52,10 +54,13 @@ ListState gState;
 
 OSStatus ItemData(ControlRef, DataBrowserItemID item, DataBrowserPropertyID property,
                   DataBrowserItemDataRef data, bool setValue) {
+    ++gState.asked;
     if (property == kDataBrowserItemIsEditableProperty && gState.editable)
         (void)SetDataBrowserItemDataBooleanValue(data, true);
     else if (!setValue && property == kName)
         (void)SetDataBrowserItemDataText(data, gState.names[item]);
+    if (!setValue && std::count(gState.greyed.begin(), gState.greyed.end(), item))
+        (void)SetDataBrowserItemDataGreyed(data, true);
     return 0;
 }
 
@@ -159,6 +164,28 @@ TEST_F(ListControl, ItemsShowInTheOrderOfAddingAndEachIDOnlyOnce) {
     EXPECT_EQ(GetDataBrowserItemCount(FindNibControl(window, 1), 0, false, kDataBrowserItemAnyState,
                                       &count),
               kErrDataBrowserNotConfigured);
+}
+
+TEST_F(ListControl, AGreyedCellTakesTheColourOfInactiveTextAndTheOthersKeepTheListsOwn) {
+    gState.greyed = {2};
+    AddItems({"usable", "greyed"});
+    const QModelIndex plain = view->model()->index(0, 0);
+    const QModelIndex greyed = view->model()->index(1, 0);
+    EXPECT_FALSE(plain.data(Qt::ForegroundRole).isValid());
+    const QColor colour = greyed.data(Qt::ForegroundRole).value<QBrush>().color();
+    EXPECT_EQ(colour, view->palette().color(QPalette::Disabled, QPalette::Text));
+    EXPECT_NE(colour, view->palette().color(QPalette::Active, QPalette::Text));
+    EXPECT_EQ(greyed.data().toString(), "greyed");  // still readable
+
+    // What a delegate paints from: every role of the cell from one question to the callback.
+    QModelRoleData roles[] = {QModelRoleData(Qt::ForegroundRole), QModelRoleData(Qt::DisplayRole),
+                              QModelRoleData(Qt::DecorationRole), QModelRoleData(Qt::FontRole)};
+    gState.asked = 0;
+    view->model()->multiData(greyed, roles);
+    EXPECT_EQ(gState.asked, 1);
+    EXPECT_EQ(roles[0].data().value<QBrush>().color(), colour);
+    EXPECT_EQ(roles[1].data().toString(), "greyed");
+    EXPECT_FALSE(roles[2].data().isValid() || roles[3].data().isValid());
 }
 
 TEST_F(ListControl, HeaderClicksAndCallsSortKeepingTheSelectionAndNoneRestoresTheAddingOrder) {
