@@ -151,5 +151,121 @@
         <source>prograssInfoSecs</source>
         <translation>%1 MB of %2 MB copied, about %3 s left</translation>
     </message>
+    <message>
+        <source>TitleChangeErr</source>
+        <translation>The title of “%1” could not be stored: %2. The list shows the title the movie holds.</translation>
+    </message>
+    <message>
+        <source>TitlesChangeErr</source>
+        <translation>The titles of %1 movies could not be stored. The list shows the titles they hold.</translation>
+    </message>
+    <message>
+        <source>SendSkipErr</source>
+        <translation>“%1” was not sent to the PSP: %2. It stays in the list.</translation>
+    </message>
+    <message>
+        <source>SendSkipListErr</source>
+        <translation>%1 movies were not sent to the PSP. They stay in the list.</translation>
+    </message>
+    <message>
+        <source>movieFailureLine</source>
+        <translation>“%1”: %2</translation>
+    </message>
+    <message>
+        <source>moreMovieFailures</source>
+        <translation>and %1 more</translation>
+    </message>
+    <message>
+        <source>no such file</source>
+        <translation>the file is gone</translation>
+    </message>
+    <message>
+        <source>not a regular file</source>
+        <translation>not a regular file</translation>
+    </message>
+    <message>
+        <source>permission denied</source>
+        <translation>you may not read the file</translation>
+    </message>
+    <message>
+        <source>the file is read-only</source>
+        <translation>the file is read-only</translation>
+    </message>
+    <message>
+        <source>the disk is read-only</source>
+        <translation>the disk is read-only</translation>
+    </message>
+    <message>
+        <source>the movie's folder is not writable</source>
+        <translation>the movie’s folder may not be written to</translation>
+    </message>
+    <message>
+        <source>no room on the disk</source>
+        <translation>no room on the disk</translation>
+    </message>
+    <message>
+        <source>not an MP4 movie</source>
+        <translation>not an MP4 movie</translation>
+    </message>
+    <message>
+        <source>no PSP metadata</source>
+        <translation>no PSP metadata</translation>
+    </message>
+    <message>
+        <source>no title</source>
+        <translation>no title</translation>
+    </message>
+    <message>
+        <source>the movie's structure is damaged; it was not changed</source>
+        <translation>the movie’s structure is damaged; it was not changed</translation>
+    </message>
+    <message>
+        <source>the title is too long</source>
+        <translation>the title is too long</translation>
+    </message>
+    <message>
+        <source>the title is not valid UTF-8</source>
+        <translation>the title is not valid UTF-8</translation>
+    </message>
+    <message>
+        <source>not enough memory</source>
+        <translation>not enough memory</translation>
+    </message>
+    <message>
+        <source>the file could not be read or written</source>
+        <translation>the file could not be read or written</translation>
+    </message>
+    <message>
+        <source>no video track</source>
+        <translation>no video track</translation>
+    </message>
+    <message>
+        <source>not a PSP video format</source>
+        <translation>not a PSP video format</translation>
+    </message>
+    <message>
+        <source>not a PSP video format: %1</source>
+        <translation>not a PSP video format: %1</translation>
+    </message>
+    <message>
+        <source>no room on the PSP</source>
+        <translation>no room left on the PSP</translation>
+    </message>
+    <message>
+        <source>the PSP is read-only</source>
+        <translation>the PSP’s memory stick is read-only</translation>
+    </message>
+    <message>
+        <source>no free file number on the PSP</source>
+        <translation>every file number in the PSP’s movie folder is taken</translation>
+    </message>
+    <message>
+        <source>the PSP's movie folder could not be made</source>
+        <translation>the PSP’s movie folder could not be made</translation>
+    </message>
+    <message>
+        <source>the copy failed (error code %1)</source>
+        <translation>the copy failed (error code %1)</translation>
+    </message>
 </context>
 </TS>

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "container/movie.h"
 #include "movielist/listview.h"
 #include "movielist/movielist.h"
 #include "toolkit/alerts.h"
@@ -46,6 +47,60 @@ void DoMessage(int16_t alertType, const QString& key, int16_t err) {
     if (err != 0) explanation = QStringLiteral("Error code : ") + QString::number(err);
     Beep();
     RunStandardAlert(alertType, text, explanation, MessageParam());
+}
+
+// A list of thousands of failures would make an alert taller than any screen: the first ones are
+// shown, and how many more there are.
+static constexpr size_t kMaxListedFailures = 15;
+
+static QString FailureLines(const std::vector<MovieFailure>& failures) {
+    QStringList lines;
+    for (size_t i = 0; i < failures.size() && i < kMaxListedFailures; ++i)
+        lines << LocalizedString(QStringLiteral("movieFailureLine"))
+                     .arg(failures[i].movie, failures[i].reason);
+    if (failures.size() > kMaxListedFailures)
+        lines << LocalizedString(QStringLiteral("moreMovieFailures"))
+                     .arg(failures.size() - kMaxListedFailures);
+    return lines.join(QLatin1Char('\n'));
+}
+
+// The placeholders are numbered, so a translation may put the name and the reason in either
+// order without breaking the text.
+static void DoMovieFailureMessage(const char* oneKey, const char* manyKey,
+                                  const std::vector<MovieFailure>& failures) {
+    if (failures.empty()) return;
+    QString text, explanation;
+    if (failures.size() == 1) {
+        text = LocalizedString(QString::fromLatin1(oneKey))
+                   .arg(failures.front().movie, failures.front().reason);
+    } else {
+        text = LocalizedString(QString::fromLatin1(manyKey)).arg(failures.size());
+        explanation = FailureLines(failures);
+    }
+    SetArrowCursor();
+    Beep();
+    RunStandardAlert(kAlertStop, text, explanation, MessageParam());
+}
+
+void DoTitleFailureMessage(const std::vector<MovieFailure>& failures) {
+    DoMovieFailureMessage("TitleChangeErr", "TitlesChangeErr", failures);
+}
+
+void DoSendFailureMessage(const std::vector<MovieFailure>& failures) {
+    DoMovieFailureMessage("SendSkipErr", "SendSkipListErr", failures);
+}
+
+QString MovieErrorString(MovieError error) {
+    return LocalizedString(QString::fromUtf8(MovieErrorText(error)));
+}
+
+QString UnplayableMovieString(MovieError readError, bool hasVideo, const char* coding) {
+    if (readError != MovieError::none) return MovieErrorString(readError);
+    if (!hasVideo) return LocalizedString(QStringLiteral("no video track"));
+    if (!coding || std::memcmp(coding, "\0\0\0\0", 4) == 0)
+        return LocalizedString(QStringLiteral("not a PSP video format"));
+    return LocalizedString(QStringLiteral("not a PSP video format: %1"))
+        .arg(QString::fromStdString(VideoCodingName(coding)));
 }
 
 int16_t ConfirmAlert(int32_t question) {

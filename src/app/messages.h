@@ -2,9 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include <QString>
 
+#include "container/movieerror.h"
 #include "toolkit/alerts.h"  // kAlertStop, kAlertNote, kAlertCaution
 
 // The questions ConfirmAlert asks.
@@ -16,6 +18,25 @@ inline constexpr int32_t kQuestionStopOpen = 3;
 // An error (kAlertStop) or notice (kAlertNote) named by its message key. A non-zero code is
 // shown under the text as "Error code : " and the number.
 void DoMessage(int16_t alertType, const QString& key, int16_t err);
+
+// A movie that something could not be done to: its name as the list shows it, and why, in the
+// user's language.
+struct MovieFailure {
+    QString movie;
+    QString reason;
+};
+
+// One stop alert for the movies whose titles could not be stored ("TitleChangeErr" naming the
+// movie and the reason for one, "TitlesChangeErr" listing them for several); nothing for none.
+void DoTitleFailureMessage(const std::vector<MovieFailure>& failures);
+// The same for the movies a send left behind ("SendSkipErr", "SendSkipListErr").
+void DoSendFailureMessage(const std::vector<MovieFailure>& failures);
+
+// The movie engine's cause in the user's language: its words are the message keys.
+QString MovieErrorString(MovieError error);
+// Why the PSP cannot play a movie: the file could not be read as one (the cause), it has no video
+// track, or its video coding (four bytes as stored, zeros when unknown) is not one the PSP plays.
+QString UnplayableMovieString(MovieError readError, bool hasVideo, const char* coding);
 
 // Asks one of the four questions; returns 1 (OK), 2 (Cancel) or 3 (only the selected movies,
 // offered when some but not all movies are selected, never for removing). Any other question

@@ -136,14 +136,21 @@ static OSStatus SetTitlesFromFileNames() {
     ControlRef list = GetDataBrowserControl(FrontWindow());
     std::vector<DataBrowserItemID> items;
     if (GetDataBrowserItems(list, kDataBrowserNoItem, false, scope, &items) != 0) return 0;
-    for (DataBrowserItemID item : items)
-        (void)ChangeTitle(item, kChangeTitleFromFileName, nullptr);
+    // One message at the end for every title that could not be stored, not one per movie.
+    std::vector<MovieFailure> failures;
+    for (DataBrowserItemID item : items) {
+        MovieError why = MovieError::none;
+        if (ChangeTitle(item, kChangeTitleFromFileName, nullptr, &why) != kNoErr &&
+            why != MovieError::none)
+            failures.push_back(TitleFailure(item, why));
+    }
     const OSStatus status =
         items.empty() ? 0
                       : UpdateDataBrowserItems(list, kDataBrowserNoItem, uint32_t(items.size()),
                                                items.data(), kDataBrowserItemNoProperty,
                                                kDataBrowserItemNoProperty);
     Draw1Control(list);
+    DoTitleFailureMessage(failures);
     return status;
 }
 

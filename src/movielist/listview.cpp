@@ -8,6 +8,7 @@
 #include <QCollator>
 #include <QCollatorSortKey>
 #include <QImage>
+#include <QTimer>
 
 #include "app/mainwindow.h"
 #include "app/messages.h"
@@ -53,6 +54,12 @@ static const OpenFileInfo* FindEntry(DataBrowserItemID item) {
 
 // ---- Cells ----------------------------------------------------------------------------------
 
+MovieFailure TitleFailure(DataBrowserItemID item, MovieError why) {
+    const OpenFileInfo* entry = FindEntry(item);
+    return MovieFailure{entry ? QStringFromHFSUniStr255(entry->fileName) : QString(),
+                        MovieErrorString(why)};
+}
+
 OSStatus BrowserItemDataProc(ControlRef, DataBrowserItemID item, DataBrowserPropertyID property,
                              DataBrowserItemDataRef itemData, bool setValue) {
     if (property == kDataBrowserItemIsEditableProperty) {
@@ -75,8 +82,14 @@ OSStatus BrowserItemDataProc(ControlRef, DataBrowserItemID item, DataBrowserProp
         (void)SetDataBrowserItemDataText(itemData, entry->title.value_or(QString()));
     } else if (property == kListTitleColumn) {
         QString text;
-        if (GetDataBrowserItemDataText(itemData, &text) == 0)
-            (void)ChangeTitle(item, kChangeTitleFromText, &text);
+        MovieError why = MovieError::none;
+        if (GetDataBrowserItemDataText(itemData, &text) == 0 &&
+            ChangeTitle(item, kChangeTitleFromText, &text, &why) == kTitleNotStoredErr) {
+            // Told once the edit has ended: an alert shown while the editor still commits takes
+            // its focus, which commits the same text again.
+            const MovieFailure failure = TitleFailure(item, why);
+            QTimer::singleShot(0, [failure] { DoTitleFailureMessage({failure}); });
+        }
     }
     return 0;
 }

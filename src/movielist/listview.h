@@ -8,6 +8,7 @@
 #include <QCollatorSortKey>
 #include <QString>
 
+#include "app/messages.h"
 #include "toolkit/listcontrol.h"
 #include "toolkit/ui.h"
 
@@ -34,6 +35,9 @@ extern bool gEditTitleNow;
 // The movie list (control 3) of the window; without a window, of the main window (the first
 // window tagged 'Pref' from the front). Null when there is none.
 ControlRef GetDataBrowserControl(WindowRef window);
+
+// The movie's name as the list shows it, with the cause of its failed title change in words.
+MovieFailure TitleFailure(DataBrowserItemID item, MovieError why);
 
 // Cells: the stored file name with the file's icon, and the title (empty when there is none).
 // A title typed into its cell becomes the movie's title. Always 0.

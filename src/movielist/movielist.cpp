@@ -2,7 +2,6 @@
 #include "movielist/movielist.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -61,15 +60,6 @@ static bool ReserveOneMore() {
     return true;
 }
 
-static int32_t MovieTypeOf(const char* path) {
-    char code[5] = {};
-    GetMovieType(path, code);
-    code[4] = '\0';
-    if (memcmp(code, "mp4v", 5) == 0) return kMovieTypeMp4v;
-    if (memcmp(code, "avc1", 5) == 0) return kMovieTypeAvc1;
-    return kMovieTypeOther;
-}
-
 static bool FindThumbnailAt(const std::string& path, OpenFileInfo* entry) {
     FSRef ref;
     if (FSPathMakeRef(path.c_str(), &ref) != kNoErr) return false;
@@ -92,12 +82,21 @@ static void FindThumbnail(OpenFileInfo* entry) {
     if (!FindThumbnailAt(stem + ".THM", entry)) FindThumbnailAt(stem + ".thm", entry);
 }
 
-static void ReadMovie(const char* path, OpenFileInfo* entry) {
-    if (char* title = GetTitle(path)) {
-        entry->title = QString::fromUtf8(title);
-        free(title);
-    }
-    entry->movieType = MovieTypeOf(path);
+// What a catalog query asks for to tell whether a movie's file has changed.
+static constexpr uint32_t kChangeInfo = kFSCatInfoDataSizes | kFSCatInfoContentMod;
+
+// Title, kind and why it cannot go, from one open and one parse of the file; the size and date
+// that tell a later change, from the catalog query made just before.
+static void ReadMovie(const char* path, const FSCatalogInfo& catalog, OpenFileInfo* entry) {
+    MovieSummary summary = ReadMovieSummary(path);
+    entry->title.reset();
+    if (summary.title) entry->title = QString::fromStdString(*summary.title);
+    entry->movieType = summary.kind;
+    entry->readError = summary.error;
+    entry->hasVideo = summary.hasVideo;
+    memcpy(entry->videoCoding, summary.coding, sizeof entry->videoCoding);
+    entry->fileSize = catalog.dataLogicalSize;
+    entry->modDate = catalog.contentModDate;
 }
 
 static int AddMovie(const FSRef* ref, int count, const FSCatalogInfo& catalog) {
@@ -120,8 +119,7 @@ static int AddMovie(const FSRef* ref, int count, const FSCatalogInfo& catalog) {
         entry.fileName = name;
         entry.path = path;
         entry.pathString = QString::fromUtf8(path);
-        ReadMovie(path, &entry);
-        (void)FSGetForkSizes(ref, &entry.fileSize, nullptr);
+        ReadMovie(path, catalog, &entry);
         FindThumbnail(&entry);
         // Both arrays have room: neither addition can throw, so they stay in step.
         gOpenFile->push_back(std::move(entry));
@@ -154,9 +152,10 @@ static int AddObject(const FSRef* ref, int count, bool walkLinkedFolder) {
         gStopOpen = true;
         return kNoErr;
     }
-    // What cannot be asked about is tried as a folder, whose listing then fails as well.
+    // What cannot be asked about is tried as a folder, whose listing then fails as well. The
+    // one query also gives what a movie's entry keeps to notice later changes.
     FSCatalogInfo catalog;
-    if (FSGetCatalogInfo(ref, kFSCatInfoNodeFlags, &catalog, nullptr) != kNoErr ||
+    if (FSGetCatalogInfo(ref, kFSCatInfoNodeFlags | kChangeInfo, &catalog, nullptr) != kNoErr ||
         (catalog.nodeFlags & kFSNodeIsDirectoryMask) || (walkLinkedFolder && catalog.opensFolder))
         return AddFolder(ref);
     return AddMovie(ref, count, catalog);
@@ -168,6 +167,60 @@ int CreateOpenFileInfo(const FSRef* ref, int count) {
 
 int CreateOpenFileInfoFromChoice(const FSRef* ref, int count) {
     return AddObject(ref, count, true);
+}
+
+static bool SameDate(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// A movie whose file has gone: it keeps its title and size, and cannot go.
+static bool MarkGone(OpenFileInfo* entry) {
+    if (entry->readError == MovieError::noSuchFile) return false;
+    entry->movieType = kMovieTypeOther;
+    entry->readError = MovieError::noSuchFile;
+    return true;
+}
+
+bool RefreshOpenFileInfo(uint32_t itemID) {
+    const int index = GetOpenFileInfo(itemID);
+    if (index < 0) return false;
+    OpenFileInfo& entry = (*gOpenFile)[size_t(index)];
+    FSCatalogInfo catalog;
+    std::string path;
+    if (FSGetCatalogInfo(&entry.fileRef, kChangeInfo, &catalog, nullptr) == kNoErr) {
+        if (catalog.dataLogicalSize == entry.fileSize &&
+            SameDate(catalog.contentModDate, entry.modDate) &&
+            entry.readError != MovieError::noSuchFile)
+            return false;
+        if (FSRefCurrentPath(&entry.fileRef, &path) != kNoErr) return MarkGone(&entry);
+    } else {
+        // Rewritten through a copy that was renamed over it, by another program, or replaced.
+        FSRef replaced;
+        if (FSPathMakeRef(entry.path.c_str(), &replaced) != kNoErr ||
+            FSGetCatalogInfo(&replaced, kFSCatInfoNodeFlags | kChangeInfo, &catalog, nullptr) !=
+                kNoErr ||
+            !catalog.isRegularFile)
+            return MarkGone(&entry);
+        entry.fileRef = std::move(replaced);
+        path = entry.path;
+    }
+    ReadMovie(path.c_str(), catalog, &entry);
+    return true;
+}
+
+bool IsSendableMovie(const OpenFileInfo& entry) {
+    return entry.movieType == kMovieTypeMp4v || entry.movieType == kMovieTypeAvc1;
+}
+
+QString MovieKindString(const OpenFileInfo& entry) {
+    switch (entry.movieType) {
+        case kMovieTypeMp4v:
+            return QStringLiteral("MPEG-4");
+        case kMovieTypeAvc1:
+            return QStringLiteral("AVC");
+        default:
+            return UnplayableMovieString(entry.readError, entry.hasVideo, entry.videoCoding);
+    }
 }
 
 int GetOpenFileInfo(uint32_t itemID) {

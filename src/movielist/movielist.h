@@ -7,12 +7,14 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include <QString>
 
+#include "container/movieerror.h"
 #include "toolkit/fileref.h"
 
 // Video kinds: they choose the device folder and the file-name prefix.
@@ -31,12 +33,19 @@ inline constexpr size_t kTitleBufferSize = 767;
 struct OpenFileInfo {
     uint32_t itemID = 0;  // never reused; the same number names the movie's row in the list view
     FSRef fileRef;
-    uint64_t fileSize = 0;  // taken once, when the entry is made
+    uint64_t fileSize = 0;  // when the movie was last read
     HFSUniStr255 fileName;  // the name when the entry was made
     QString pathString;     // path, decoded
     std::string path;       // UTF-8, shorter than kMoviePathBufferSize; what the engine opens
     std::optional<QString> title;  // as stored in the movie; none when it holds no title
     int32_t movieType = kMovieTypeOther;
+    // Why a movie of kind 0 cannot go: its file could not be read as a movie (readError; a
+    // file that has gone is noSuchFile), it has no video track, or its video is of another
+    // coding (videoCoding, as stored; zeros when none is known).
+    MovieError readError = MovieError::none;
+    bool hasVideo = false;
+    char videoCoding[4] = {};
+    timespec modDate = {};  // the file's modification time when the movie was last read
     bool sent = false;  // set by the copy job once the movie is on the device
     bool hasThumbnail = false;
     FSRef thumbnailRef;          // valid only with hasThumbnail
@@ -75,12 +84,29 @@ extern bool gStopOpen;
 // of the others. 0, or -50 when no entry has it.
 [[nodiscard]] int16_t RemoveOpenFileInfo(uint32_t itemID);
 
+// Reads the movie again (title, kind, size) when its file has changed since it was last read:
+// another size or modification time, or, when the file is not found any more, another file at
+// its path (a program that rewrote it renamed a new file over it). A movie whose file has gone
+// is of kind 0 until it is there again. True when the entry changed.
+bool RefreshOpenFileInfo(uint32_t itemID);
+
+// True when the movie can go to the PSP as it was last read: its video is MPEG-4 or AVC.
+bool IsSendableMovie(const OpenFileInfo& entry);
+// The PSP column's text: "MPEG-4", "AVC", or why the movie cannot go, in the user's language.
+QString MovieKindString(const OpenFileInfo& entry);
+
+// ChangeTitle's answer when the movie file could not take the title.
+inline constexpr int16_t kTitleNotStoredErr = -36;
+
 // Mode 2 takes the title from the file's current name without its extension; mode 3 from the
-// text typed into the title cell. The movie file is rewritten only when the new title differs
-// from the entry's; the entry takes it whether or not the file could store it. Other modes do
-// nothing. -50 for mode 3 without text or for an item ID that no entry has; for mode 2 the
-// status of reading the name; else 0.
-[[nodiscard]] int16_t ChangeTitle(uint32_t itemID, int mode, const QString* text);
+// text typed into the title cell. The movie is read again first when its file has changed, and
+// its file is rewritten only when the new title differs from the entry's. When the file cannot
+// take the title, the entry keeps the title the file holds and the answer is
+// kTitleNotStoredErr, with the cause in *why (optional). Other modes do nothing. -50 for mode 3
+// without text or for an item ID that no entry has; for mode 2 the status of reading the name
+// (the cause noSuchFile); else 0.
+[[nodiscard]] int16_t ChangeTitle(uint32_t itemID, int mode, const QString* text,
+                                  MovieError* why = nullptr);
 
 // The current name of the object that ref names, read from the file system (so a rename since
 // the reference was made shows), whole or without its extension: cut before the last ".", and

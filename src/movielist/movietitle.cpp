@@ -3,6 +3,7 @@
 #include "movielist/movielist.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include <QByteArray>
 #include <QStringView>
@@ -33,17 +34,51 @@ static std::string CurrentPath(const OpenFileInfo& entry) {
     return path;
 }
 
-int16_t ChangeTitle(uint32_t itemID, int mode, const QString* text) {
+// After the title was stored: a title change that copied the movie left a new file at its path,
+// which the entry now names, with its new size and date, so that it is not taken for a change
+// made by someone else.
+static void FollowRewrite(const std::string& path, OpenFileInfo* entry) {
+    FSRef rewritten;
+    FSCatalogInfo catalog;
+    if (FSPathMakeRef(path.c_str(), &rewritten) != kNoErr ||
+        FSGetCatalogInfo(&rewritten, kFSCatInfoDataSizes | kFSCatInfoContentMod, &catalog,
+                         nullptr) != kNoErr)
+        return;
+    entry->fileRef = std::move(rewritten);
+    entry->fileSize = catalog.dataLogicalSize;
+    entry->modDate = catalog.contentModDate;
+}
+
+// After a failed write: the list shows the title the file holds, not the one asked for. A file
+// that cannot be read at all keeps the title it was last seen with.
+static void KeepFileTitle(const std::string& path, OpenFileInfo* entry) {
+    MovieError cause = MovieError::none;
+    char* title = GetTitleWithCause(path.c_str(), &cause);
+    if (title)
+        entry->title = QString::fromUtf8(title);
+    else if (cause == MovieError::noMetadata || cause == MovieError::noTitle)
+        entry->title.reset();
+    free(title);
+}
+
+int16_t ChangeTitle(uint32_t itemID, int mode, const QString* text, MovieError* why) {
+    MovieError ignored;
+    if (!why) why = &ignored;
+    *why = MovieError::none;
     if (mode != kChangeTitleFromFileName && mode != kChangeTitleFromText) return kNoErr;
     if (mode == kChangeTitleFromText && !text) return kParamErr;
-    const int index = GetOpenFileInfo(itemID);
-    if (index < 0) return kParamErr;
-    OpenFileInfo& entry = (*gOpenFile)[index];
+    if (GetOpenFileInfo(itemID) < 0) return kParamErr;
+    // The title is compared with what the file holds now.
+    (void)RefreshOpenFileInfo(itemID);
+    OpenFileInfo& entry = (*gOpenFile)[GetOpenFileInfo(itemID)];
 
     QString source;
     if (mode == kChangeTitleFromFileName) {
         const int16_t status = CFStringNameFromFSRef(&source, &entry.fileRef, false);
-        if (status != kNoErr) return status;
+        if (status != kNoErr) {
+            *why = MovieError::noSuchFile;
+            return status;
+        }
     } else {
         source = *text;
     }
@@ -51,9 +86,12 @@ int16_t ChangeTitle(uint32_t itemID, int mode, const QString* text) {
     const QString candidate = QString::fromUtf8(utf8);
     if (entry.title && *entry.title == candidate) return kNoErr;
 
-    // A movie without a metadata atom cannot take the title; the list shows it all the same,
-    // as the user typed it.
-    (void)SetTitle(CurrentPath(entry).c_str(), utf8.constData());
+    const std::string path = CurrentPath(entry);
+    if (SetTitleWithCause(path.c_str(), utf8.constData(), why) != 0) {
+        KeepFileTitle(path, &entry);
+        return kTitleNotStoredErr;
+    }
+    FollowRewrite(path, &entry);
     entry.title = mode == kChangeTitleFromFileName ? candidate : *text;
     return kNoErr;
 }

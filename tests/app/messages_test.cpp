@@ -13,11 +13,14 @@
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTranslator>
 
 #include <gtest/gtest.h>
 
+#include "container/movie.h"
 #include "support/alert_answer.h"
 #include "toolkit/localized.h"
+#include "toolkit/resources.h"
 
 namespace {
 
@@ -167,6 +170,93 @@ TEST(MessageTexts, ProgressFormatsNumberTheirPlaceholders) {
         for (int i = 1; i <= count; ++i) expected << i;
         EXPECT_EQ(numbers, expected) << key;
     }
+}
+
+TEST_F(Messages, OneFailedMovieIsNamedInTheTextAndSeveralAreListedUnderIt) {
+    DoTitleFailureMessage({});
+    EXPECT_TRUE(shown.empty());
+
+    DoTitleFailureMessage({{"a.mp4", "the file is read-only"}});
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].kind, kAlertStop);
+    EXPECT_TRUE(shown[0].message.contains("a.mp4"));
+    EXPECT_TRUE(shown[0].message.contains("the file is read-only"));
+    EXPECT_EQ(shown[0].explanation, "");
+
+    std::vector<MovieFailure> many;
+    for (int i = 0; i < 40; ++i)
+        many.push_back({QString("m%1.mp4").arg(i), i % 2 ? "no video track" : "gone"});
+    DoSendFailureMessage(many);
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_TRUE(shown[1].message.contains("40"));
+    const QStringList lines = shown[1].explanation.split('\n');
+    // The first ones, and how many more: an alert that fits on the screen.
+    ASSERT_LT(lines.size(), 20);
+    EXPECT_TRUE(lines[1].contains("m1.mp4") && lines[1].contains("no video track"));
+    EXPECT_EQ(lines.back(), LocalizedString("moreMovieFailures").arg(41 - lines.size()));
+}
+
+TEST(MessageTexts, MovieFailureMessagesNumberTheirPlaceholders) {
+    static const QRegularExpression placeholder("%(\\d+)");
+    const std::vector<std::pair<const char*, int>> formats = {
+        {"TitleChangeErr", 2},
+        {"TitlesChangeErr", 1},
+        {"SendSkipErr", 2},
+        {"SendSkipListErr", 1},
+        {"movieFailureLine", 2},
+        {"moreMovieFailures", 1},
+        {"not a PSP video format: %1", 1},
+        {"the copy failed (error code %1)", 1}};
+    for (const auto& [key, count] : formats) {
+        QList<int> numbers;
+        for (const QRegularExpressionMatch& m : placeholder.globalMatch(LocalizedString(key)))
+            numbers << m.captured(1).toInt();
+        std::sort(numbers.begin(), numbers.end());
+        QList<int> expected;
+        for (int i = 1; i <= count; ++i) expected << i;
+        EXPECT_EQ(numbers, expected) << key;
+    }
+}
+
+// The engine's cause words are the keys: a translation that lacks one shows English.
+TEST(MessageTexts, EveryCauseAndReasonIsAKeyOfTheTranslations) {
+    QTranslator english;
+    ASSERT_TRUE(english.load(ResourceFolder() + "/translations/moviestick_en.qm"));
+    QStringList keys = {"no video track",
+                        "not a PSP video format",
+                        "not a PSP video format: %1",
+                        "no room on the PSP",
+                        "the PSP is read-only",
+                        "no free file number on the PSP",
+                        "the PSP's movie folder could not be made",
+                        "the copy failed (error code %1)",
+                        "TitleChangeErr",
+                        "TitlesChangeErr",
+                        "SendSkipErr",
+                        "SendSkipListErr",
+                        "movieFailureLine",
+                        "moreMovieFailures"};
+    for (int e = int(MovieError::noSuchFile); e <= int(MovieError::ioError); ++e)
+        keys << QString::fromUtf8(MovieErrorText(MovieError(e)));
+    for (const QString& key : keys)
+        EXPECT_FALSE(english.translate("Localizable", key.toUtf8().constData()).isEmpty())
+            << key.toStdString();
+    EXPECT_EQ(MovieErrorString(MovieError::readOnlyFile), LocalizedString("the file is read-only"));
+}
+
+TEST(MessageTexts, WhyAMovieCannotGoReadsAsTheEngineSaysIt) {
+    const char hevc[4] = {'h', 'v', 'c', '1'}, none[4] = {};
+    MovieSummary summary;
+    summary.hasVideo = true;
+    std::memcpy(summary.coding, hevc, 4);
+    EXPECT_EQ(UnplayableMovieString(MovieError::none, true, hevc),
+              QString::fromStdString(MovieSummaryProblem(summary)));
+    summary.hasVideo = false;
+    EXPECT_EQ(UnplayableMovieString(MovieError::none, false, none),
+              QString::fromStdString(MovieSummaryProblem(summary)));
+    summary.error = MovieError::notAMovie;
+    EXPECT_EQ(UnplayableMovieString(MovieError::notAMovie, false, none),
+              QString::fromStdString(MovieSummaryProblem(summary)));
 }
 
 TEST(RealAlerts, QuestionIsCancelledByEscape) {

@@ -8,7 +8,9 @@
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QDropEvent>
+#include <QLineEdit>
 #include <QMimeData>
+#include <QTest>
 #include <QTreeView>
 #include <QUrl>
 
@@ -93,6 +95,22 @@ protected:
     }
     QString Cell(int row, int column) {
         return view->model()->index(row, column).data().toString();
+    }
+
+    // Types the text into the title cell of the first selected movie as a user does (F2,
+    // Return) and lets the edit end; false when no editor opened.
+    bool EditTitle(const QString& text) {
+        const QModelIndexList selected = view->selectionModel()->selectedRows();
+        if (!selected.isEmpty())
+            view->selectionModel()->setCurrentIndex(selected.first(),
+                                                    QItemSelectionModel::NoUpdate);
+        QTest::keyClick(view, Qt::Key_F2);
+        auto* editor = view->viewport()->findChild<QLineEdit*>();
+        if (!editor) return false;
+        editor->setText(text);
+        QTest::keyClick(editor, Qt::Key_Return);
+        SettleEvents();
+        return true;
     }
 
     void Select(const std::vector<DataBrowserItemID>& items) {

@@ -19,8 +19,9 @@
 
 #include "container/movie.h"
 #include "listview_fixture.h"
-#include "toolkit/localized.h"
+#include "support/file_faults.h"
 #include "support/movielist_state.h"
+#include "toolkit/localized.h"
 
 using mp4test::Bytes;
 using mp4test::readFile;
@@ -328,3 +329,64 @@ TEST_F(ListView, TitlesFromFileNamesForEveryMovieOrOnlyTheSelectedOnes) {
     EXPECT_EQ(titles(), (Names{"First Day", "Second", "Third"}));
     EXPECT_EQ(FileTitle(paths[2]), "Third");
 }
+
+// ---- Titles the movie cannot take --------------------------------------------------------
+
+TEST_F(ListView, ATitleTheFileCannotTakeLeavesItsOwnTitleShownAndOneMessageNamesMovieAndCause) {
+    const auto paths = Movies({"locked.mp4"});
+    ReadOnlyFile locked(paths[0]);
+    if (!locked.ok()) GTEST_SKIP() << "the file cannot be made read-only here";
+    ASSERT_EQ(Open(paths), kNoErr);
+    Select({IDOf(0)});
+    ASSERT_TRUE(EditTitle("Winter"));
+    EXPECT_EQ(Cell(0, 1), "Title of locked.mp4");
+    EXPECT_EQ(Entry(0).title, QString("Title of locked.mp4"));
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].kind, kAlertStop);
+    EXPECT_TRUE(alerts[0].message.contains("locked.mp4")) << alerts[0].message.toStdString();
+    EXPECT_TRUE(alerts[0].message.contains(LocalizedString("the file is read-only")));
+
+    // On a full disk a title change that must copy the movie (its metadata comes before its
+    // data) fails the same way.
+    FullDisk disk(dir.file("disk"), "256k");
+    if (!disk.mounted()) GTEST_SKIP() << "no tmpfs mount here (it needs root)";
+    using namespace mp4test;
+    writeFile(disk.file("full.mp4"),
+              cat({box("ftyp", ascii("isom")),
+                   container("moov", {usmtWithTitle(u"Short"), box("mvhd", Bytes(100))}),
+                   box("mdat", Bytes(64, 0x33))}));
+    alerts.clear();
+    ASSERT_EQ(Open({disk.file("full.mp4")}), kNoErr);
+    disk.Fill();
+    Select({IDOf(1)});
+    ASSERT_TRUE(EditTitle("Long"));
+    EXPECT_EQ(Cell(1, 1), "Short");
+    EXPECT_EQ(FileTitle(disk.file("full.mp4")), "Short");
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_TRUE(alerts[0].message.contains("full.mp4")) << alerts[0].message.toStdString();
+    EXPECT_TRUE(alerts[0].message.contains(LocalizedString("no room on the disk")));
+}
+
+TEST_F(ListView, TitlesFromFileNamesTellEveryFailureInOneMessageAtTheEnd) {
+    const auto paths = Movies({"Good.mp4", "Locked.mp4"});
+    mp4test::writeFile(dir.file("Junk.mp4"), Bytes(100, 0x20));
+    ReadOnlyFile locked(paths[1]);
+    if (!locked.ok()) GTEST_SKIP() << "the file cannot be made read-only here";
+    ASSERT_EQ(Open({paths[0], paths[1], dir.file("Junk.mp4")}), kNoErr);
+    answers = {kAlertDefaultButton};
+    EXPECT_EQ(ProcessHICommand(kCommandTitlesFromFileNames), 0);
+    ASSERT_EQ(ShownNames(), (Names{"Good.mp4", "Junk.mp4", "Locked.mp4"}));
+    EXPECT_EQ(FileTitle(paths[0]), "Good");
+    EXPECT_EQ(Cell(1, 1), "");
+    EXPECT_EQ(Cell(2, 1), "Title of Locked.mp4");
+    ASSERT_EQ(alerts.size(), 2u);  // the question, then the one message
+    const AlertRecord& told = alerts[1];
+    EXPECT_TRUE(told.message.contains("2")) << told.message.toStdString();
+    const QStringList lines = told.explanation.split('\n');
+    ASSERT_EQ(lines.size(), 2) << told.explanation.toStdString();
+    EXPECT_TRUE(lines[0].contains("Junk.mp4") &&
+                lines[0].contains(LocalizedString("not an MP4 movie")));
+    EXPECT_TRUE(lines[1].contains("Locked.mp4") &&
+                lines[1].contains(LocalizedString("the file is read-only")));
+}
+

@@ -9,7 +9,9 @@
 
 #include "container/movie.h"
 #include "movielist_fixture.h"
+#include "support/file_faults.h"
 #include "support/movielist_state.h"
+#include "toolkit/localized.h"
 
 namespace fs = std::filesystem;
 using mp4test::Bytes;
@@ -141,6 +143,88 @@ TEST_F(Title, OtherModesMissingTextAndUnknownItemsChangeNothing) {
     EXPECT_EQ(ChangeTitle(2, kChangeTitleFromFileName, nullptr), kParamErr);
     EXPECT_EQ(Entry(0).title, QString("Kept"));
     EXPECT_EQ(readFile(dir.file("movie.mp4")), before);
+}
+
+// A movie whose metadata atom lies before "mdat": the first title change copies it, and the copy
+// is a new file at the same path.
+TEST_F(Title, AfterATitleChangeThatCopiedTheMovieTheEntryStillNamesItsFile) {
+    TempDir dir;
+    const std::string path = dir.file("copied.mp4");
+    writeFile(path, mp4test::cat({mp4test::box("ftyp", mp4test::ascii("isom")),
+                                  mp4test::container("moov", {mp4test::usmtWithTitle(u"Old"),
+                                                              mp4test::box("mvhd", Bytes(100))}),
+                                  mp4test::box("mdat", Bytes(64, 0x33))}));
+    ASSERT_EQ(Add(path, 0), kNoErr);
+    struct stat before {};
+    ASSERT_EQ(stat(path.c_str(), &before), 0);
+
+    const QString typed = "New";
+    ASSERT_EQ(ChangeTitle(1, kChangeTitleFromText, &typed), kNoErr);
+    struct stat after {};
+    ASSERT_EQ(stat(path.c_str(), &after), 0);
+    ASSERT_NE(after.st_ino, before.st_ino);  // else this test shows nothing
+    std::string current;
+    EXPECT_EQ(FSRefCurrentPath(&Entry(0).fileRef, &current), kNoErr);
+    EXPECT_EQ(Entry(0).fileSize, uint64_t(after.st_size));
+    // Its own change is no change to read again.
+    EXPECT_FALSE(RefreshOpenFileInfo(1));
+    EXPECT_EQ(Entry(0).title, QString("New"));
+}
+
+TEST_F(Title, AFailedWriteKeepsTheTitleTheFileHoldsAndGivesTheCause) {
+    TempDir dir;
+    const std::string path = dir.file("movie.mp4");
+    WriteMovie(path, u"Stored");
+    ASSERT_EQ(Add(path, 0), kNoErr);
+    // Another program changed the title meanwhile; the list has not looked since.
+    WriteMovie(path, u"Changed elsewhere");
+    MovieError why = MovieError::none;
+    {
+        ReadOnlyFile locked(path);
+        if (!locked.ok()) GTEST_SKIP() << "the file cannot be made read-only here";
+        const QString typed = "Mine";
+        EXPECT_EQ(ChangeTitle(1, kChangeTitleFromText, &typed, &why), kTitleNotStoredErr);
+        EXPECT_EQ(why, MovieError::readOnlyFile);
+        EXPECT_EQ(Entry(0).title, QString("Changed elsewhere"));
+    }
+
+    // Gone: mode 2 cannot read the name, and says so.
+    fs::remove(path);
+    EXPECT_NE(ChangeTitle(1, kChangeTitleFromFileName, nullptr, &why), kNoErr);
+    EXPECT_EQ(why, MovieError::noSuchFile);
+    EXPECT_EQ(Entry(0).title, QString("Changed elsewhere"));
+}
+
+// What the list knows of a movie is read again only when its file has changed, and a file that
+// another program rewrote through a copy renamed over it is followed.
+TEST_F(Title, AMovieIsReadAgainOnlyWhenItsFileChangedAndAGoneOneCannotGo) {
+    TempDir dir;
+    const std::string path = dir.file("movie.mp4");
+    WriteMovie(path, u"First", "avc1");
+    ASSERT_EQ(Add(path, 0), kNoErr);
+    EXPECT_FALSE(RefreshOpenFileInfo(1));
+    EXPECT_FALSE(RefreshOpenFileInfo(2));  // no such entry
+
+    writeFile(dir.file("new.mp4"), mp4test::smallMovie(u"Second", "mp4v"));
+    fs::rename(dir.file("new.mp4"), path);
+    EXPECT_TRUE(RefreshOpenFileInfo(1));
+    EXPECT_EQ(Entry(0).title, QString("Second"));
+    EXPECT_EQ(Entry(0).movieType, kMovieTypeMp4v);
+    EXPECT_EQ(Entry(0).fileSize, fs::file_size(path));
+    EXPECT_FALSE(RefreshOpenFileInfo(1));
+
+    fs::remove(path);
+    EXPECT_TRUE(RefreshOpenFileInfo(1));
+    EXPECT_FALSE(IsSendableMovie(Entry(0)));
+    EXPECT_EQ(MovieKindString(Entry(0)), LocalizedString("no such file"));
+    EXPECT_EQ(Entry(0).title, QString("Second"));
+    EXPECT_FALSE(RefreshOpenFileInfo(1));
+
+    // Back again, as the same movie.
+    WriteMovie(path, u"Third", "avc1");
+    EXPECT_TRUE(RefreshOpenFileInfo(1));
+    EXPECT_TRUE(IsSendableMovie(Entry(0)));
+    EXPECT_EQ(Entry(0).title, QString("Third"));
 }
 
 TEST(MovieNames, NameIsReadFromTheFileSystemWithOrWithoutItsExtension) {
