@@ -1,5 +1,6 @@
 // listview_bench.cpp - the list view with 10,000 movies in the main window: showing them,
-// sorting by file name and by title, selecting all, and removing 1,000 scattered ones.
+// sorting by file name, by title and by the PSP column, selecting all, and removing 1,000
+// scattered ones.
 //
 // The movies are small files with titles (written once below $MOVIESTICK_BENCH_DIR, default
 // /var/tmp, and removed at exit), added to the movie list through the open-documents road. Names
@@ -53,8 +54,10 @@ const std::string& MovieFolder() {
         std::snprintf(name, sizeof name, "%s%05d.mp4", i % 2 ? "clip" : "Clip", Scrambled(i, 7919));
         const std::string title =
             (i % 3 ? "movie " : "Movie ") + std::to_string(Scrambled(i, 104729));
+        // Three kinds, so that the PSP column has an order to sort into.
+        const char* coding = i % 7 == 0 ? "hvc1" : i % 5 == 0 ? "mp4v" : "avc1";
         mp4test::writeFile(gDir + "/" + name,
-                           mp4test::smallMovie(std::u16string(title.begin(), title.end())));
+                           mp4test::smallMovie(std::u16string(title.begin(), title.end()), coding));
     }
     return gDir;
 }
@@ -114,6 +117,9 @@ void BM_SortByFileName(benchmark::State& state) {
 }
 void BM_SortByTitle(benchmark::State& state) {
     Sort(state, kListTitleColumn);
+}
+void BM_SortByPspColumn(benchmark::State& state) {
+    Sort(state, kListKindColumn);
 }
 
 void BM_SelectAll(benchmark::State& state) {
@@ -178,6 +184,12 @@ BENCHMARK(BM_SortByTitle)
     ->Iterations(1)
     ->Repetitions(5)
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SortByPspColumn)
+    ->Name("BM_SortByPspColumn/10000")
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SelectAll)
     ->Name("BM_SelectAll/10000")
     ->UseManualTime()
@@ -209,6 +221,7 @@ int main(int argc, char** argv) {
     gPref.windowBounds = DefaultWindowBounds();
     gPref.filenameColumWidth = 200;
     gPref.titleColumWidth = 150;
+    gPref.pspColumWidth = 120;
     if (!DoPref()) return 1;
     gBrowser = GetDataBrowserControl(nullptr);
     if (!gBrowser) return 1;

@@ -79,6 +79,7 @@ bool DoPref() {
                                             GetControlBounds(list).left - 15));
     (void)SetListColumnWidth(list, kFileColumn, int16_t(gPref.filenameColumWidth));
     (void)SetListColumnWidth(list, kTitleColumn, int16_t(gPref.titleColumWidth));
+    (void)SetListColumnWidth(list, kKindColumn, int16_t(gPref.pspColumWidth));
     const OSStatus sorted = SetDataBrowserSortOrder(list, kDataBrowserOrderIncreasing);
 
     if (ControlRef send = FindControl(window, kPrefSendButton)) DeactivateControl(send);
@@ -142,6 +143,7 @@ static void RememberColumnWidths(ControlRef list, Preferences* prefs) {
     int16_t width = 0;
     if (GetListColumnWidth(list, kFileColumn, &width) == 0) prefs->filenameColumWidth = width;
     if (GetListColumnWidth(list, kTitleColumn, &width) == 0) prefs->titleColumWidth = width;
+    if (GetListColumnWidth(list, kKindColumn, &width) == 0) prefs->pspColumWidth = width;
     Draw1Control(list);
 }
 

@@ -8,6 +8,7 @@
 inline constexpr OSType kMainWindowTag = FourCharCode("Pref");
 inline constexpr OSType kFileColumn = FourCharCode("FILE");
 inline constexpr OSType kTitleColumn = FourCharCode("TITL");
+inline constexpr OSType kKindColumn = FourCharCode("KIND");
 
 // The main window's controls.
 inline constexpr int32_t kPrefSendButton = 1;        // active while the list holds movies

@@ -28,6 +28,7 @@ static void SetDefaults() {
     gPref.thumbnailArrowSecs2 = 5;
     gPref.filenameColumWidth = 179;
     gPref.titleColumWidth = 180;
+    gPref.pspColumWidth = 120;
     gPref.windowBounds = DefaultWindowBounds();
     gPref.doubleClickAction = 2;
     gPref.debugLocalVolumeAsPSPVolume = false;
@@ -76,6 +77,7 @@ bool GetCFPreferences() {
     ReadInt(store, "thumbnailArrowSecs2", &gPref.thumbnailArrowSecs2);
     ReadInt(store, "filenameColumWidth", &gPref.filenameColumWidth);
     ReadInt(store, "titleColumWidth", &gPref.titleColumWidth);
+    ReadInt(store, "pspColumWidth", &gPref.pspColumWidth);
     ReadShort(store, "windowBoundsLeft", &gPref.windowBounds.left);
     ReadShort(store, "windowBoundsTop", &gPref.windowBounds.top);
     ReadShort(store, "windowBoundsRight", &gPref.windowBounds.right);
@@ -97,6 +99,7 @@ bool SaveCFPreferences() {
     store.setValue("thumbnailArrowSecs2", gPref.thumbnailArrowSecs2);
     store.setValue("filenameColumWidth", gPref.filenameColumWidth);
     store.setValue("titleColumWidth", gPref.titleColumWidth);
+    store.setValue("pspColumWidth", gPref.pspColumWidth);
     store.setValue("windowBoundsLeft", gPref.windowBounds.left);
     store.setValue("windowBoundsTop", gPref.windowBounds.top);
     store.setValue("windowBoundsRight", gPref.windowBounds.right);

@@ -22,6 +22,7 @@ struct Preferences {
     int32_t thumbnailArrowSecs2;  // its second step
     int32_t filenameColumWidth;   // width of the list's file-name column
     int32_t titleColumWidth;      // width of the list's title column
+    int32_t pspColumWidth;        // width of the list's "PSP" column (the video kind)
     Rect windowBounds;            // the main window's content rectangle, global coordinates
     int32_t doubleClickAction;    // 2 open the movies, 3 thumbnail dialog, 4 edit the title,
                                   // 99 show item IDs

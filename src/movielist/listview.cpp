@@ -80,6 +80,11 @@ OSStatus BrowserItemDataProc(ControlRef, DataBrowserItemID item, DataBrowserProp
         const OpenFileInfo* entry = FindEntry(item);
         if (!entry) return 0;
         (void)SetDataBrowserItemDataText(itemData, entry->title.value_or(QString()));
+    } else if (property == kListKindColumn && !setValue) {
+        const OpenFileInfo* entry = FindEntry(item);
+        if (!entry) return 0;
+        (void)SetDataBrowserItemDataText(itemData, MovieKindString(*entry));
+        if (!IsSendableMovie(*entry)) (void)SetDataBrowserItemDataGreyed(itemData, true);
     } else if (property == kListTitleColumn) {
         QString text;
         MovieError why = MovieError::none;
@@ -143,6 +148,8 @@ static const std::optional<QCollatorSortKey>& SortKeyOf(DataBrowserItemID item) 
             if (CFStringNameFromFSRef(&name, &entry.fileRef, true) != kNoErr)
                 name = QStringFromHFSUniStr255(entry.fileName);
             key = NameSortKey(name);
+        } else if (gSortKeys.property == kListKindColumn) {
+            key = NameSortKey(MovieKindString(entry));
         } else if (entry.title) {
             key = NameSortKey(*entry.title);
         }
@@ -152,7 +159,9 @@ static const std::optional<QCollatorSortKey>& SortKeyOf(DataBrowserItemID item) 
 
 bool BrowserItemCompareProc(ControlRef browser, DataBrowserItemID itemOne,
                             DataBrowserItemID itemTwo, DataBrowserPropertyID sortProperty) {
-    if (sortProperty != kListFileColumn && sortProperty != kListTitleColumn) return false;
+    if (sortProperty != kListFileColumn && sortProperty != kListTitleColumn &&
+        sortProperty != kListKindColumn)
+        return false;
     StartSortPass(browser, sortProperty);
     const std::optional<QCollatorSortKey>& one = SortKeyOf(itemOne);
     const std::optional<QCollatorSortKey>& two = SortKeyOf(itemTwo);

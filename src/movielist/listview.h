@@ -16,6 +16,7 @@ class QMenu;
 
 inline constexpr OSType kListFileColumn = FourCharCode("FILE");
 inline constexpr OSType kListTitleColumn = FourCharCode("TITL");
+inline constexpr OSType kListKindColumn = FourCharCode("KIND");  // "PSP": what the PSP plays
 
 // The menu of the application's menus that the list shows for a contextual click.
 inline constexpr int16_t kListContextualMenuID = 131;
@@ -39,14 +40,15 @@ ControlRef GetDataBrowserControl(WindowRef window);
 // The movie's name as the list shows it, with the cause of its failed title change in words.
 MovieFailure TitleFailure(DataBrowserItemID item, MovieError why);
 
-// Cells: the stored file name with the file's icon, and the title (empty when there is none).
-// A title typed into its cell becomes the movie's title. Always 0.
+// Cells: the stored file name with the file's icon, the title (empty when there is none), and
+// the video kind or why the movie cannot go (greyed then). A title typed into its cell becomes
+// the movie's title. Always 0.
 OSStatus BrowserItemDataProc(ControlRef browser, DataBrowserItemID item,
                              DataBrowserPropertyID property, DataBrowserItemDataRef itemData,
                              bool setValue);
-// By the file's current name (read from the file system, so renames since adding count) or by
-// title, ignoring case, in the user's language; movies without a title come first. Names and
-// titles are read once per sort of the list.
+// By the file's current name (read from the file system, so renames since adding count), by
+// title or by the PSP column's text, ignoring case, in the user's language; movies without a
+// title come first. Names, titles and kinds are read once per sort of the list.
 bool BrowserItemCompareProc(ControlRef browser, DataBrowserItemID itemOne,
                             DataBrowserItemID itemTwo, DataBrowserPropertyID sortProperty);
 void BrowserItemNotificationProc(ControlRef browser, DataBrowserItemID item,

@@ -221,12 +221,16 @@ TEST_F(KeyboardRunTest, AMovieFromTheCommandLineIsRetitledWithArrowKeysAndF2) {
     ASSERT_NE(face, nullptr);
     QAccessibleTableInterface* table = face->tableInterface();
     ASSERT_NE(table, nullptr);
-    ASSERT_EQ(table->columnCount(), 2);
+    ASSERT_EQ(table->columnCount(), 3);
     EXPECT_EQ(table->columnDescription(0), "File Name");
     EXPECT_EQ(table->columnDescription(1), "Title");
+    EXPECT_EQ(table->columnDescription(2), "PSP");
     QAccessibleInterface* cell = table->cellAt(0, 1);
     ASSERT_NE(cell, nullptr);
     EXPECT_EQ(cell->text(QAccessible::Name), "Summer");
+    QAccessibleInterface* kind = table->cellAt(0, 2);
+    ASSERT_NE(kind, nullptr);
+    EXPECT_EQ(kind->text(QAccessible::Name), "AVC");
 }
 
 TEST_F(KeyboardRunTest, EscapeClosesTheAboutWindow) {

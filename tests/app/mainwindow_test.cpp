@@ -39,6 +39,7 @@ protected:
         gPref.optionUnmount = false;
         gPref.filenameColumWidth = 179;
         gPref.titleColumWidth = 180;
+        gPref.pspColumWidth = 110;
         gPref.windowBounds = DefaultWindowBounds();
         gThreadID = 0;
         gCopyCancelRequest = false;
@@ -108,6 +109,8 @@ TEST_F(MainWindow, IsMadeFromThePreferencesWithTheSelectionControlsInactive) {
     EXPECT_EQ(width, 179);
     ASSERT_EQ(GetListColumnWidth(list, kTitleColumn, &width), 0);
     EXPECT_EQ(width, 180);
+    ASSERT_EQ(GetListColumnWidth(list, kKindColumn, &width), 0);
+    EXPECT_EQ(width, 110);
     EXPECT_TRUE(qobject_cast<QTreeView*>(list)->alternatingRowColors());
     EXPECT_TRUE(alerts.empty());
 }
@@ -279,11 +282,13 @@ TEST_F(MainWindow, ControlsKeepTheOptionsDeviceAndColumnWidthsInThePreferences) 
     auto* list = qobject_cast<QTreeView*>(FindNibControl(window, kPrefMovieList));
     list->header()->resizeSection(0, 140);
     list->header()->resizeSection(1, 210);
+    list->header()->resizeSection(2, 95);
     EXPECT_EQ(gPref.filenameColumWidth, 179);
     QTest::mouseClick(list->viewport(), Qt::LeftButton);
     SettleEvents();
     EXPECT_EQ(gPref.filenameColumWidth, 140);
     EXPECT_EQ(gPref.titleColumWidth, 210);
+    EXPECT_EQ(gPref.pspColumWidth, 95);
 }
 
 // A screen reader (AT-SPI "Toggle") toggles a box without a click: the preference follows the

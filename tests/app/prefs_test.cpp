@@ -46,7 +46,7 @@ Rect OnScreen(int width, int height) {
     return Rect{top, left, int16_t(top + height), int16_t(left + width)};
 }
 
-TEST_F(Prefs, FirstRunStoresSoundsAndDoubleClickThenQuitAddsTheElevenKeys) {
+TEST_F(Prefs, FirstRunStoresSoundsAndDoubleClickThenQuitAddsTheTwelveKeys) {
     std::strcpy(gPref.devicePath, "/media/user/PSP/");
     ASSERT_TRUE(GetCFPreferences());
     EXPECT_STREQ(gPref.devicePath, "");
@@ -77,8 +77,8 @@ TEST_F(Prefs, FirstRunStoresSoundsAndDoubleClickThenQuitAddsTheElevenKeys) {
 
     ASSERT_TRUE(SaveCFPreferences());
     EXPECT_EQ(StoredKeys(),
-              (QStringList{"copyDoneSound", "doubleClickAction", "filenameColumWidth",
-                           "mountSound", "optionThumbnail", "optionUnmount", "pspMenuSelect",
+              (QStringList{"copyDoneSound", "doubleClickAction", "filenameColumWidth", "mountSound",
+                           "optionThumbnail", "optionUnmount", "pspColumWidth", "pspMenuSelect",
                            "thumbnailArrowSecs1", "thumbnailArrowSecs2", "titleColumWidth",
                            "windowBoundsBottom", "windowBoundsLeft", "windowBoundsRight",
                            "windowBoundsTop"}));
@@ -94,6 +94,7 @@ TEST_F(Prefs, StoredValuesAreReadAndSavedBackWithoutTheOnesNeverWritten) {
     Store("thumbnailArrowSecs2", 1);
     Store("filenameColumWidth", 250);
     Store("titleColumWidth", 90);
+    Store("pspColumWidth", 75);
     Store("doubleClickAction", 3);
     Store("debugLocalVolumeAsPSPVolume", true);
     const Rect stored = OnScreen(700, 400);
@@ -109,6 +110,7 @@ TEST_F(Prefs, StoredValuesAreReadAndSavedBackWithoutTheOnesNeverWritten) {
     EXPECT_EQ(gPref.thumbnailArrowSecs2, 1);
     EXPECT_EQ(gPref.filenameColumWidth, 250);
     EXPECT_EQ(gPref.titleColumWidth, 90);
+    EXPECT_EQ(gPref.pspColumWidth, 75);
     EXPECT_EQ(gPref.doubleClickAction, 3);
     EXPECT_TRUE(gPref.debugLocalVolumeAsPSPVolume);
     EXPECT_TRUE(SameRect(gPref.windowBounds, stored));
@@ -118,6 +120,7 @@ TEST_F(Prefs, StoredValuesAreReadAndSavedBackWithoutTheOnesNeverWritten) {
     gPref.debugLocalVolumeAsPSPVolume = false;
     gPref.doubleClickAction = 99;
     gPref.titleColumWidth = 123;
+    gPref.pspColumWidth = 64;
     gPref.windowBounds.right = int16_t(gPref.windowBounds.right + 10);
     ASSERT_TRUE(SaveCFPreferences());
     QSettings store("moviestick", "moviestick");
@@ -125,6 +128,7 @@ TEST_F(Prefs, StoredValuesAreReadAndSavedBackWithoutTheOnesNeverWritten) {
     EXPECT_TRUE(store.value("debugLocalVolumeAsPSPVolume").toBool());
     EXPECT_EQ(store.value("doubleClickAction").toInt(), 3);
     EXPECT_EQ(store.value("titleColumWidth").toInt(), 123);
+    EXPECT_EQ(store.value("pspColumWidth").toInt(), 64);
     EXPECT_EQ(store.value("windowBoundsRight").toInt(), stored.right + 10);
 }
 

@@ -390,3 +390,42 @@ TEST_F(ListView, TitlesFromFileNamesTellEveryFailureInOneMessageAtTheEnd) {
                 lines[1].contains(LocalizedString("the file is read-only")));
 }
 
+// ---- The PSP column -----------------------------------------------------------------------
+
+TEST_F(ListView, ThePspColumnShowsTheVideoKindOrWhyTheMovieCannotGoGreyedAndSortsByIt) {
+    WriteMovie(dir.file("a.mp4"), u"A", "hvc1");
+    WriteMovie(dir.file("b.mp4"), u"B", "mp4v");
+    mp4test::writeFile(dir.file("c.mp4"), Bytes(100, 0x20));
+    WriteMovie(dir.file("d.mp4"), u"D", "avc1");
+    ASSERT_EQ(Open({dir.file("a.mp4"), dir.file("b.mp4"), dir.file("c.mp4"), dir.file("d.mp4")}),
+              kNoErr);
+    EXPECT_EQ(view->model()->headerData(2, Qt::Horizontal).toString(), "PSP");
+    const std::vector<QString> kinds = {LocalizedString("not a PSP video format: %1").arg("H.265"),
+                                        "MPEG-4", LocalizedString("not an MP4 movie"), "AVC"};
+    for (int row = 0; row < 4; ++row) {
+        EXPECT_EQ(Cell(row, 2), kinds[size_t(row)]) << row;
+        const bool greyed = view->model()->index(row, 2).data(Qt::ForegroundRole).isValid();
+        EXPECT_EQ(greyed, row == 0 || row == 2) << row;
+        // Only the PSP column is greyed: the name and title read as usual.
+        EXPECT_FALSE(view->model()->index(row, 0).data(Qt::ForegroundRole).isValid());
+    }
+
+    ASSERT_EQ(SetDataBrowserSortProperty(browser, kListKindColumn), 0);
+    EXPECT_EQ(ShownNames(), (Names{"d.mp4", "b.mp4", "a.mp4", "c.mp4"}));
+    ASSERT_EQ(SetDataBrowserSortOrder(browser, kDataBrowserOrderDecreasing), 0);
+    EXPECT_EQ(ShownNames(), (Names{"c.mp4", "a.mp4", "b.mp4", "d.mp4"}));
+}
+
+// The column follows the file when it has changed on disk: it is read again when its title is
+// edited, not on every look.
+TEST_F(ListView, AMovieChangedOnDiskIsReadAgainWhenItsTitleIsEdited) {
+    WriteMovie(dir.file("a.mp4"), u"Old", "avc1");
+    ASSERT_EQ(Open({dir.file("a.mp4")}), kNoErr);
+    WriteMovie(dir.file("a.mp4"), u"Re-encoded", "hvc1");
+    EXPECT_EQ(Cell(0, 2), "AVC");
+    Select({IDOf(0)});
+    ASSERT_TRUE(EditTitle("Re-encoded"));  // the title it holds now: nothing is written
+    EXPECT_EQ(Cell(0, 1), "Re-encoded");
+    EXPECT_EQ(Cell(0, 2), LocalizedString("not a PSP video format: %1").arg("H.265"));
+    EXPECT_TRUE(alerts.empty());
+}

@@ -101,7 +101,7 @@ TEST_F(UiTest, MainWindowHasEveryControlTheApplicationNames) {
     EXPECT_NE(qobject_cast<QComboBox*>(FindNibControl(pref, 2)), nullptr);
     auto* list = qobject_cast<QTreeView*>(FindNibControl(pref, 3));
     ASSERT_NE(list, nullptr);
-    EXPECT_EQ(list->model()->columnCount(), 2);  // shows its headers before it has a list view
+    EXPECT_EQ(list->model()->columnCount(), 3);  // shows its headers before it has a list view
     EXPECT_EQ(GetControlCommandID(FindNibControl(pref, 1)), FourCharCode("Send"));
     EXPECT_EQ(GetControlCommandID(FindNibControl(pref, 2)), 2u);
     EXPECT_EQ(GetControlCommandID(FindNibControl(pref, 5)), 5u);
