@@ -22,6 +22,7 @@
 #include "movielist/listview.h"
 #include "movielist/movielist.h"
 #include "toolkit/fiber.h"
+#include "toolkit/localized.h"
 #include "toolkit/unmount.h"
 #include "transfer/device.h"
 #include "transfer/naming.h"
@@ -36,11 +37,18 @@ static int16_t FailureStatus() {
     return status != kNoErr ? status : kIOErr;
 }
 
-// Bytes the items will copy: their movies, and their thumbnails when those go along.
+// Bytes the items will copy: the movies that can go as they were last read (a movie the PSP
+// cannot play is left behind and needs no room), and their thumbnails when those go along.
 static uint64_t BytesToSend(const std::vector<DataBrowserItemID>& items) {
-    const int count = int(items.size());
-    uint64_t total = GetOpenFileTotalSize(items.data(), count);
-    if (gPref.optionThumbnail) total += GetOpenFileTotalThumbnailSize(items.data(), count);
+    std::vector<DataBrowserItemID> sendable;
+    for (DataBrowserItemID item : items) {
+        const int index = GetOpenFileInfo(item);
+        if (index >= 0 && !(*gOpenFile)[index].sent && IsSendableMovie((*gOpenFile)[index]))
+            sendable.push_back(item);
+    }
+    const int count = int(sendable.size());
+    uint64_t total = GetOpenFileTotalSize(sendable.data(), count);
+    if (gPref.optionThumbnail) total += GetOpenFileTotalThumbnailSize(sendable.data(), count);
     return total;
 }
 
@@ -82,26 +90,22 @@ int16_t SendToPSP(DataBrowserItemState itemState) {
 }
 
 // Copies one movie under the first free number from `number` on, and its thumbnail under the
-// same number when it goes along; a sent movie leaves the list. The last status of the job.
-static int16_t SendMovie(ControlRef browser, DataBrowserItemID item, const FSRef& folder,
-                         const char* prefix, int32_t number) {
-    const int index = GetOpenFileInfo(item);
-    const FSRef movie = (*gOpenFile)[index].fileRef;
+// same number when it goes along. 0 when the movie is on the device; else the failed copy's
+// status, -48 when every number up to the last one is taken.
+static int16_t CopyMovie(DataBrowserItemID item, const FSRef& folder, const char* prefix,
+                         int32_t number) {
+    const FSRef movie = (*gOpenFile)[GetOpenFileInfo(item)].fileRef;
     int16_t status = kDupFNErr;
     for (;; ++number) {
         const QString name = CreatePSPStyleFileName(prefix, number, ".MP4");
-        if (name.isNull()) return kDupFNErr;  // every number up to the last one is taken
+        if (name.isNull()) return kDupFNErr;
         const HFSUniStr255 unicodeName = HFSUniStr255FromQString(name);
         status = CopyFile(&movie, &folder, &unicodeName);
         if (status != kDupFNErr) break;
     }
-    if (status == kUserCanceledErr) return status;
-    if (status != kNoErr) {
-        DoMessage(kAlertStop, QStringLiteral("CopyFileErr"), status);
-        return status;
-    }
+    if (status != kNoErr) return status;
     // The copy yielded: the entry is looked up again.
-    OpenFileInfo& entry = (*gOpenFile)[GetOpenFileInfo(item)];
+    const OpenFileInfo& entry = (*gOpenFile)[GetOpenFileInfo(item)];
     if (gPref.optionThumbnail && entry.hasThumbnail) {
         const FSRef thumbnail = entry.thumbnailRef;
         const HFSUniStr255 name =
@@ -109,9 +113,47 @@ static int16_t SendMovie(ControlRef browser, DataBrowserItemID item, const FSRef
         // The movie counts as sent whether or not its thumbnail made it.
         (void)CopyFile(&thumbnail, &folder, &name);
     }
-    (*gOpenFile)[GetOpenFileInfo(item)].sent = true;
-    return int16_t(RemoveListItem(browser, item));
+    return kNoErr;
 }
+
+// Why a copy failed, in words.
+static QString CopyFailureString(int16_t status) {
+    switch (status) {
+        case kFnfErr:
+            return MovieErrorString(MovieError::noSuchFile);
+        case kAfpAccessDenied:
+            return MovieErrorString(MovieError::permissionDenied);
+        case kDskFulErr:
+            return LocalizedString(QStringLiteral("no room on the PSP"));
+        case kWPrErr:
+            return LocalizedString(QStringLiteral("the PSP is read-only"));
+        case kDupFNErr:
+            return LocalizedString(QStringLiteral("no free file number on the PSP"));
+        default:
+            return LocalizedString(QStringLiteral("the copy failed (error code %1)")).arg(status);
+    }
+}
+
+// The movies a send leaves behind, each with its reason, told in one message at the end.
+struct NotSent {
+    std::vector<MovieFailure> movies;
+
+    void Add(const OpenFileInfo& entry, const QString& reason) {
+        movies.push_back({QStringFromHFSUniStr255(entry.fileName), reason});
+    }
+    // The items from `first` on that the job did not reach: each with its own reason when it
+    // could not have gone anyway, else `reason`.
+    void AddUnreached(const std::vector<DataBrowserItemID>& items, int32_t first, bool backwards,
+                      const QString& reason) {
+        for (int32_t n = first; n < int32_t(items.size()); ++n) {
+            const int index =
+                GetOpenFileInfo(items[size_t(backwards ? int32_t(items.size()) - 1 - n : n)]);
+            if (index < 0 || (*gOpenFile)[index].sent) continue;
+            const OpenFileInfo& entry = (*gOpenFile)[index];
+            Add(entry, IsSendableMovie(entry) ? reason : MovieKindString(entry));
+        }
+    }
+};
 
 void* ThreadCopyProc(void* param) {
     const DataBrowserItemState itemState = static_cast<CopyParam*>(param)->itemState;
@@ -119,33 +161,68 @@ void* ThreadCopyProc(void* param) {
     DataBrowserSortOrder order = kDataBrowserOrderIncreasing;
     (void)GetDataBrowserSortOrder(browser, &order);
     std::vector<DataBrowserItemID> items;
-    int16_t lastStatus = int16_t(
-        GetDataBrowserItems(browser, kDataBrowserNoItem, false, itemState, &items));
+    // The first failure of the list itself; the removals report their own.
+    int16_t listStatus =
+        int16_t(GetDataBrowserItems(browser, kDataBrowserNoItem, false, itemState, &items));
     gCopyTotal = int32_t(items.size());
     gTotalSize = BytesToSend(items);
     gCopyCount = 0;
     gCurrentSize = 0;
 
-    // An increasing list is worked from its end.
+    // An increasing list is worked from its end. A movie that cannot go is left behind and the
+    // job goes on with the next; only what makes every later copy fail too (a full device, no
+    // folder for the movies, a cancel) ends it.
     const bool backwards = order == kDataBrowserOrderIncreasing;
+    NotSent notSent;
+    bool cancelled = false;
     for (int32_t n = 0; n < gCopyTotal; ++n) {
         const DataBrowserItemID item = items[size_t(backwards ? gCopyTotal - 1 - n : n)];
         gCopyCount += 1;
         gCopyFileIndex = GetOpenFileInfo(item);
         if (gCopyFileIndex < 0) continue;  // gone from the list meanwhile
+        if ((*gOpenFile)[gCopyFileIndex].sent) continue;
+        // What is sent is the file as it is now, which may have changed since it was added.
+        if (RefreshOpenFileInfo(item))
+            (void)UpdateDataBrowserItems(browser, kDataBrowserNoItem, 1, &item,
+                                         kDataBrowserItemNoProperty, kDataBrowserItemNoProperty);
         const OpenFileInfo& entry = (*gOpenFile)[gCopyFileIndex];
-        if (entry.sent) continue;
+        if (!IsSendableMovie(entry)) {
+            notSent.Add(entry, MovieKindString(entry));
+            continue;
+        }
         const int32_t kind = entry.movieType;
-        if (kind != kMovieTypeMp4v && kind != kMovieTypeAvc1) break;
         FSRef folder;
-        if (!GetPSPRef(gPref.devicePath, &folder, int16_t(kind))) break;
+        if (!GetPSPRef(gPref.devicePath, &folder, int16_t(kind))) {
+            const QString reason =
+                LocalizedString(QStringLiteral("the PSP's movie folder could not be made"));
+            notSent.AddUnreached(items, n, backwards, reason);
+            break;
+        }
         int32_t number = GetMaxNumber(&folder) + 1;
         if (number > kMaxPSPFileNumber) number = 1;
-        lastStatus = SendMovie(browser, item, folder, kind == kMovieTypeMp4v ? "M4V" : "MAQ",
-                               number);
+        const int16_t copied =
+            CopyMovie(item, folder, kind == kMovieTypeMp4v ? "M4V" : "MAQ", number);
+        if (copied == kUserCanceledErr) {
+            cancelled = true;
+            break;
+        }
+        if (copied == kDskFulErr) {
+            // Nothing more fits.
+            notSent.AddUnreached(items, n, backwards, CopyFailureString(copied));
+            break;
+        }
+        if (copied != kNoErr) {
+            notSent.Add((*gOpenFile)[GetOpenFileInfo(item)], CopyFailureString(copied));
+            continue;
+        }
+        (*gOpenFile)[GetOpenFileInfo(item)].sent = true;
+        const int16_t removed = int16_t(RemoveListItem(browser, item));
+        if (listStatus == kNoErr) listStatus = removed;
     }
 
-    if (lastStatus == kNoErr) {
+    // A cancel is the user's own doing: nothing to tell, and nothing to celebrate.
+    if (!cancelled) DoSendFailureMessage(notSent.movies);
+    if (!cancelled && notSent.movies.empty() && listStatus == kNoErr) {
         (void)PlaySound(gPref.copyDoneSound);
         if (gPref.optionUnmount) {
             FSVolumeRefNum volume = 0;

@@ -18,6 +18,7 @@ struct TestMovieOptions {
     int height = 120;
     std::string sar = "1";  // sample aspect ratio, e.g. "4/3"
     int keyframeInterval = 8;
+    std::string extra;  // further encoder options, e.g. "-x265-params log-level=none"
 };
 
 // The grey level of frame n: steps far enough apart that lossy coding cannot blur them.
@@ -43,7 +44,7 @@ inline bool MakeTestMovie(const std::string& path, const TestMovieOptions& optio
         std::to_string(options.width) + "x" + std::to_string(options.height) + " -r " +
         std::to_string(options.fps) + " -i '" + raw + "' -vf setsar=" + options.sar + " -c:v " +
         options.codec + bframes + " -g " + std::to_string(options.keyframeInterval) +
-        " -pix_fmt yuv420p -q:v 2 -f mp4 '" + path + "'";
+        " -pix_fmt yuv420p -q:v 2 " + options.extra + " -f mp4 '" + path + "'";
     const bool made = std::system(command.c_str()) == 0;
     std::remove(raw.c_str());
     return made;

@@ -29,8 +29,10 @@
 #include "movielist/opening.h"
 #include "support/fat_image.h"
 #include "support/movielist_state.h"
+#include "support/test_movies.h"
 #include "support/ui_windows.h"
 #include "toolkit/alerts.h"
+#include "toolkit/localized.h"
 #include "toolkit/sounds.h"
 
 using mp4test::Bytes;
@@ -89,16 +91,22 @@ protected:
     }
 
     // A movie file of that kind in the list (and shown), with a thumbnail beside it when one is
-    // given. Its item ID.
+    // given, and the file's access and modification dates when they are given. Its item ID. The
+    // kind is given by hand, so the file must not change afterwards: the send would read it
+    // again and find no movie.
     uint32_t AddMovie(const std::string& name, int32_t kind, const Bytes& bytes,
-                      const Bytes& thumbnail = {}) {
+                      const Bytes& thumbnail = {}, const timespec* dates = nullptr) {
         const std::string path = dir.file(name + ".mp4");
         writeFile(path, bytes);
+        if (dates) EXPECT_EQ(utimensat(AT_FDCWD, path.c_str(), dates, 0), 0);
         if (!thumbnail.empty()) writeFile(dir.file(name + ".THM"), thumbnail);
         FSRef ref;
         EXPECT_EQ(FSPathMakeRef(path.c_str(), &ref), 0);
         const int index = CountOpenFileInfo();
         EXPECT_EQ(CreateOpenFileInfo(&ref, index), 0);
+        // Adding read the file and so moved its access date.
+        const timespec accessed[2] = {dates ? dates[0] : timespec{}, {0, UTIME_OMIT}};
+        if (dates) EXPECT_EQ(utimensat(AT_FDCWD, path.c_str(), accessed, 0), 0);
         (*gOpenFile)[size_t(index)].movieType = kind;
         EXPECT_EQ(DoOpenFile(index), 0);
         return (*gOpenFileID)[size_t(index)];
@@ -142,14 +150,13 @@ TEST_F(SendTest, MoviesGoUnderFreshNumbersFromTheEndOfAnIncreasingListWithTheirT
     std::ofstream(Folder("100MNV01") + "/M4V00004.MP4");
     const Bytes a = Pattern(300000, 1), b = Pattern(kMiB + 5, 2), c = Pattern(2 * kMiB, 3);
     const Bytes thumb = Pattern(32768, 9);
+    const timespec times[2] = {{1000000000, 0}, {1200000000, 0}};
     const uint32_t idA = AddMovie("A", kMovieTypeAvc1, a);
-    const uint32_t idB = AddMovie("B", kMovieTypeMp4v, b, thumb);
+    const uint32_t idB = AddMovie("B", kMovieTypeMp4v, b, thumb, times);
     const uint32_t idC = AddMovie("C", kMovieTypeMp4v, c, Pattern(32768, 10));
     SortByName();
     // C's thumbnail is gone before the send: the movie still goes.
     std::filesystem::remove(dir.file("C.THM"));
-    struct timespec times[2] = {{1000000000, 0}, {1200000000, 0}};
-    ASSERT_EQ(utimensat(AT_FDCWD, dir.file("B.mp4").c_str(), times, 0), 0);
 
     ASSERT_EQ(Send(), 0);
     EXPECT_EQ(gThreadID, 0u);
@@ -177,18 +184,74 @@ TEST_F(SendTest, MoviesGoUnderFreshNumbersFromTheEndOfAnIncreasingListWithTheirT
     EXPECT_EQ(gCopyCount, 3);
 }
 
-TEST_F(SendTest, AMovieOfAnotherKindEndsTheJobAndTheMoviesBeforeItStaySent) {
+TEST_F(SendTest, AMovieOfAnotherKindIsLeftBehindAndTheJobGoesOnWithoutTheDoneSound) {
     const uint32_t idA = AddMovie("A", kMovieTypeMp4v, Pattern(1000, 1));
     const uint32_t idB = AddMovie("B", kMovieTypeOther, Pattern(1000, 2));
     const uint32_t idC = AddMovie("C", kMovieTypeMp4v, Pattern(1000, 3));
     SortByName();
     ASSERT_EQ(Send(), 0);
-    EXPECT_TRUE(Listed(idA));
+    EXPECT_FALSE(Listed(idA));
     EXPECT_TRUE(Listed(idB));
     EXPECT_FALSE(Listed(idC));
-    EXPECT_EQ(listDir(Folder("100MNV01")), std::vector<std::string>{"M4V00001.MP4"});
-    EXPECT_TRUE(alerts.isEmpty());
-    EXPECT_EQ(sounds, QStringList{"Bottle.aiff"});
+    EXPECT_EQ(listDir(Folder("100MNV01")),
+              (std::vector<std::string>{"M4V00001.MP4", "M4V00002.MP4"}));
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_TRUE(alerts[0].message.contains("B.mp4")) << alerts[0].message.toStdString();
+    EXPECT_TRUE(alerts[0].message.contains("not an MP4 movie"));
+    EXPECT_TRUE(sounds.isEmpty());
+}
+
+// Movies as ffmpeg's own MP4 muxer writes them: those the PSP plays go, an H.265 one and a movie
+// whose file has gone stay listed with their reasons, in one message at the end.
+TEST_F(SendTest, AListMixingGoodAndUnusableMoviesSendsTheGoodOnesAndTellsWhyTheOthersStayed) {
+    struct Made {
+        const char* name;
+        const char* codec;
+        const char* extra;
+    };
+    const Made made[] = {{"Avc", "libx264", ""},
+                         {"Hevc", "libx265", "-x265-params log-level=none"},
+                         {"Mpeg4", "mpeg4", ""},
+                         {"Zgone", "mpeg4", ""}};
+    std::vector<uint32_t> ids;
+    for (const Made& m : made) {
+        TestMovieOptions options;
+        options.codec = m.codec;
+        options.extra = m.extra;
+        options.frames = 5;
+        const std::string path = dir.file(std::string(m.name) + ".mp4");
+        if (!MakeTestMovie(path, options)) GTEST_SKIP() << "ffmpeg could not make " << m.name;
+        FSRef ref;
+        ASSERT_EQ(FSPathMakeRef(path.c_str(), &ref), 0);
+        const int index = CountOpenFileInfo();
+        ASSERT_EQ(CreateOpenFileInfo(&ref, index), 0);
+        ASSERT_EQ(DoOpenFile(index), 0);
+        ids.push_back((*gOpenFileID)[size_t(index)]);
+    }
+    const Bytes avc = readFile(dir.file("Avc.mp4")), mpeg4 = readFile(dir.file("Mpeg4.mp4"));
+    std::filesystem::remove(dir.file("Zgone.mp4"));
+    SortByName();
+
+    ASSERT_TRUE(CheckFreeSpace(kDataBrowserItemAnyState));
+    ASSERT_EQ(Send(), 0);
+    EXPECT_EQ(readFile(Folder("101ANV01/MAQ00001.MP4")), avc);
+    EXPECT_EQ(readFile(Folder("100MNV01/M4V00001.MP4")), mpeg4);
+    EXPECT_FALSE(Listed(ids[0]));
+    EXPECT_TRUE(Listed(ids[1]));
+    EXPECT_FALSE(Listed(ids[2]));
+    EXPECT_TRUE(Listed(ids[3]));
+    EXPECT_TRUE(sounds.isEmpty());
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_EQ(alerts[0].kind, kAlertStop);
+    // In the order of work: from the end of the increasing list.
+    const QStringList lines = alerts[0].explanation.split('\n');
+    ASSERT_EQ(lines.size(), 2) << alerts[0].explanation.toStdString();
+    EXPECT_TRUE(lines[0].contains("Zgone.mp4") &&
+                lines[0].contains(LocalizedString("no such file")))
+        << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].contains("Hevc.mp4") &&
+                lines[1].contains(LocalizedString("not a PSP video format: %1").arg("H.265")))
+        << lines[1].toStdString();
 }
 
 TEST_F(SendTest, EscapeDuringTheFirstMovieLeavesNoFileAndEveryMovieListed) {
@@ -216,19 +279,25 @@ TEST_F(SendTest, AFailedReadFailsTheCopyInsteadOfEndingTheFile) {
     const uint32_t bad = AddMovie("B", kMovieTypeMp4v, Pattern(5000, 2));
     // Reading a folder fails (EISDIR) where opening it did not.
     std::filesystem::create_directory(dir.file("unreadable.mp4"));
-    ASSERT_EQ(FSPathMakeRef(dir.file("unreadable.mp4").c_str(),
-                            &(*gOpenFile)[size_t(GetOpenFileInfo(bad))].fileRef),
-              0);
+    FSRef folderAsMovie, device;
+    ASSERT_EQ(FSPathMakeRef(dir.file("unreadable.mp4").c_str(), &folderAsMovie), 0);
+    std::filesystem::create_directories(Folder("100MNV01"));
+    ASSERT_EQ(FSPathMakeRef(Folder("100MNV01").c_str(), &device), 0);
+    const HFSUniStr255 name = HFSUniStr255FromQString("M4V00009.MP4");
+    EXPECT_EQ(CopyFile(&folderAsMovie, &device, &name), kIOErr);
+    EXPECT_TRUE(listDir(Folder("100MNV01")).empty());
+
+    // The send reads the movie again, finds no movie at all there and goes on with the next.
+    (*gOpenFile)[size_t(GetOpenFileInfo(bad))].fileRef = folderAsMovie;
     SortByName();  // B first, A last
     ASSERT_EQ(Send(), 0);
     ASSERT_EQ(alerts.size(), 1);
-    EXPECT_NE(alerts[0].explanation, QString());  // the error code
+    EXPECT_TRUE(alerts[0].message.contains("B.mp4"));
     EXPECT_TRUE(Listed(bad));
     EXPECT_FALSE((*gOpenFile)[size_t(GetOpenFileInfo(bad))].sent);
     EXPECT_FALSE(Listed(good));
-    // The failed copy's number was free again for A.
     EXPECT_EQ(listDir(Folder("100MNV01")), std::vector<std::string>{"M4V00001.MP4"});
-    EXPECT_EQ(sounds, QStringList{"Bottle.aiff"});
+    EXPECT_TRUE(sounds.isEmpty());
 }
 
 TEST_F(SendTest, AnUnknownFreeSpaceCountsAsNoRoom) {
@@ -240,32 +309,46 @@ TEST_F(SendTest, AnUnknownFreeSpaceCountsAsNoRoom) {
 }
 
 // A small tmpfs as the stick (root only).
-TEST_F(SendTest, ASmallDeviceTakesExactlyItsFreeSpaceLessTheReserveAndAFullOneFailsTheCopy) {
+TEST_F(SendTest, ASmallDeviceTakesExactlyItsFreeSpaceLessTheReserveAndAFullOneEndsTheJob) {
     const std::string point = dir.file("tmpfs");
     std::filesystem::create_directory(point);
     if (geteuid() != 0 || mount("tmpfs", point.c_str(), "tmpfs", 0, "size=2m") != 0)
         GTEST_SKIP() << "no tmpfs mount here (it needs root)";
     UseStick(point);
+    // Worked from the end of the list: A first, then Z and B, which are not reached.
+    const uint32_t small = AddMovie("B", kMovieTypeMp4v, Pattern(1000, 2));
+    const uint32_t other = AddMovie("Z", kMovieTypeOther, Pattern(1000, 3));
     const uint32_t movie = AddMovie("A", kMovieTypeMp4v, Pattern(3 * kMiB, 1));
+    OpenFileInfo& a = (*gOpenFile)[size_t(GetOpenFileInfo(movie))];
     gPref.optionThumbnail = true;
-    (*gOpenFile)[0].hasThumbnail = false;
-    (*gOpenFile)[0].thumbnailSize = 4096;  // counted although it is not there
+    a.hasThumbnail = false;
+    a.thumbnailSize = 4096;  // counted although it is not there
+    // A movie that cannot go needs no room, however large.
+    (*gOpenFile)[size_t(GetOpenFileInfo(other))].fileSize = 1ull << 40;
     struct statvfs volume;
     ASSERT_EQ(statvfs(point.c_str(), &volume), 0);
     const uint64_t freeBytes = uint64_t(volume.f_bavail) * volume.f_frsize;
 
-    (*gOpenFile)[0].fileSize = freeBytes - kFreeSpaceReserve - 4096;
+    a.fileSize = freeBytes - kFreeSpaceReserve - 4096 - 1000;
     EXPECT_TRUE(CheckFreeSpace(kDataBrowserItemAnyState));
     EXPECT_TRUE(alerts.isEmpty());
-    (*gOpenFile)[0].fileSize += 1;
+    a.fileSize += 1;
     EXPECT_FALSE(CheckFreeSpace(kDataBrowserItemAnyState));
     ASSERT_EQ(alerts.size(), 1);
 
+    // The real size again, so that the send does not take the file for changed.
+    a.fileSize = 3 * kMiB;
     alerts.clear();
     ASSERT_EQ(Send(), 0);
     ASSERT_EQ(alerts.size(), 1);
-    EXPECT_TRUE(alerts[0].explanation.contains("-34"));
-    EXPECT_TRUE(Listed(movie));
+    const QStringList lines = alerts[0].explanation.split('\n');
+    ASSERT_EQ(lines.size(), 3) << alerts[0].explanation.toStdString();
+    const QString noRoom = LocalizedString("no room on the PSP");
+    EXPECT_TRUE(lines[0].contains("A.mp4") && lines[0].contains(noRoom));
+    EXPECT_TRUE(lines[1].contains("Z.mp4") &&
+                lines[1].contains(LocalizedString("not an MP4 movie")));
+    EXPECT_TRUE(lines[2].contains("B.mp4") && lines[2].contains(noRoom));
+    EXPECT_TRUE(Listed(movie) && Listed(other) && Listed(small));
     EXPECT_TRUE(listDir(Folder("100MNV01")).empty());
     EXPECT_TRUE(sounds.isEmpty());
     EXPECT_EQ(umount2(point.c_str(), MNT_DETACH), 0);
