@@ -1,104 +1,216 @@
-// main.cpp - moviestick-cli: shows the atom tree, title and video coding of a movie and sets its
-// title, for scripts.
+// main.cpp - moviestick-cli: the atom tree, title, video coding and PSP folder of movies, and
+// their titles set, for scripts.
+//
+// This program links only the container engine and the C and C++ libraries, so that it starts
+// in a few milliseconds. The commands that decode or encode video (thumb, convert) are run by
+// the media helper, which it execs with the same arguments.
+#include <unistd.h>
+
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include <nlohmann/json.hpp>
+
+#include "cli/args.h"
 #include "container/atom.h"
 #include "container/movie.h"
 #include "container/moviefile.h"
-#include "cli/thumb.h"
 
-static const char kUsage[] =
-    "usage: moviestick-cli tree FILE          print the atom tree\n"
-    "       moviestick-cli title FILE         print the title\n"
-    "       moviestick-cli title FILE TEXT    set the title\n"
-    "       moviestick-cli type FILE          print the video coding the PSP plays (mp4v, avc1)\n"
-    "       moviestick-cli thumb FILE [SECONDS]\n"
-    "                                         write FILE's .THM thumbnail beside it from the\n"
-    "                                         frame at SECONDS (default: 10 % into the movie)\n"
-    "       moviestick-cli --help             show this help\n";
+using nlohmann::json;
 
-static constexpr int kExitFailure = 1;
-static constexpr int kExitUsage = 2;
-
-static int fail(const char* path, const char* why) {
-    fprintf(stderr, "moviestick-cli: %s: %s\n", path, why);
+static int fail(const std::string& path, const std::string& why) {
+    fprintf(stderr, "moviestick-cli: %s: %s\n", path.c_str(), why.c_str());
     return kExitFailure;
 }
 
-static int fail(const char* path, MovieError why) { return fail(path, MovieErrorText(why)); }
-
-static int usageError(const char* why) {
-    fprintf(stderr, "moviestick-cli: %s\n%s", why, kUsage);
+static int usageError(const CommandSpec* spec, const std::string& why) {
+    fprintf(stderr, "moviestick-cli: %s\n%s", why.c_str(), UsageHint(spec).c_str());
     return kExitUsage;
 }
 
-static int printTree(const char* path) {
-    MovieError why;
-    FILE* stream = OpenMovieStream(path, MovieAccess::read, &why);
-    if (!stream) return fail(path, why);
-    MovieInfo* info = GetMovieInfo(stream, nullptr);
-    fclose(stream);
-    if (!info) return fail(path, MovieError::notAMovie);
-    PrintAtomTree(info);
-    FreeMovieInfo(info, nullptr);
-    return 0;
+// The PSP's folder for each kind of movie, under the memory stick's root.
+static const char* folderOfKind(int kind) {
+    switch (kind) {
+        case kMovieKindMpeg4:
+            return "MP_ROOT/100MNV01";
+        case kMovieKindAvc:
+            return "MP_ROOT/101ANV01";
+        default:
+            return nullptr;
+    }
 }
 
-static int printTitle(const char* path) {
-    MovieError why;
-    char* title = GetTitleWithCause(path, &why);
-    if (!title) return fail(path, why);
-    printf("%s\n", title);
-    free(title);
-    return 0;
+static json codingOfKind(const MovieSummary& summary) {
+    if (summary.kind == kMovieKindNone) return nullptr;
+    return std::string(summary.coding, 4);
 }
 
-static int setTitle(const char* path, const char* title) {
-    MovieError why;
-    return SetTitleWithCause(path, title, &why) == 0 ? 0 : fail(path, why);
+static json orNull(const std::string& text) { return text.empty() ? json(nullptr) : json(text); }
+
+static void printJson(const json& document) {
+    // A file name that is not UTF-8 must not lose the whole document.
+    const std::string text = document.dump(2, ' ', false, json::error_handler_t::replace);
+    fputs(text.c_str(), stdout);
+    fputc('\n', stdout);
 }
 
-// The coding of a movie the PSP can play; for any other, the words the movie list shows.
-static int printType(const char* path) {
-    const MovieSummary summary = ReadMovieSummary(path);
-    const std::string problem = MovieSummaryProblem(summary);
-    if (!problem.empty()) return fail(path, problem.c_str());
-    printf("%.4s\n", summary.coding);
-    return 0;
+// The prefix that tells whose line it is when there are several files.
+static std::string lead(const ParsedCommand& parsed, const std::string& path) {
+    return parsed.files.size() > 1 ? path + ": " : "";
+}
+
+static int tree(const ParsedCommand& parsed) {
+    int status = kExitOk;
+    bool first = true;
+    for (const std::string& path : parsed.files) {
+        MovieError why;
+        FILE* stream = OpenMovieStream(path.c_str(), MovieAccess::read, &why);
+        MovieInfo* info = stream ? GetMovieInfo(stream, nullptr) : nullptr;
+        if (stream) fclose(stream);
+        if (!info) {
+            status = fail(path, MovieErrorText(stream ? MovieError::notAMovie : why));
+            continue;
+        }
+        if (parsed.files.size() > 1) printf("%s%s:\n", first ? "" : "\n", path.c_str());
+        first = false;
+        PrintAtomTree(info);
+        FreeMovieInfo(info, nullptr);
+    }
+    return status;
+}
+
+static std::string baseNameWithoutEnding(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) name.resize(dot);
+    return name;
+}
+
+static int setTitles(const ParsedCommand& parsed) {
+    int status = kExitOk;
+    const bool fromName = parsed.has("--from-name");
+    for (const std::string& path : parsed.files) {
+        const std::string title = fromName ? baseNameWithoutEnding(path) : parsed.value("--set");
+        MovieError why;
+        if (SetTitleWithCause(path.c_str(), title.c_str(), &why) != 0)
+            status = fail(path, MovieErrorText(why));
+    }
+    return status;
+}
+
+static int titles(const ParsedCommand& parsed) {
+    if (parsed.has("--set") || parsed.has("--from-name")) return setTitles(parsed);
+    int status = kExitOk;
+    json document = json::array();
+    for (const std::string& path : parsed.files) {
+        MovieError why;
+        char* title = GetTitleWithCause(path.c_str(), &why);
+        if (parsed.has("--json")) {
+            const MovieSummary summary = ReadMovieSummary(path.c_str());
+            document.push_back({{"file", path},
+                                {"title", title ? json(title) : json(nullptr)},
+                                {"kind", codingOfKind(summary)},
+                                {"error", title ? json(nullptr) : json(MovieErrorText(why))}});
+        } else if (title) {
+            printf("%s%s\n", lead(parsed, path).c_str(), title);
+        }
+        if (!title) status = fail(path, MovieErrorText(why));
+        free(title);
+    }
+    if (parsed.has("--json")) printJson(document);
+    return status;
+}
+
+// type and check: the kind rules, as the movie list applies them.
+static int kinds(const ParsedCommand& parsed, bool check) {
+    int status = kExitOk;
+    json document = json::array();
+    for (const std::string& path : parsed.files) {
+        const MovieSummary summary = ReadMovieSummary(path.c_str());
+        const std::string problem = MovieSummaryProblem(summary);
+        const char* folder = folderOfKind(summary.kind);
+        if (parsed.has("--json")) {
+            json entry = {{"file", path},
+                          {"title", summary.title ? json(*summary.title) : json(nullptr)},
+                          {"kind", codingOfKind(summary)},
+                          {"error", orNull(problem)}};
+            if (check) entry["folder"] = folder ? json(folder) : json(nullptr);
+            document.push_back(entry);
+        } else if (problem.empty() && check) {
+            printf("%s: goes to %s (%s)\n", path.c_str(), folder,
+                   VideoCodingName(summary.coding).c_str());
+        } else if (problem.empty()) {
+            printf("%s%.4s\n", lead(parsed, path).c_str(), summary.coding);
+        }
+        if (!problem.empty())
+            status = fail(path, check ? "cannot go to a PSP: " + problem : problem);
+    }
+    if (parsed.has("--json")) printJson(document);
+    return status;
+}
+
+// The media helper: installed (and built) in libexec/moviestick beside bin/.
+static std::string mediaHelperPath() {
+    char self[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0) return "";
+    std::string path(self, static_cast<size_t>(length));
+    const size_t slash = path.rfind('/');
+    path.resize(slash == std::string::npos ? 0 : slash);
+    return path + "/../libexec/moviestick/moviestick-cli-media";
+}
+
+static int runMediaHelper(int argc, char** argv) {
+    const std::string helper = mediaHelperPath();
+    std::vector<char*> args(argv, argv + argc);
+    args[0] = const_cast<char*>(helper.c_str());
+    args.push_back(nullptr);
+    fflush(stdout);
+    execv(helper.c_str(), args.data());
+    fprintf(stderr, "moviestick-cli: cannot run %s: %s\n", helper.c_str(), strerror(errno));
+    return kExitFailure;
 }
 
 static int run(int argc, char** argv) {
-    if (argc < 2) return usageError("no command given");
-    const char* command = argv[1];
-    if (strcmp(command, "--help") == 0 || strcmp(command, "-h") == 0) {
-        if (argc != 2) return usageError("--help takes no arguments");
-        fputs(kUsage, stdout);
-        return 0;
+    if (argc < 2) return usageError(nullptr, "no command given");
+    const std::string command = argv[1];
+    if (command == "--help" || command == "-h" || command == "--version") {
+        if (argc != 2) return usageError(nullptr, command + " takes no arguments");
+        if (command == "--version")
+            printf("moviestick-cli %s\n", MOVIESTICK_VERSION);
+        else
+            fputs(FullHelp().c_str(), stdout);
+        return kExitOk;
     }
-    if (strcmp(command, "tree") == 0 && argc == 3) return printTree(argv[2]);
-    if (strcmp(command, "title") == 0 && argc == 3) return printTitle(argv[2]);
-    if (strcmp(command, "title") == 0 && argc == 4) return setTitle(argv[2], argv[3]);
-    if (strcmp(command, "type") == 0 && argc == 3) return printType(argv[2]);
-    if (strcmp(command, "thumb") == 0 && (argc == 3 || argc == 4))
-        return MakeThumbnailCommand(argv[2], argc == 4 ? argv[3] : nullptr);
+    const CommandSpec* spec = FindCommand(command);
+    if (!spec) return usageError(nullptr, "unknown command '" + command + "'");
 
-    char why[256];
-    if (strcmp(command, "tree") == 0 || strcmp(command, "title") == 0 ||
-        strcmp(command, "type") == 0 || strcmp(command, "thumb") == 0)
-        snprintf(why, sizeof why, "wrong number of arguments for '%s'", command);
-    else
-        snprintf(why, sizeof why, "unknown command '%s'", command);
-    return usageError(why);
+    ParsedCommand parsed;
+    std::string why;
+    if (!ParseCommand(*spec, std::vector<std::string>(argv + 2, argv + argc), &parsed, &why))
+        return usageError(spec, why);
+    if (parsed.help) {
+        fputs(CommandHelp(*spec).c_str(), stdout);
+        return kExitOk;
+    }
+    if (!CheckCommand(parsed, &why)) return usageError(spec, why);
+
+    if (spec->media) return runMediaHelper(argc, argv);
+    if (command == "tree") return tree(parsed);
+    if (command == "title") return titles(parsed);
+    return kinds(parsed, command == "check");
 }
 
 int main(int argc, char** argv) {
     int status = run(argc, argv);
     // A script reading the output must not take a cut-off title for the whole one.
-    if (fflush(stdout) != 0 && status == 0) {
+    if (fflush(stdout) != 0 && status == kExitOk) {
         fprintf(stderr, "moviestick-cli: cannot write the output: %s\n", strerror(errno));
         status = kExitFailure;
     }

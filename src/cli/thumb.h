@@ -1,6 +1,9 @@
-// thumb.h - moviestick-cli's thumbnail command: the movie's ".THM" from one of its frames.
+// thumb.h - moviestick-cli's thumbnail command: each movie's ".THM" from one of its frames.
 #pragma once
 
-// Writes the thumbnail file beside the movie from the frame shown at `seconds` (null: a tenth
-// of the way into the movie). 0, or 1 after a message on stderr.
-int MakeThumbnailCommand(const char* path, const char* seconds);
+#include "cli/args.h"
+
+// Writes each movie's thumbnail file beside it (or to -o OUT) from the frame shown at --at
+// SECONDS (by default a tenth of the way into the movie). A time at or past the movie's end is
+// an error. 0, or 1 after one message on stderr for each movie that failed.
+int ThumbCommand(const ParsedCommand& parsed);

@@ -5,12 +5,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include <QImage>
+#include <nlohmann/json.hpp>
 
 #include "container/atom_builder.h"
+#include "container/movie.h"
 #include "support/test_movies.h"
 
 using namespace mp4test;
@@ -83,9 +87,16 @@ TEST_F(CliTest, BadUsageExitsWithTwo) {
     const std::vector<std::vector<std::string>> calls = {{},
                                                          {"rename", movie},
                                                          {"tree"},
-                                                         {"type", movie, "x"},
-                                                         {"title", movie, "a", "b"},
-                                                         {"--help", "tree"}};
+                                                         {"type", movie, "--x"},
+                                                         {"title", "--set", "a", "--from-name", movie},
+                                                         {"--help", "tree"},
+                                                         {"--version", "tree"},
+                                                         {"title", "--json", "--set", "a", movie},
+                                                         {"title", movie, "--set"},
+                                                         {"check", "--json=yes", movie},
+                                                         {"thumb", "-o", "x.THM", movie, movie},
+                                                         {"convert", "-o", "x.mp4", movie, movie},
+                                                         {"convert", "--at", "1", movie}};
     for (const auto& args : calls) {
         Result r = cli(args);
         EXPECT_EQ(r.exitCode, 2) << (args.empty() ? "" : args[0]);
@@ -117,7 +128,7 @@ TEST_F(CliTest, TitleRoundTrip) {
     writeFile(movie, movieWith(usmtWithTitle(u"Old")));
     EXPECT_EQ(cli({"title", movie}).out, "Old\n");
 
-    Result set = cli({"title", movie, "Caf\xC3\xA9 \xE2\x9C\x93"});
+    Result set = cli({"title", "--set", "Caf\xC3\xA9 \xE2\x9C\x93", movie});
     EXPECT_EQ(set.exitCode, 0) << set.err;
     EXPECT_EQ(set.out, "");
     Result get = cli({"title", movie});
@@ -160,23 +171,24 @@ TEST_F(CliTest, SettingFailuresSayWhy) {
                                             box("stbl", box("stco", cat({be32(0), be32(9)})))})),
                            box("mdat", Bytes(8, 0))}));
 
-    expectFailure({"title", dir.file("missing.mp4"), "x"}, dir.file("missing.mp4"),
+    expectFailure({"title", "--set", "x", dir.file("missing.mp4")}, dir.file("missing.mp4"),
                   "no such file");
-    expectFailure({"title", text, "x"}, text, "not an MP4 movie");
-    expectFailure({"title", movie, std::string(40000, 'a')}, movie, "the title is too long");
-    expectFailure({"title", movie, "caf\xE9"}, movie, "the title is not valid UTF-8");
-    expectFailure({"title", broken, "x"}, broken,
+    expectFailure({"title", "--set", "x", text}, text, "not an MP4 movie");
+    expectFailure({"title", "--set", std::string(40000, 'a'), movie}, movie,
+                  "the title is too long");
+    expectFailure({"title", "--set", "caf\xE9", movie}, movie, "the title is not valid UTF-8");
+    expectFailure({"title", "--set", "x", broken}, broken,
                   "the movie's structure is damaged; it was not changed");
     EXPECT_EQ(cli({"title", movie}).out, "Old\n");
     // A movie without the metadata atom is given one.
-    EXPECT_EQ(cli({"title", bare, "x"}).exitCode, 0);
+    EXPECT_EQ(cli({"title", "--set", "x", bare}).exitCode, 0);
     EXPECT_EQ(cli({"title", bare}).out, "x\n");
 }
 
 TEST_F(CliTest, TitlesBeyondTheBasicPlaneRoundTrip) {
     writeFile(movie, movieWith({}));
     const std::string title = "D\xC3\xAD" "a \xF0\x9F\x8E\xAC";
-    Result set = cli({"title", movie, title});
+    Result set = cli({"title", "--set", title, movie});
     EXPECT_EQ(set.exitCode, 0) << set.err;
     EXPECT_EQ(cli({"title", movie}).out, title + "\n");
 }
@@ -188,7 +200,8 @@ TEST_F(CliTest, ReadersRefuseAPipeAtOnce) {
     ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
     for (const std::vector<std::string>& args :
          std::vector<std::vector<std::string>>{{"tree", fifo}, {"type", fifo}, {"title", fifo},
-                                               {"title", fifo, "x"}, {"thumb", fifo}})
+                                               {"title", "--set", "x", fifo}, {"thumb", fifo},
+                                               {"check", fifo}, {"convert", fifo}})
         expectFailure(args, fifo, "not a regular file");
 }
 
@@ -211,7 +224,9 @@ TEST_F(CliTest, ThumbWritesTheThumbnailFromTheFrameAtTheSecondsGiven) {
     ASSERT_TRUE(MakeTestMovie(movie, TestMovieOptions{}));
     const std::string thumbnail = dir.file("movie.THM");
     for (const auto& [args, frame] : std::vector<std::pair<std::vector<std::string>, int>>{
-             {{"thumb", movie, "1.55"}, 15}, {{"thumb", movie}, 2}, {{"thumb", movie, "99"}, 19}}) {
+             {{"thumb", "--at", "1.55", movie}, 15},
+             {{"thumb", movie}, 2},
+             {{"thumb", movie, "--at=1.95"}, 19}}) {
         Result r = cli(args);
         EXPECT_EQ(r.exitCode, 0) << r.err;
         EXPECT_EQ(r.out + r.err, "");
@@ -227,6 +242,255 @@ TEST_F(CliTest, ThumbFailuresSayWhy) {
     expectFailure({"thumb", dir.file("none.mp4")}, dir.file("none.mp4"), "no such file");
     writeFile(movie, movieWith({}));
     expectFailure({"thumb", movie}, movie, "cannot open as a movie");
-    expectFailure({"thumb", movie, "soon"}, movie, "'soon' is not a number of seconds");
-    EXPECT_EQ(cli({"thumb", movie, "1", "2"}).exitCode, 2);
+    const Result notANumber = cli({"thumb", "--at", "soon", movie});
+    EXPECT_EQ(notANumber.exitCode, 2);
+    EXPECT_NE(notANumber.err.find("'soon' is not a number of seconds"), std::string::npos);
+    EXPECT_EQ(cli({"thumb", movie, "1", "2"}).exitCode, 1);
+}
+
+namespace {
+
+bool exists(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0;
+}
+
+nlohmann::json parseJson(const Result& r) {
+    nlohmann::json document = nlohmann::json::parse(r.out, nullptr, false);
+    EXPECT_FALSE(document.is_discarded()) << r.out;
+    return document;
+}
+
+// ffmpeg's own test picture and tone, `seconds` long, with these output options.
+bool MakeVideo(const std::string& path, double seconds, const std::string& options) {
+    const std::string command =
+        "ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=size=320x240:rate=25 -f lavfi "
+        "-i sine=frequency=440 -t " +
+        std::to_string(seconds) + " " + options + " '" + path + "'";
+    return std::system(command.c_str()) == 0;
+}
+
+}  // namespace
+
+TEST_F(CliTest, VersionAndEachCommandsHelpGoToStdout) {
+    Result version = cli({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out.rfind("moviestick-cli ", 0), 0u) << version.out;
+    for (const char* command : {"tree", "title", "type", "check", "thumb", "convert"}) {
+        // Help wins over everything else on the line: nothing is read or changed.
+        writeFile(movie, movieWith(usmtWithTitle(u"Old")));
+        Result r = cli({command, movie, "--help"});
+        EXPECT_EQ(r.exitCode, 0) << command;
+        EXPECT_EQ(r.out.rfind(std::string("usage: moviestick-cli ") + command, 0), 0u) << r.out;
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(cli({"title", movie}).out, "Old\n");
+    }
+}
+
+TEST_F(CliTest, SeveralFilesAreEachNamedAndOneFailureDoesNotStopTheRest) {
+    const std::string first = dir.file("first.mp4"), second = dir.file("second.mp4");
+    const std::string missing = dir.file("missing.mp4");
+    writeFile(first, movieWith(usmtWithTitle(u"One"), profWithVideo("avc1")));
+    writeFile(second, movieWith(usmtWithTitle(u"Two"), profWithVideo("mp4v")));
+
+    Result titles = cli({"title", first, missing, second});
+    EXPECT_EQ(titles.exitCode, 1);
+    EXPECT_EQ(titles.out, first + ": One\n" + second + ": Two\n");
+    EXPECT_EQ(titles.err, "moviestick-cli: " + missing + ": no such file\n");
+
+    Result types = cli({"type", first, second});
+    EXPECT_EQ(types.exitCode, 0) << types.err;
+    EXPECT_EQ(types.out, first + ": avc1\n" + second + ": mp4v\n");
+
+    Result trees = cli({"tree", first, second});
+    EXPECT_EQ(trees.exitCode, 0) << trees.err;
+    EXPECT_EQ(trees.out.rfind(first + ":\nroot\n+'ftyp'", 0), 0u) << trees.out;
+    EXPECT_NE(trees.out.find("\n\n" + second + ":\nroot\n+'ftyp'"), std::string::npos)
+        << trees.out;
+
+    // Several files with --set: each one gets the title, the text is never taken for a file.
+    Result set = cli({"title", "--set", "Both", first, second});
+    EXPECT_EQ(set.exitCode, 0) << set.err;
+    EXPECT_EQ(cli({"title", first, second}).out, first + ": Both\n" + second + ": Both\n");
+
+    Result fromName = cli({"title", "--from-name", first, missing, second});
+    EXPECT_EQ(fromName.exitCode, 1);
+    EXPECT_EQ(fromName.err, "moviestick-cli: " + missing + ": no such file\n");
+    EXPECT_EQ(cli({"title", first, second}).out, first + ": first\n" + second + ": second\n");
+}
+
+TEST_F(CliTest, OptionLookingTitlesAndFileNames) {
+    writeFile(movie, movieWith(usmtWithTitle(u"Old")));
+    for (const std::string title : {"--help", "-o", "--", "--set=x"}) {
+        Result set = cli({"title", "--set", title, movie});
+        EXPECT_EQ(set.exitCode, 0) << title << set.err;
+        EXPECT_EQ(cli({"title", movie}).out, title + "\n");
+    }
+    EXPECT_EQ(cli({"title", "--set=-x", movie}).exitCode, 0);
+    EXPECT_EQ(cli({"title", movie}).out, "-x\n");
+
+    // After "--" a name that looks like an option is a file.
+    char previous[4096];
+    ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(chdir(dir.path().c_str()), 0);
+    writeFile(dir.file("--json"), movieWith(usmtWithTitle(u"Dashed")));
+    writeFile(dir.file("-o"), movieWith(usmtWithTitle(u"Short")));
+    Result dashed = cli({"title", "--", "--json", "-o"});
+    EXPECT_EQ(dashed.exitCode, 0) << dashed.err;
+    EXPECT_EQ(dashed.out, "--json: Dashed\n-o: Short\n");
+    EXPECT_EQ(cli({"title", "--set", "New", "--", "--json"}).exitCode, 0);
+    EXPECT_EQ(cli({"title", "--", "--json"}).out, "New\n");
+    Result unknown = cli({"title", "-o"});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_NE(unknown.err.find("unknown option '-o'"), std::string::npos) << unknown.err;
+    ASSERT_EQ(chdir(previous), 0);
+}
+
+TEST_F(CliTest, JsonDocumentsParseBackWithEveryFileAndItsError) {
+    const std::string avc = dir.file("avc.mp4"), mpeg4 = dir.file("mpeg4.mp4");
+    const std::string hevc = dir.file("hevc.mp4"), text = dir.file("notes.mp4");
+    ASSERT_TRUE(MakeTestMovie(avc, TestMovieOptions{}));
+    TestMovieOptions mpeg4Options;
+    mpeg4Options.codec = "mpeg4";
+    ASSERT_TRUE(MakeTestMovie(mpeg4, mpeg4Options));
+    TestMovieOptions hevcOptions;
+    hevcOptions.codec = "libx265";
+    hevcOptions.extra = "-x265-params log-level=none -tag:v hvc1";
+    ASSERT_TRUE(MakeTestMovie(hevc, hevcOptions));
+    writeFile(text, ascii("just some text, not a movie"));
+    ASSERT_EQ(cli({"title", "--set", "Caf\xC3\xA9 \"quoted\"\n", avc}).exitCode, 0);
+
+    Result check = cli({"check", "--json", avc, mpeg4, hevc, text});
+    EXPECT_EQ(check.exitCode, 1);
+    const nlohmann::json entries = parseJson(check);
+    ASSERT_TRUE(entries.is_array());
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_EQ(entries[0]["file"], avc);
+    EXPECT_EQ(entries[0]["title"], "Caf\xC3\xA9 \"quoted\"\n");
+    EXPECT_EQ(entries[0]["kind"], "avc1");
+    EXPECT_EQ(entries[0]["folder"], "MP_ROOT/101ANV01");
+    EXPECT_TRUE(entries[0]["error"].is_null());
+    EXPECT_EQ(entries[1]["kind"], "mp4v");
+    EXPECT_EQ(entries[1]["folder"], "MP_ROOT/100MNV01");
+    EXPECT_TRUE(entries[1]["title"].is_null());
+    EXPECT_TRUE(entries[2]["kind"].is_null());
+    EXPECT_TRUE(entries[2]["folder"].is_null());
+    EXPECT_EQ(entries[2]["error"], "not a PSP video format: H.265");
+    EXPECT_EQ(entries[3]["error"], "not an MP4 movie");
+    // The failures are named on stderr too, one line each.
+    EXPECT_EQ(std::count(check.err.begin(), check.err.end(), '\n'), 2) << check.err;
+
+    Result titles = cli({"title", "--json", mpeg4, avc});
+    EXPECT_EQ(titles.exitCode, 1);
+    const nlohmann::json titleEntries = parseJson(titles);
+    ASSERT_EQ(titleEntries.size(), 2u);
+    EXPECT_EQ(titleEntries[0]["error"], "no PSP metadata");
+    EXPECT_EQ(titleEntries[1]["title"], "Caf\xC3\xA9 \"quoted\"\n");
+    EXPECT_TRUE(titleEntries[1]["error"].is_null());
+
+    Result types = cli({"type", "--json", avc});
+    EXPECT_EQ(types.exitCode, 0) << types.err;
+    EXPECT_EQ(parseJson(types)[0]["kind"], "avc1");
+
+    // Without --json, check says where a movie goes, and why one cannot go.
+    Result plain = cli({"check", avc, hevc});
+    EXPECT_EQ(plain.exitCode, 1);
+    EXPECT_EQ(plain.out, avc + ": goes to MP_ROOT/101ANV01 (AVC)\n");
+    EXPECT_EQ(plain.err,
+              "moviestick-cli: " + hevc + ": cannot go to a PSP: not a PSP video format: H.265\n");
+}
+
+TEST_F(CliTest, ThumbTakesSeveralFilesAndRefusesTimesPastTheEnd) {
+    const std::string other = dir.file("other.mp4");
+    ASSERT_TRUE(MakeTestMovie(movie, TestMovieOptions{}));  // 20 frames at 10 per second
+    ASSERT_TRUE(MakeTestMovie(other, TestMovieOptions{}));
+    Result both = cli({"thumb", "--at", "0.5", movie, other});
+    EXPECT_EQ(both.exitCode, 0) << both.err;
+    for (const char* name : {"movie.THM", "other.THM"}) {
+        const Bytes bytes = readFile(dir.file(name));
+        EXPECT_EQ(TestFrameNumber(QImage::fromData(bytes.data(), int(bytes.size()), "JPEG")), 5)
+            << name;
+    }
+
+    const std::string chosen = dir.file("chosen.jpg");
+    EXPECT_EQ(cli({"thumb", "-o", chosen, "--at", "1", movie}).exitCode, 0);
+    const Bytes bytes = readFile(chosen);
+    EXPECT_EQ(TestFrameNumber(QImage::fromData(bytes.data(), int(bytes.size()), "JPEG")), 10);
+
+    ASSERT_EQ(unlink(dir.file("movie.THM").c_str()), 0);
+    for (const char* at : {"2", "2.5", "99"}) {
+        expectFailure({"thumb", "--at", at, movie}, movie, "is past the end of the movie");
+        EXPECT_FALSE(exists(dir.file("movie.THM"))) << at;
+    }
+}
+
+// The lean program must not map the libraries that make its start slow.
+TEST_F(CliTest, TheLeanProgramLinksNeitherQtNorFfmpeg) {
+    FILE* pipe = popen("ldd '" MOVIESTICK_CLI "'", "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string libraries;
+    char line[512];
+    while (fgets(line, sizeof line, pipe)) libraries += line;
+    ASSERT_EQ(pclose(pipe), 0);
+    EXPECT_NE(libraries.find("libc.so"), std::string::npos) << libraries;
+    for (const char* heavy : {"libQt", "libav", "libsw", "libboost"})
+        EXPECT_EQ(libraries.find(heavy), std::string::npos) << heavy << "\n" << libraries;
+}
+
+TEST_F(CliTest, ConvertWritesAPspCopyBesideEachVideoAndNeverOverAFile) {
+    const std::string mkv = dir.file("clip.mkv"), avi = dir.file("old.avi");
+    const std::string title = "D\xC3\xAD" "a \xF0\x9F\x8E\xAC";  // beyond the basic plane
+    ASSERT_TRUE(MakeVideo(mkv, 1, "-c:v libx264 -c:a aac -metadata title='" + title + "'"));
+    ASSERT_TRUE(MakeVideo(avi, 1, "-c:v mpeg4 -c:a mp3"));
+    const std::string text = dir.file("notes.mkv");
+    writeFile(text, ascii("just some text, not a video"));
+
+    Result r = cli({"convert", mkv, text, avi});
+    EXPECT_EQ(r.exitCode, 1);
+    const std::string mkvCopy = dir.file("clip (PSP).mp4"), aviCopy = dir.file("old (PSP).mp4");
+    EXPECT_EQ(r.out, mkvCopy + "\n" + aviCopy + "\n");
+    EXPECT_EQ(r.err.rfind("moviestick-cli: " + text + ": ", 0), 0u) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_FALSE(exists(dir.file("notes (PSP).mp4")));
+
+    const MovieSummary copy = ReadMovieSummary(mkvCopy.c_str());
+    EXPECT_EQ(copy.error, MovieError::none);
+    EXPECT_EQ(copy.kind, kMovieKindAvc);
+    EXPECT_EQ(copy.title.value_or("(none)"), title);
+    EXPECT_EQ(ReadMovieSummary(aviCopy.c_str()).kind, kMovieKindAvc);
+    EXPECT_EQ(cli({"check", mkvCopy, aviCopy}).exitCode, 0);
+
+    // A second run leaves the first copy as it is.
+    const Bytes before = readFile(mkvCopy);
+    expectFailure({"convert", mkv}, mkv, "exists already");
+    EXPECT_EQ(readFile(mkvCopy), before);
+
+    const std::string chosen = dir.file("chosen.mp4");
+    Result named = cli({"convert", "-o", chosen, mkv});
+    EXPECT_EQ(named.exitCode, 0) << named.err;
+    EXPECT_EQ(ReadMovieSummary(chosen.c_str()).kind, kMovieKindAvc);
+}
+
+// Ctrl+C during a conversion: the partial file goes, and the process ends by the signal.
+TEST_F(CliTest, AnInterruptedConvertLeavesNoFile) {
+    const std::string source = dir.file("long.mkv");
+    ASSERT_TRUE(MakeVideo(source, 120, "-c:v libx264 -preset ultrafast -c:a aac"));
+    const std::string copy = dir.file("long (PSP).mp4");
+    const pid_t pid = fork();
+    if (pid == 0) {
+        alarm(60);
+        execl(MOVIESTICK_CLI, MOVIESTICK_CLI, "convert", source.c_str(), nullptr);
+        _exit(127);
+    }
+    // Interrupt once the copy has started to grow.
+    struct stat info {};
+    while (stat(copy.c_str(), &info) != 0 || info.st_size == 0) {
+        ASSERT_EQ(waitpid(pid, nullptr, WNOHANG), 0) << "the conversion ended early";
+        usleep(10000);
+    }
+    ASSERT_EQ(kill(pid, SIGINT), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    EXPECT_FALSE(exists(copy));
 }

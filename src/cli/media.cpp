@@ -1,0 +1,48 @@
+// media.cpp - moviestick-cli-media: the commands of moviestick-cli that decode or encode video
+// (thumb, convert). moviestick-cli execs it with its own arguments, so that its other commands
+// never load FFmpeg or Qt.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli/args.h"
+#include "cli/convertcommand.h"
+#include "cli/thumb.h"
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+static int usageError(const CommandSpec* spec, const std::string& why) {
+    fprintf(stderr, "moviestick-cli: %s\n%s", why.c_str(), UsageHint(spec).c_str());
+    return kExitUsage;
+}
+
+static int run(int argc, char** argv) {
+    const CommandSpec* spec = argc >= 2 ? FindCommand(argv[1]) : nullptr;
+    if (!spec || !spec->media) return usageError(nullptr, "not a command of the media helper");
+    ParsedCommand parsed;
+    std::string why;
+    if (!ParseCommand(*spec, std::vector<std::string>(argv + 2, argv + argc), &parsed, &why))
+        return usageError(spec, why);
+    if (parsed.help) {
+        fputs(CommandHelp(*spec).c_str(), stdout);
+        return kExitOk;
+    }
+    if (!CheckCommand(parsed, &why)) return usageError(spec, why);
+    // FFmpeg's own log (the encoders' statistics, a demuxer's complaints) is not for the user:
+    // each failure comes back as one line naming the file and its cause.
+    av_log_set_level(AV_LOG_QUIET);
+    return std::string(spec->name) == "thumb" ? ThumbCommand(parsed) : ConvertCommand(parsed);
+}
+
+int main(int argc, char** argv) {
+    int status = run(argc, argv);
+    if (fflush(stdout) != 0 && status == kExitOk) {
+        fprintf(stderr, "moviestick-cli: cannot write the output: %s\n", strerror(errno));
+        status = kExitFailure;
+    }
+    return status;
+}
