@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 
-const std::vector<CommandSpec>& Commands() {
-    static const std::vector<CommandSpec> commands = {
+const std::vector<CommandDef>& Commands() {
+    static const std::vector<CommandDef> commands = {
         {"tree", "moviestick-cli tree FILE...", "print each movie's atom tree", {}, false},
         {"title",
          "moviestick-cli title [--json] FILE...\n"
@@ -42,9 +42,9 @@ const std::vector<CommandSpec>& Commands() {
     return commands;
 }
 
-const CommandSpec* FindCommand(const std::string& name) {
-    for (const CommandSpec& spec : Commands())
-        if (name == spec.name) return &spec;
+const CommandDef* FindCommand(const std::string& name) {
+    for (const CommandDef& def : Commands())
+        if (name == def.name) return &def;
     return nullptr;
 }
 
@@ -61,8 +61,8 @@ std::string ParsedCommand::value(const char* name) const {
     return found;
 }
 
-static const OptionSpec* findOption(const CommandSpec& spec, const std::string& name) {
-    for (const OptionSpec& option : spec.options) {
+static const OptionDef* findOption(const CommandDef& def, const std::string& name) {
+    for (const OptionDef& option : def.options) {
         if (name == option.name) return &option;
         if (option.shortName && name.size() == 2 && name[0] == '-' && name[1] == option.shortName)
             return &option;
@@ -70,10 +70,10 @@ static const OptionSpec* findOption(const CommandSpec& spec, const std::string& 
     return nullptr;
 }
 
-bool ParseCommand(const CommandSpec& spec, const std::vector<std::string>& args,
+bool ParseCommand(const CommandDef& def, const std::vector<std::string>& args,
                   ParsedCommand* parsed, std::string* error) {
     *parsed = ParsedCommand{};
-    parsed->spec = &spec;
+    parsed->def = &def;
     bool optionsEnded = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -92,9 +92,9 @@ bool ParseCommand(const CommandSpec& spec, const std::vector<std::string>& args,
         }
         const size_t equals = arg.rfind("--", 0) == 0 ? arg.find('=') : std::string::npos;
         const std::string name = arg.substr(0, equals);
-        const OptionSpec* option = findOption(spec, name);
+        const OptionDef* option = findOption(def, name);
         if (!option) {
-            *error = "unknown option '" + name + "' for '" + spec.name + "'";
+            *error = "unknown option '" + name + "' for '" + def.name + "'";
             return false;
         }
         if (!option->value) {
@@ -127,9 +127,9 @@ static const char kExitStatusText[] =
 std::string FullHelp() {
     std::string text;
     const char* lead = "usage: ";
-    for (const CommandSpec& spec : Commands()) {
+    for (const CommandDef& def : Commands()) {
         text += lead;
-        text += spec.synopsis;
+        text += def.synopsis;
         text += '\n';
         lead = "       ";
     }
@@ -137,22 +137,22 @@ std::string FullHelp() {
         "       moviestick-cli COMMAND --help\n"
         "       moviestick-cli --help | --version\n"
         "\nCommands:\n";
-    for (const CommandSpec& spec : Commands()) {
-        std::string name = spec.name;
+    for (const CommandDef& def : Commands()) {
+        std::string name = def.name;
         name.resize(10, ' ');
-        text += "  " + name + spec.summary + "\n";
+        text += "  " + name + def.summary + "\n";
     }
     text += "\nOptions end at \"--\"; every argument after it is a file.\n";
     text += kExitStatusText;
     return text;
 }
 
-std::string CommandHelp(const CommandSpec& spec) {
-    std::string summary = spec.summary;
+std::string CommandHelp(const CommandDef& def) {
+    std::string summary = def.summary;
     summary[0] = static_cast<char>(toupper(static_cast<unsigned char>(summary[0])));
-    std::string text = std::string("usage: ") + spec.synopsis + "\n" + summary + ".\n";
-    if (!spec.options.empty()) text += "\nOptions:\n";
-    for (const OptionSpec& option : spec.options) {
+    std::string text = std::string("usage: ") + def.synopsis + "\n" + summary + ".\n";
+    if (!def.options.empty()) text += "\nOptions:\n";
+    for (const OptionDef& option : def.options) {
         std::string names = option.shortName ? std::string("-") + option.shortName + ", " : "    ";
         names += option.name;
         if (option.value) names += std::string(" ") + option.value;
@@ -164,9 +164,9 @@ std::string CommandHelp(const CommandSpec& spec) {
     return text;
 }
 
-std::string UsageHint(const CommandSpec* spec) {
-    if (spec)
-        return std::string("usage: ") + spec->synopsis + "\n(moviestick-cli " + spec->name +
+std::string UsageHint(const CommandDef* def) {
+    if (def)
+        return std::string("usage: ") + def->synopsis + "\n(moviestick-cli " + def->name +
                " --help for more)\n";
     return "usage: moviestick-cli COMMAND [OPTION...] FILE...\n"
            "(moviestick-cli --help for the commands)\n";
@@ -179,7 +179,7 @@ bool ParseSeconds(const std::string& text, double* seconds) {
 }
 
 bool CheckCommand(const ParsedCommand& parsed, std::string* error) {
-    const std::string name = parsed.spec->name;
+    const std::string name = parsed.def->name;
     if (parsed.files.empty()) {
         *error = "no file given";
         return false;

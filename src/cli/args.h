@@ -5,27 +5,27 @@
 #include <string>
 #include <vector>
 
-struct OptionSpec {
+struct OptionDef {
     const char* name;     // "--set"
     char shortName;       // 'o', or 0
     const char* value;    // the value's placeholder ("TEXT"), or null for a flag
     const char* summary;  // one line for the command's help
 };
 
-struct CommandSpec {
+struct CommandDef {
     const char* name;
     const char* synopsis;  // the usage lines, without "usage: "
     const char* summary;   // what the command does, for the help text
-    std::vector<OptionSpec> options;
+    std::vector<OptionDef> options;
     bool media;  // needs FFmpeg or the thumbnail code: run by the media helper
 };
 
 // Every command, in the order the help shows them.
-const std::vector<CommandSpec>& Commands();
-[[nodiscard]] const CommandSpec* FindCommand(const std::string& name);
+const std::vector<CommandDef>& Commands();
+[[nodiscard]] const CommandDef* FindCommand(const std::string& name);
 
 struct ParsedCommand {
-    const CommandSpec* spec = nullptr;
+    const CommandDef* def = nullptr;
     bool help = false;  // COMMAND --help
     std::vector<std::pair<std::string, std::string>> options;  // long name, value ("" for a flag)
     std::vector<std::string> files;
@@ -38,15 +38,15 @@ struct ParsedCommand {
 // Parses the arguments after the command name: options wherever they stand (long ones also as
 // --name=VALUE), until "--", after which everything is a file. False with the reason in *error
 // on an unknown option or a missing value.
-[[nodiscard]] bool ParseCommand(const CommandSpec& spec, const std::vector<std::string>& args,
+[[nodiscard]] bool ParseCommand(const CommandDef& def, const std::vector<std::string>& args,
                                 ParsedCommand* parsed, std::string* error);
 
 // The whole help text, and one command's.
 [[nodiscard]] std::string FullHelp();
-[[nodiscard]] std::string CommandHelp(const CommandSpec& spec);
+[[nodiscard]] std::string CommandHelp(const CommandDef& def);
 // The lines a usage error ends with: the command's synopsis (or the general one) and where the
 // whole text is.
-[[nodiscard]] std::string UsageHint(const CommandSpec* spec);
+[[nodiscard]] std::string UsageHint(const CommandDef* def);
 
 // A number of seconds: finite, not negative, nothing after it.
 [[nodiscard]] bool ParseSeconds(const std::string& text, double* seconds);

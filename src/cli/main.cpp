@@ -28,8 +28,8 @@ static int fail(const std::string& path, const std::string& why) {
     return kExitFailure;
 }
 
-static int usageError(const CommandSpec* spec, const std::string& why) {
-    fprintf(stderr, "moviestick-cli: %s\n%s", why.c_str(), UsageHint(spec).c_str());
+static int usageError(const CommandDef* def, const std::string& why) {
+    fprintf(stderr, "moviestick-cli: %s\n%s", why.c_str(), UsageHint(def).c_str());
     return kExitUsage;
 }
 
@@ -188,20 +188,20 @@ static int run(int argc, char** argv) {
             fputs(FullHelp().c_str(), stdout);
         return kExitOk;
     }
-    const CommandSpec* spec = FindCommand(command);
-    if (!spec) return usageError(nullptr, "unknown command '" + command + "'");
+    const CommandDef* def = FindCommand(command);
+    if (!def) return usageError(nullptr, "unknown command '" + command + "'");
 
     ParsedCommand parsed;
     std::string why;
-    if (!ParseCommand(*spec, std::vector<std::string>(argv + 2, argv + argc), &parsed, &why))
-        return usageError(spec, why);
+    if (!ParseCommand(*def, std::vector<std::string>(argv + 2, argv + argc), &parsed, &why))
+        return usageError(def, why);
     if (parsed.help) {
-        fputs(CommandHelp(*spec).c_str(), stdout);
+        fputs(CommandHelp(*def).c_str(), stdout);
         return kExitOk;
     }
-    if (!CheckCommand(parsed, &why)) return usageError(spec, why);
+    if (!CheckCommand(parsed, &why)) return usageError(def, why);
 
-    if (spec->media) return runMediaHelper(argc, argv);
+    if (def->media) return runMediaHelper(argc, argv);
     if (command == "tree") return tree(parsed);
     if (command == "title") return titles(parsed);
     return kinds(parsed, command == "check");

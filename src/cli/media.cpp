@@ -15,27 +15,27 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
-static int usageError(const CommandSpec* spec, const std::string& why) {
-    fprintf(stderr, "moviestick-cli: %s\n%s", why.c_str(), UsageHint(spec).c_str());
+static int usageError(const CommandDef* def, const std::string& why) {
+    fprintf(stderr, "moviestick-cli: %s\n%s", why.c_str(), UsageHint(def).c_str());
     return kExitUsage;
 }
 
 static int run(int argc, char** argv) {
-    const CommandSpec* spec = argc >= 2 ? FindCommand(argv[1]) : nullptr;
-    if (!spec || !spec->media) return usageError(nullptr, "not a command of the media helper");
+    const CommandDef* def = argc >= 2 ? FindCommand(argv[1]) : nullptr;
+    if (!def || !def->media) return usageError(nullptr, "not a command of the media helper");
     ParsedCommand parsed;
     std::string why;
-    if (!ParseCommand(*spec, std::vector<std::string>(argv + 2, argv + argc), &parsed, &why))
-        return usageError(spec, why);
+    if (!ParseCommand(*def, std::vector<std::string>(argv + 2, argv + argc), &parsed, &why))
+        return usageError(def, why);
     if (parsed.help) {
-        fputs(CommandHelp(*spec).c_str(), stdout);
+        fputs(CommandHelp(*def).c_str(), stdout);
         return kExitOk;
     }
-    if (!CheckCommand(parsed, &why)) return usageError(spec, why);
+    if (!CheckCommand(parsed, &why)) return usageError(def, why);
     // FFmpeg's own log (the encoders' statistics, a demuxer's complaints) is not for the user:
     // each failure comes back as one line naming the file and its cause.
     av_log_set_level(AV_LOG_QUIET);
-    return std::string(spec->name) == "thumb" ? ThumbCommand(parsed) : ConvertCommand(parsed);
+    return std::string(def->name) == "thumb" ? ThumbCommand(parsed) : ConvertCommand(parsed);
 }
 
 int main(int argc, char** argv) {
