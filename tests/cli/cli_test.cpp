@@ -1,6 +1,7 @@
 // cli_test.cpp - runs moviestick-cli on built movies: exit codes, output and messages.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -493,4 +494,31 @@ TEST_F(CliTest, AnInterruptedConvertLeavesNoFile) {
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
     EXPECT_FALSE(exists(copy));
+}
+
+// On a terminal the conversion shows which video it is at and how far; elsewhere (every other
+// test) stderr holds nothing but failures.
+TEST_F(CliTest, ConvertShowsAProgressLineOnATerminal) {
+    const std::string source = dir.file("clip.mkv");
+    ASSERT_TRUE(MakeVideo(source, 3, "-c:v libx264 -c:a aac"));
+    int terminal = -1;
+    const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        alarm(60);
+        execl(MOVIESTICK_CLI, MOVIESTICK_CLI, "convert", source.c_str(), nullptr);
+        _exit(127);
+    }
+    std::string seen;
+    char buffer[4096];
+    ssize_t got;
+    while ((got = read(terminal, buffer, sizeof buffer)) > 0) seen.append(buffer, size_t(got));
+    close(terminal);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << seen;
+    EXPECT_NE(seen.find("\r\033[KConverting \"clip.mkv\" (1 of 1): "), std::string::npos) << seen;
+    EXPECT_NE(seen.find(" %, "), std::string::npos) << seen;
+    // The line is cleared before the copy's name goes out.
+    EXPECT_NE(seen.find("\r\033[K" + dir.file("clip (PSP).mp4")), std::string::npos) << seen;
 }
