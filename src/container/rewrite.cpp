@@ -6,9 +6,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "container/list.h"
 #include "container/moviefile.h"
@@ -21,6 +23,12 @@ static constexpr int kTempRandomChars = 8;
 // copyInKernel's answer when the kernel cannot copy between these files at all.
 static constexpr int kCopyUseBuffer = 1;
 
+struct FreeDeleter {
+    void operator()(void* p) const { free(p); }
+};
+template <typename T>
+using Malloced = std::unique_ptr<T, FreeDeleter>;
+
 // The cause of the call that just failed. Calls that fail without setting errno (a short read
 // at the end of the file) leave it 0: the file changed under the rewrite.
 static MovieError lastCause() {
@@ -32,14 +40,17 @@ static int failWith(MovieError* why, MovieError cause, int status = kAtomErr) {
     return status;
 }
 
-// The size of "moov" in its own header, in the form it has: 32 or 64 bits; one that runs to the
-// end of the file still does.
-static int writeMoovSize(FILE* stream, const AtomInfo* moov) {
+// The size of "moov" in its own header, in the form it has (32 or 64 bits): from where it
+// starts to `end`, where the metadata atom that ends it will end. One that runs to the end of
+// the file still does.
+static int writeMoovSize(FILE* stream, const AtomInfo* moov, int64_t end) {
     if (moov->toFileEnd) return 0;
+    const uint64_t size = uint64_t(end - moov->offset);
     if (moov->headerSize == 16)
-        return fseeko(stream, moov->offset + 8, SEEK_SET) == 0 ? PutUINT64(stream, moov->size)
+        return fseeko(stream, moov->offset + 8, SEEK_SET) == 0 ? PutUINT64(stream, size)
                                                                : kAtomErr;
-    return fseeko(stream, moov->offset, SEEK_SET) == 0 ? PutUINT32(stream, uint32_t(moov->size))
+    if (size > UINT32_MAX) return kAtomErr;
+    return fseeko(stream, moov->offset, SEEK_SET) == 0 ? PutUINT32(stream, uint32_t(size))
                                                        : kAtomErr;
 }
 
@@ -47,7 +58,11 @@ int rewriteUuid(FILE* stream, const char*, MovieInfo* info, UuidInfo* uuid, Movi
     // The descriptor, not the path, is truncated and synced: it is the file that was parsed.
     const int fd = fileno(stream);
     const int64_t oldLength = info->fileLength;
-    const int64_t newLength = uuid->atom->offset + int64_t(uuid->box.uuidSize);
+    // Both sizes come from the bytes of the atom as it is written.
+    size_t atomSize = 0;
+    Malloced<unsigned char> atom(uuidBytes(uuid, &atomSize));
+    if (!atom) return failWith(why, MovieError::noMemory);
+    const int64_t newLength = uuid->atom->offset + int64_t(atomSize);
     errno = 0;
 
     // A longer atom must find its room before the first byte changes: a disk that fills up
@@ -60,15 +75,15 @@ int rewriteUuid(FILE* stream, const char*, MovieInfo* info, UuidInfo* uuid, Movi
         }
     }
 
-    if (writeMoovSize(stream, info->moov) != 0 || write_uuid(stream, uuid) != 0 ||
-        fflush(stream) != 0)
+    // "moov" first, so that the file is written front to back.
+    if (writeMoovSize(stream, info->moov, newLength) != 0 ||
+        fseeko(stream, uuid->atom->offset, SEEK_SET) != 0 ||
+        fwrite(atom.get(), 1, atomSize, stream) != atomSize || fflush(stream) != 0)
         return failWith(why, lastCause());
-
-    const int64_t end = ftello(stream);
-    if (end >= 0 && end < oldLength) {
+    if (newLength < oldLength) {
         // A shorter title leaves the old atom's last bytes behind; a failure here still leaves
         // the new title readable, so it is not reported.
-        [[maybe_unused]] int truncated = ftruncate(fd, end);
+        [[maybe_unused]] int truncated = ftruncate(fd, newLength);
     }
     if (fsync(fd) != 0) return failWith(why, lastCause());
     return 0;
@@ -80,18 +95,40 @@ static MovieError folderCause(int err) {
 }
 
 // The copy being written beside the movie: unnamed (O_TMPFILE) where the file system allows,
-// so that a crash leaves nothing behind, else under a random name.
+// so that a crash leaves nothing behind, else under a random name. Whatever is left of it when
+// it goes out of scope, its stream, its descriptor and a name that did not replace the movie,
+// goes with it.
 struct TempCopy {
     int fd = -1;
+    FILE* out = nullptr;  // owns fd once opened
     char* folder = nullptr;
     char* name = nullptr;  // the name it has, once it has one
+    bool replacedMovie = false;
+
+    TempCopy() = default;
+    TempCopy(const TempCopy&) = delete;
+    TempCopy& operator=(const TempCopy&) = delete;
+    ~TempCopy() {
+        if (out)
+            fclose(out);
+        else if (fd >= 0)
+            close(fd);
+        if (name && !replacedMovie) unlink(name);
+        free(folder);
+        free(name);
+    }
+    // Closes the stream, reporting what writing out its last buffer met.
+    bool closeStream() {
+        FILE* stream = out;
+        out = nullptr;
+        fd = -1;
+        return fclose(stream) == 0;
+    }
 };
 
-static void freeTempCopy(TempCopy* copy) {
-    free(copy->folder);
-    free(copy->name);
-    copy->folder = copy->name = nullptr;
-}
+struct StreamCloser {
+    void operator()(FILE* stream) const { fclose(stream); }
+};
 
 // Tries fresh random names beside the movie until `create` does not answer EEXIST; the name it
 // took in *name, or null with errno set.
@@ -180,91 +217,6 @@ static MdatMove* collectMdats(MovieInfo* info, int* count) {
          a = FindAtom(static_cast<AtomInfo*>(a->next), "mdat"))
         mdats[i++] = MdatMove{a, a->offset, a->headerSize};
     return mdats;
-}
-
-int reorderAtoms(FILE* stream, MovieInfo* info, UuidInfo* uuid, const char* path, MovieError* why) {
-    // The new order: moov behind every other top-level atom, the metadata atom last in moov,
-    // so that it ends the file and every later title change can be made in place.
-    DetachHireList(info->moov);
-    AttachHireListToChildTail(info->moov, info->root);
-    DetachHireList(uuid->atom);
-    AttachHireListToChildTail(uuid->atom, info->moov);
-
-    // The copy replaces the file itself: through a symbolic link, the rename must land on the
-    // link's target, in the target's folder, or the link would become a stale copy.
-    struct stat movieStat;
-    char* moviePath = realpath(path, nullptr);
-    if (!moviePath || fstat(fileno(stream), &movieStat) != 0) {
-        *why = lastCause();
-        free(moviePath);
-        fclose(stream);
-        return kAtomErr;
-    }
-    TempCopy copy;
-    FILE* out = nullptr;
-    if (!createTempCopy(moviePath, &copy)) {
-        *why = folderCause(errno);
-    } else if (!(out = fdopen(copy.fd, "wb"))) {
-        // Write-only: a stream that may also read refills its buffer from the file on a seek,
-        // and fusefat answers such a read with stale bytes; the metadata atom came out corrupt.
-        *why = MovieError::noMemory;
-        close(copy.fd);
-    }
-    if (!out) {
-        if (copy.name) unlink(copy.name);
-        freeTempCopy(&copy);
-        free(moviePath);
-        fclose(stream);
-        return kAtomErr;
-    }
-    const int fd = copy.fd;
-
-    CopyContext ctx{};
-    ctx.out = out;
-    ctx.in = stream;
-    ctx.mdatAtom = info->mdat;
-    ctx.skipAtom = uuid->atom;
-    ctx.oldMdatOffset = info->mdat->offset;
-    ctx.status = 0;
-    ctx.buffer = static_cast<unsigned char*>(malloc(kCopyBufferSize));
-    ctx.bufferSize = kCopyBufferSize;
-    ctx.mdats = collectMdats(info, &ctx.mdatCount);
-
-    int status = 0;
-    if (!ctx.buffer || !ctx.mdats) {
-        status = failWith(why, MovieError::noMemory);
-    } else {
-        HireListForEachChildTD(info->root, &ctx, foreach_copyatoms);
-        if (ctx.status != 0) status = failWith(why, ctx.error);
-    }
-    free(ctx.buffer);
-    free(ctx.mdats);
-
-    errno = 0;
-    // The walk left the metadata atom's offset at the end of the copy.
-    if (status == 0 && write_uuid(out, uuid) != 0) status = failWith(why, lastCause());
-    // The copy must be complete on disk, with the movie's owner and permissions, before it gets
-    // a name and replaces the movie. Only root may give a file away, so a failed chown is not an
-    // error; it comes first because it clears the set-ID bits that the chmod then restores.
-    if (status == 0) {
-        [[maybe_unused]] int owned = fchown(fd, movieStat.st_uid, movieStat.st_gid);
-        if (fflush(out) != 0 || !copyMode(fd, movieStat.st_mode) || fsync(fd) != 0)
-            status = failWith(why, lastCause());
-    }
-    if (status == 0 && !nameTempCopy(&copy)) status = failWith(why, folderCause(errno));
-    if (fclose(out) != 0 && status == 0) status = failWith(why, lastCause());
-    fclose(stream);
-
-    if (status == 0) {
-        if (rename(copy.name, moviePath) == 0)
-            syncFolderOf(moviePath);
-        else
-            status = failWith(why, folderCause(errno), -1);
-    }
-    if (status != 0 && copy.name) unlink(copy.name);
-    freeTempCopy(&copy);
-    free(moviePath);
-    return status;
 }
 
 // The atom's header as it was, except that one that ran to the end of the file gets its real
@@ -361,7 +313,6 @@ static int copyOffsetTable(CopyContext* ctx, const AtomInfo* atom, int entryWidt
 // memory and lets file systems share the blocks. kCopyUseBuffer when the kernel cannot copy
 // between these files and nothing was copied.
 static int copyInKernel(CopyContext* ctx, int64_t from, uint64_t length, int64_t position) {
-    if (fflush(ctx->out) != 0) return kAtomErr;
     off_t inOffset = from;
     off_t outOffset = position;
     uint64_t left = length;
@@ -384,20 +335,89 @@ static int copyInKernel(CopyContext* ctx, int64_t from, uint64_t length, int64_t
         left -= uint64_t(n);
         copiedAny = true;
     }
-    return fseeko(ctx->out, outOffset, SEEK_SET) == 0 ? 0 : kAtomErr;
+    return 0;
 }
 
-static int copyThroughBuffer(CopyContext* ctx, int64_t from, uint64_t length) {
-    if (fseeko(ctx->in, from, SEEK_SET) != 0) return kAtomErr;
-    uint64_t left = length;
-    while (left > 0) {
-        const size_t piece = left < ctx->bufferSize ? size_t(left) : ctx->bufferSize;
-        if (fread(ctx->buffer, 1, piece, ctx->in) != piece ||
-            fwrite(ctx->buffer, 1, piece, ctx->out) != piece)
-            return kAtomErr;
-        left -= piece;
+static bool writeAll(int fd, const unsigned char* data, size_t size, int64_t at) {
+    while (size > 0) {
+        const ssize_t n = pwrite(fd, data, size, at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= size_t(n);
+        at += n;
     }
-    return 0;
+    return true;
+}
+
+// Fills the buffer with `size` bytes from `at`; a file that ends first changed under the copy.
+static bool readAll(int fd, unsigned char* data, size_t size, int64_t at) {
+    while (size > 0) {
+        const ssize_t n = pread(fd, data, size, at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n == 0) errno = 0;
+        if (n <= 0) return false;
+        data += n;
+        size -= size_t(n);
+        at += n;
+    }
+    return true;
+}
+
+// A descriptor that reads the movie past the page cache, for copies of several buffers; -1
+// where the file system cannot.
+static int openDirect(int fd) {
+    char self[64];
+    snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+    return open(self, O_RDONLY | O_DIRECT | O_CLOEXEC);
+}
+
+// One piece of the movie into the buffer: on page boundaries, past the page cache when `direct`
+// allows. The disk then writes into the buffer itself, which spares the kernel a copy of every
+// page, and the old movie leaves no pages behind for the rename to drop. (Asking the cache
+// first for what it holds cost more than it saved: the question starts reading ahead.) A direct
+// read the file system refuses closes `direct`.
+static bool readPiece(int in, int* direct, unsigned char* buffer, size_t piece, int64_t from) {
+    if (*direct < 0 || from % kCopyPageSize != 0 || piece % kCopyPageSize != 0)
+        return readAll(in, buffer, piece, from);
+    if (readAll(*direct, buffer, piece, from)) return true;
+    if (errno != EINVAL) return false;
+    close(*direct);
+    *direct = -1;
+    return readAll(in, buffer, piece, from);
+}
+
+// Through the buffer, a whole buffer a call. After the first piece every read starts on a page
+// of the movie, so that each page is read once; a read that starts inside a page makes the
+// kernel copy that page twice, and stdio split every buffer into two reads and two writes.
+static int copyThroughBuffer(CopyContext* ctx, int64_t from, uint64_t length, int64_t position) {
+    const int in = fileno(ctx->in);
+    const int out = ctx->out == ctx->file ? fileno(ctx->out) : -1;  // -1: into memory
+    int direct = out >= 0 && length >= 2 * uint64_t(ctx->bufferSize) ? openDirect(in) : -1;
+    // Through the page cache, pieces that stay in the processor's cache between the read and
+    // the write; past it, the whole buffer, which the disk fills at once.
+    const size_t step = direct >= 0 ? ctx->bufferSize : std::min(ctx->bufferSize, kCopyCachedPiece);
+    uint64_t left = length;
+    size_t piece = size_t(std::min<uint64_t>(left, step - uint64_t(from % kCopyPageSize)));
+    int status = 0;
+    while (left > 0) {
+        if (!readPiece(in, &direct, ctx->buffer, piece, from) ||
+            (out < 0 ? fwrite(ctx->buffer, 1, piece, ctx->out) != piece
+                     : !writeAll(out, ctx->buffer, piece, position))) {
+            status = kAtomErr;
+            break;
+        }
+        from += int64_t(piece);
+        position += int64_t(piece);
+        left -= piece;
+        piece = size_t(std::min<uint64_t>(left, step));
+    }
+    if (direct >= 0) {
+        const int err = errno;
+        close(direct);
+        errno = err;
+    }
+    return status;
 }
 
 // The kernel copies whole pages well; between offsets that differ within a page it writes every
@@ -407,22 +427,81 @@ static bool pagesLineUp(int64_t from, int64_t to) {
     return page > 0 && (from - to) % page == 0;
 }
 
-// `length` bytes from `from` in the movie to `position`, where the copy now stands.
+// `length` bytes from `from` in the movie to `position`, where the copy now stands; the copy's
+// stream stands after them on success.
 static int copyBytes(CopyContext* ctx, int64_t from, uint64_t length, int64_t position) {
     errno = 0;
+    const bool toFile = ctx->out == ctx->file;
+    if (toFile && fflush(ctx->out) != 0) {
+        ctx->error = lastCause();
+        return kAtomErr;
+    }
+    if (length > ctx->bufferSize)
+        posix_fadvise(fileno(ctx->in), from, off_t(length), POSIX_FADV_SEQUENTIAL);
     int status = kCopyUseBuffer;
-    if (length > ctx->bufferSize && pagesLineUp(from, position))
+    if (toFile && length > ctx->bufferSize && pagesLineUp(from, position))
         status = copyInKernel(ctx, from, length, position);
-    if (status == kCopyUseBuffer) status = copyThroughBuffer(ctx, from, length);
+    if (status == kCopyUseBuffer) status = copyThroughBuffer(ctx, from, length, position);
+    if (status == 0 && toFile && fseeko(ctx->out, position + int64_t(length), SEEK_SET) != 0)
+        status = kAtomErr;
     if (status != 0) ctx->error = lastCause();
     return status;
 }
 
-static int copyLeaf(CopyContext* ctx, AtomInfo* atom, int64_t position) {
+// Where in the copy the next byte written goes; -1 with the cause in ctx->error.
+static int64_t positionOf(CopyContext* ctx) {
+    errno = 0;
+    const int64_t at = ftello(ctx->out);
+    if (at < 0) ctx->error = lastCause();
+    return at < 0 ? -1 : ctx->base + at;
+}
+
+// The size field of a container: the bytes from its start to `end`, where the copy stands,
+// which it stands at again afterwards. Containers are assembled in memory, since fusefat
+// misplaces a write that goes back into what was just written.
+static int patchSize(CopyContext* ctx, AtomInfo* atom, int64_t end) {
+    const uint64_t size = uint64_t(end - atom->offset);
+    if (atom->headerSize != 16 && size > UINT32_MAX) {
+        ctx->error = MovieError::titleTooLong;  // only a grown "moov" can outgrow its field
+        return kAtomErr;
+    }
+    errno = 0;
+    const int written = atom->headerSize == 16
+                            ? (fseeko(ctx->out, atom->offset - ctx->base + 8, SEEK_SET) == 0
+                                   ? PutUINT64(ctx->out, size)
+                                   : kAtomErr)
+                            : (fseeko(ctx->out, atom->offset - ctx->base, SEEK_SET) == 0
+                                   ? PutUINT32(ctx->out, uint32_t(size))
+                                   : kAtomErr);
+    if (written != 0 || fseeko(ctx->out, end - ctx->base, SEEK_SET) != 0) {
+        ctx->error = lastCause();
+        return kAtomErr;
+    }
+    atom->size = size;
+    return 0;
+}
+
+// One atom that is copied whole, at `position`: the metadata atom as edited, a chunk-offset
+// table with its offsets moved, or any other atom's bytes.
+static int copyOne(CopyContext* ctx, UuidInfo* uuid, AtomInfo* atom, int64_t position) {
+    errno = 0;
+    if (atom == ctx->skipAtom) {
+        size_t size = 0;
+        Malloced<unsigned char> bytes(uuidBytes(uuid, &size));
+        if (!bytes) {
+            ctx->error = MovieError::noMemory;
+            return kAtomErr;
+        }
+        if (fwrite(bytes.get(), 1, size, ctx->out) == size) return 0;
+        ctx->error = lastCause();
+        return kAtomErr;
+    }
+    if (memcmp(atom->type, "stco", 4) == 0) return copyOffsetTable(ctx, atom, 4);
+    if (memcmp(atom->type, "co64", 4) == 0) return copyOffsetTable(ctx, atom, 8);
     if (!atom->toFileEnd) return copyBytes(ctx, atom->offset, atom->size, position);
+    // The header, now with the size of the content that follows it, then that content.
     const int64_t content = atom->offset + atom->headerSize;
     const uint64_t contentSize = atom->size - atom->headerSize;
-    errno = 0;
     if (writeHeader(ctx, atom) != 0) {
         ctx->error = lastCause();
         return kAtomErr;
@@ -430,33 +509,146 @@ static int copyLeaf(CopyContext* ctx, AtomInfo* atom, int64_t position) {
     return copyBytes(ctx, content, contentSize, position + atom->headerSize);
 }
 
-void foreach_copyatoms(HireList* node, void* context) {
-    CopyContext* ctx = static_cast<CopyContext*>(context);
-    AtomInfo* atom = static_cast<AtomInfo*>(node);
-    if (ctx->status != 0 || !atom->parent) return;
-
+// Writes the bytes assembled in memory for a top-level container into the copy.
+static int flushAssembled(CopyContext* ctx, FILE* memory, char** bytes, size_t* size) {
     errno = 0;
-    const int64_t position = ftello(ctx->out);
-    if (position < 0) {
-        ctx->status = kAtomErr;
-        ctx->error = lastCause();
-        return;
-    }
-    int status;
-    if (atom == ctx->skipAtom) {
-        status = 0;  // written after the walk, at the end
-    } else if (atom->child) {
-        status = writeHeader(ctx, atom);  // the children follow in the walk
-        if (status != 0) ctx->error = lastCause();
-    } else if (memcmp(atom->type, "stco", 4) == 0) {
-        status = copyOffsetTable(ctx, atom, 4);
-    } else if (memcmp(atom->type, "co64", 4) == 0) {
-        status = copyOffsetTable(ctx, atom, 8);
-    } else {
-        status = copyLeaf(ctx, atom, position);
-    }
+    const bool closed = fclose(memory) == 0;
+    ctx->out = ctx->file;
+    ctx->base = 0;
+    const bool written = closed && fwrite(*bytes, 1, *size, ctx->file) == *size;
+    free(*bytes);
+    *bytes = nullptr;
+    if (written) return 0;
+    ctx->error = closed ? lastCause() : MovieError::noMemory;
+    return kAtomErr;
+}
 
-    ctx->status = status;
-    // The tree now describes the new file, which later tables and write_uuid rely on.
-    if (status == 0) atom->offset = position;
+// Writes the tree below `root` in its order into the copy. A container's header goes first and
+// its size is written once its children are, from the bytes they took; a top-level container
+// is assembled in memory for that and then written. The walk climbs back through the parent
+// links rather than recursing, so that nesting depth costs no stack. Every atom's offset and
+// size then describe the copy, which later tables rely on.
+static int copyTree(CopyContext* ctx, UuidInfo* uuid, AtomInfo* root) {
+    char* assembled = nullptr;
+    size_t assembledSize = 0;
+    FILE* memory = nullptr;
+    int status = 0;
+    AtomInfo* atom = static_cast<AtomInfo*>(root->child);
+    while (atom && status == 0) {
+        const int64_t position = positionOf(ctx);
+        if (position < 0) {
+            status = kAtomErr;
+            break;
+        }
+        if (atom->child && atom != ctx->skipAtom) {
+            if (atom->parent == root) {
+                if (fflush(ctx->file) != 0 ||
+                    !(memory = open_memstream(&assembled, &assembledSize))) {
+                    ctx->error = errno != 0 ? lastCause() : MovieError::noMemory;
+                    status = kAtomErr;
+                    break;
+                }
+                ctx->out = memory;
+                ctx->base = position;
+            }
+            errno = 0;
+            if (writeHeader(ctx, atom) != 0) {
+                ctx->error = lastCause();
+                status = kAtomErr;
+                break;
+            }
+            atom->offset = position;
+            atom = static_cast<AtomInfo*>(atom->child);
+            continue;
+        }
+        status = copyOne(ctx, uuid, atom, position);
+        if (status != 0) break;
+        atom->offset = position;
+        // Each container this atom ended is complete now.
+        while (status == 0 && !atom->next && atom->parent != root) {
+            atom = static_cast<AtomInfo*>(atom->parent);
+            const int64_t end = positionOf(ctx);
+            status = end < 0 ? kAtomErr : patchSize(ctx, atom, end);
+            if (status == 0 && atom->parent == root) {
+                status = flushAssembled(ctx, memory, &assembled, &assembledSize);
+                memory = nullptr;
+            }
+        }
+        atom = static_cast<AtomInfo*>(atom->next);
+    }
+    if (memory) {
+        fclose(memory);
+        ctx->out = ctx->file;
+    }
+    free(assembled);
+    return status;
+}
+
+// Writes the movie in its new order into the copy's stream; 0 or kAtomErr with the cause in
+// ctx->error.
+static int writeCopy(CopyContext* ctx, MovieInfo* info, UuidInfo* uuid) {
+    void* buffer = nullptr;
+    Malloced<unsigned char> copyBuffer(
+        posix_memalign(&buffer, kCopyPageSize, kCopyBufferSize) == 0
+            ? static_cast<unsigned char*>(buffer)
+            : nullptr);
+    Malloced<MdatMove> mdats(collectMdats(info, &ctx->mdatCount));
+    if (!copyBuffer || !mdats) {
+        ctx->error = MovieError::noMemory;
+        return kAtomErr;
+    }
+    ctx->buffer = copyBuffer.get();
+    ctx->bufferSize = kCopyBufferSize;
+    ctx->mdats = mdats.get();
+    const int status = copyTree(ctx, uuid, info->root);
+    ctx->buffer = nullptr;
+    ctx->mdats = nullptr;
+    return status;
+}
+
+int reorderAtoms(FILE* stream, MovieInfo* info, UuidInfo* uuid, const char* path, MovieError* why) {
+    // Closed on every way out; before the rename on success.
+    std::unique_ptr<FILE, StreamCloser> movie(stream);
+    // The new order: moov behind every other top-level atom, the metadata atom last in moov,
+    // so that it ends the file and every later title change can be made in place.
+    DetachHireList(info->moov);
+    AttachHireListToChildTail(info->moov, info->root);
+    DetachHireList(uuid->atom);
+    AttachHireListToChildTail(uuid->atom, info->moov);
+
+    // The copy replaces the file itself: through a symbolic link, the rename must land on the
+    // link's target, in the target's folder, or the link would become a stale copy.
+    struct stat movieStat;
+    errno = 0;
+    Malloced<char> moviePath(realpath(path, nullptr));
+    if (!moviePath || fstat(fileno(stream), &movieStat) != 0) return failWith(why, lastCause());
+    TempCopy copy;
+    if (!createTempCopy(moviePath.get(), &copy)) return failWith(why, folderCause(errno));
+    // Write-only: a stream that may also read refills its buffer from the file on a seek, and
+    // fusefat answers such a read with stale bytes; the metadata atom came out corrupt.
+    copy.out = fdopen(copy.fd, "wb");
+    if (!copy.out) return failWith(why, MovieError::noMemory);
+
+    CopyContext ctx{};
+    ctx.out = copy.out;
+    ctx.file = copy.out;
+    ctx.in = stream;
+    ctx.skipAtom = uuid->atom;
+    if (writeCopy(&ctx, info, uuid) != 0) return failWith(why, ctx.error);
+
+    // The copy must be complete on disk, with the movie's owner and permissions, before it gets
+    // a name and replaces the movie. Only root may give a file away, so a failed chown is not an
+    // error; it comes first because it clears the set-ID bits that the chmod then restores.
+    errno = 0;
+    [[maybe_unused]] int owned = fchown(copy.fd, movieStat.st_uid, movieStat.st_gid);
+    if (fflush(copy.out) != 0 || !copyMode(copy.fd, movieStat.st_mode) || fsync(copy.fd) != 0)
+        return failWith(why, lastCause());
+    if (!nameTempCopy(&copy)) return failWith(why, folderCause(errno));
+    if (!copy.closeStream()) return failWith(why, lastCause());
+    movie.reset();
+
+    if (rename(copy.name, moviePath.get()) != 0) return failWith(why, folderCause(errno), -1);
+    copy.replacedMovie = true;
+    syncFolderOf(moviePath.get());
+    return 0;
 }

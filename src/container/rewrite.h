@@ -9,7 +9,11 @@
 #include "container/movieerror.h"
 #include "container/uuid.h"
 
-inline constexpr uint32_t kCopyBufferSize = 0x100000;  // 1 MiB
+// The media data is copied through a buffer of whole pages, whose reads start on page
+// boundaries of the movie: the whole buffer a read past the page cache, a smaller piece through it.
+inline constexpr uint32_t kCopyBufferSize = 0x800000;  // 8 MiB
+inline constexpr uint32_t kCopyCachedPiece = 0x100000;  // 1 MiB
+inline constexpr int64_t kCopyPageSize = 4096;
 inline constexpr int kCopyNoMemory = -5;
 
 // One top-level "mdat" and where its content began before the copy (chunk offsets into it move
@@ -21,18 +25,17 @@ struct MdatMove {
 };
 
 struct CopyContext {
-    FILE* out;
+    FILE* out;   // where atoms are written now: the copy, or the memory that assembles one
+    FILE* file;  // the copy
+    int64_t base;  // where in the copy the assembled bytes go (0 while writing to the copy)
     FILE* in;
-    AtomInfo* mdatAtom;
-    AtomInfo* skipAtom;
-    int64_t oldMdatOffset;
-    int32_t status;
+    AtomInfo* skipAtom;  // the metadata atom, written from its edited form
     unsigned char* buffer;
     uint32_t bufferSize;
-    // Every top-level "mdat" in file order; the first is mdatAtom.
+    // Every top-level "mdat" in file order.
     MdatMove* mdats;
     int mdatCount;
-    MovieError error;  // the cause behind a nonzero status
+    MovieError error;  // the cause behind a failure
 };
 
 // In place, when the user-metadata atom ends the file; 0 or kAtomErr with the cause in *why.
@@ -42,5 +45,3 @@ struct CopyContext {
 // the movie failed, with the cause in *why. Closes the stream in every case.
 [[nodiscard]] int reorderAtoms(FILE* stream, MovieInfo* info, UuidInfo* uuid, const char* path,
                                MovieError* why);
-// The visitor of the copy walk; reports through the context's status and error.
-void foreach_copyatoms(HireList* node, void* context);

@@ -438,25 +438,50 @@ int uuidReadVPRF(FILE* stream, MovieInfo* info, char* out) {
     return kUuidNotFound;
 }
 
-int write_uuid(FILE* stream, const UuidInfo* uuid) {
+unsigned char* uuidBytes(const UuidInfo* uuid, size_t* size) {
     const UsmtAtom* box = &uuid->box;
-    if (!uuid->atom || (box->entryCount > 0 && !box->entries)) return kAtomErr;
-    if (fseeko(stream, uuid->atom->offset, SEEK_SET) != 0) return kAtomErr;
+    if (box->entryCount > 0 && !box->entries) return nullptr;
+    char* bytes = nullptr;
+    size_t length = 0;
+    FILE* stream = open_memstream(&bytes, &length);
+    if (!stream) return nullptr;
     unsigned char types[20];
     memcpy(types, box->uuidType, 4);
     memcpy(types + 4, box->userType, 16);
-    if (PutUINT32(stream, box->uuidSize) != 0 || !writeExactly(stream, types, 20) ||
-        PutUINT32(stream, box->mtdtSize) != 0 || !writeExactly(stream, box->mtdtTag, 4) ||
-        PutUINT16(stream, box->entryCount) != 0)
-        return kAtomErr;
-    for (uint16_t i = 0; i < box->entryCount; i++) {
+    bool ok = PutUINT32(stream, box->uuidSize) == 0 && writeExactly(stream, types, 20) &&
+              PutUINT32(stream, box->mtdtSize) == 0 && writeExactly(stream, box->mtdtTag, 4) &&
+              PutUINT16(stream, box->entryCount) == 0;
+    for (uint16_t i = 0; ok && i < box->entryCount; i++) {
         const MtdtEntry* entry = &box->entries[i];
-        if (PutUINT16(stream, entry->entrySize) != 0 || PutUINT32(stream, entry->entryType) != 0 ||
-            !writeExactly(stream, entry->entryAttr, 4) ||
-            !writeExactly(stream, entry->text, payloadSize(entry)))
-            return kAtomErr;
+        ok = PutUINT16(stream, entry->entrySize) == 0 && PutUINT32(stream, entry->entryType) == 0 &&
+             writeExactly(stream, entry->entryAttr, 4) &&
+             writeExactly(stream, entry->text, payloadSize(entry));
     }
-    if (!writeExactly(stream, box->tail, box->tailSize)) return kAtomErr;
+    ok = ok && writeExactly(stream, box->tail, box->tailSize);
+    // The atom's size as the bytes just written make it. The metadata's own size inside is kept
+    // as read and edited: a movie may carry one that disagrees, and it goes back as it came.
+    const int64_t end = ok ? ftello(stream) : -1;
+    // A memory stream's length is where it stands when closed: back to the end after the size.
+    ok = end >= 8 && end <= int64_t(UINT32_MAX) && fseeko(stream, 0, SEEK_SET) == 0 &&
+         PutUINT32(stream, uint32_t(end)) == 0 && fseeko(stream, end, SEEK_SET) == 0;
+    if (fclose(stream) != 0 || !ok) {
+        free(bytes);
+        return nullptr;
+    }
+    *size = size_t(end);
+    return reinterpret_cast<unsigned char*>(bytes);
+}
+
+int write_uuid(FILE* stream, const UuidInfo* uuid) {
+    if (!uuid->atom) return kAtomErr;
+    // Made whole in memory first, so that the file is written front to back: fusefat misplaces
+    // a write that goes back into what was just written.
+    size_t size = 0;
+    unsigned char* bytes = uuidBytes(uuid, &size);
+    if (!bytes) return kAtomErr;
+    const bool written =
+        fseeko(stream, uuid->atom->offset, SEEK_SET) == 0 && writeExactly(stream, bytes, size);
+    free(bytes);
     // A full disk often shows only when the buffer is flushed.
-    return fflush(stream) == 0 ? 0 : kAtomErr;
+    return written && fflush(stream) == 0 ? 0 : kAtomErr;
 }

@@ -66,6 +66,9 @@ void uuidFree(UsmtAtom* box);
 // 0 with the four-byte video coding code in `out`; kUuidNotFound or kAtomErr otherwise, `out`
 // untouched unless the entry is found.
 [[nodiscard]] int uuidReadVPRF(FILE* stream, MovieInfo* info, char* out);
+// The whole user-metadata atom as it is written, its size field from the bytes it took: a new
+// buffer (free() it) with its length in *size, or null when memory is short.
+[[nodiscard]] unsigned char* uuidBytes(const UuidInfo* uuid, size_t* size);
 // Writes the whole user-metadata atom at the offset of its node; 0 or kAtomErr.
 [[nodiscard]] int write_uuid(FILE* stream, const UuidInfo* uuid);
 

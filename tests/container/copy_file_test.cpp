@@ -7,14 +7,18 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "atom_builder.h"
+#include "container/atom.h"
 #include "container/movie.h"
+#include "movie_layout.h"
 
 using namespace mp4test;
 
@@ -60,6 +64,89 @@ TEST(CopyFile, AKillDuringTheCopyLeavesNothingBehind) {
         EXPECT_EQ(listDir(dir.path()), std::vector<std::string>{"movie.mp4"});
         EXPECT_TRUE(readFile(path) == movie);
     }
+}
+
+// Every container's size in the copy is what its children add up to, at every depth, whatever
+// the title did to the metadata atom inside, and an open-ended "moov" gets its real size.
+TEST(CopyFile, EveryContainerIsSizedByWhatItsChildrenTook) {
+    TempDir dir;
+    const std::string path = dir.file("movie.mp4");
+    const Bytes z(20, 0);
+    const Bytes ftyp = box("ftyp", cat({ascii("MSNV"), be32(1), ascii("MSNVmp42")}));
+    const Bytes trak = container(
+        "trak",
+        {box("tkhd", z),
+         container("mdia", {box("mdhd", z),
+                            container("minf", {container("stbl", {box("stsd", z), stco({})})})}),
+         container("udta", {box("name", ascii("track"))})});
+    const Bytes mdat = box("mdat", Bytes(5000, 0x5A));
+    Bytes moovChildren = cat({usmtWithTitle(u"Old"), box("mvhd", Bytes(100)), trak});
+    const struct {
+        const char* name;
+        Bytes movie;
+    } cases[] = {
+        {"moov before mdat", cat({ftyp, box("moov", moovChildren), mdat})},
+        {"open-ended moov last", cat({ftyp, mdat, boxWithSize(0, "moov", moovChildren)})},
+    };
+    // Checks the sizes below `atoms` against their children; the bytes they span in total.
+    std::function<uint64_t(const std::vector<Found>&)> spanned =
+        [&](const std::vector<Found>& atoms) {
+            uint64_t total = 0;
+            for (const Found& atom : atoms) {
+                EXPECT_FALSE(atom.toEnd) << atom.type;
+                if (!atom.children.empty()) {
+                    EXPECT_EQ(atom.size, atom.headerSize + spanned(atom.children)) << atom.type;
+                }
+                total += atom.size;
+            }
+            return total;
+        };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const char* title : {"A much longer title than before", "S"}) {
+            writeFile(path, c.movie);
+            ASSERT_EQ(SetTitle(path.c_str(), title), 0);
+            const Bytes after = readFile(path);
+            const std::vector<Found> atoms = atomsIn(after, 0, after.size());
+            EXPECT_EQ(layoutOf(atoms),
+                      "ftyp mdat moov(mvhd trak(tkhd mdia(mdhd minf(stbl(stsd stco))) "
+                      "udta(name)) uuid)");
+            EXPECT_EQ(spanned(atoms), after.size());
+            char* read = GetTitle(path.c_str());
+            EXPECT_STREQ(read, title);
+            free(read);
+        }
+    }
+}
+
+// The copy of a movie whose containers nest very deep neither exhausts the stack nor loses a
+// level, and every level gets its size.
+TEST(CopyFile, DeeplyNestedContainersAreCopiedWhole) {
+    constexpr uint32_t kDepth = 100000;
+    TempDir dir;
+    const std::string path = dir.file("movie.mp4");
+    Bytes chain;
+    for (uint32_t i = 0; i < kDepth; ++i)
+        append(chain, cat({be32(8 * (kDepth - i)), ascii("trak")}));
+    const Bytes moov = box("moov", cat({usmtWithTitle(u"Old"), box("mvhd", Bytes(100)), chain}));
+    writeFile(path, cat({box("ftyp", ascii("MSNVmp42")), moov, box("mdat", Bytes(100, 1))}));
+
+    ASSERT_EQ(SetTitle(path.c_str(), "Deep"), 0);
+    FILE* stream = fopen(path.c_str(), "rb");
+    ASSERT_TRUE(stream);
+    MovieInfo* info = GetMovieInfo(stream, nullptr);
+    fclose(stream);
+    ASSERT_TRUE(info);
+    EXPECT_TRUE(AtomsNest(info));
+    uint32_t depth = 0;
+    const HireList* trak = static_cast<const HireList*>(info->moov->child->next);  // behind mvhd
+    for (const HireList* n = trak; n; n = n->child) ++depth;
+    EXPECT_EQ(depth, kDepth);
+    EXPECT_EQ(static_cast<const AtomInfo*>(trak)->size, 8u * kDepth);
+    FreeMovieInfo(info, nullptr);
+    char* title = GetTitle(path.c_str());
+    EXPECT_STREQ(title, "Deep");
+    free(title);
 }
 
 // fusefat has no unnamed files, and no permissions to copy: the copy then goes through a named

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "atom_builder.h"
+#include "movie_layout.h"
 
 using namespace mp4test;
 
@@ -298,6 +299,28 @@ TEST_F(UuidTest, WriteReproducesTheAtomByteForByte) {
 
     ASSERT_NO_FATAL_FAILURE(parse(movieWith(usmtWithTitle(u"t")), "rb"));
     EXPECT_EQ(write_uuid(file_, &uuid_), kAtomErr);
+}
+
+// The atom's size field says how many bytes were written, whatever the field in memory holds;
+// the metadata's own size goes back as it was read, even where it disagrees.
+TEST_F(UuidTest, WrittenSizeIsTheBytesTheAtomTook) {
+    const Bytes atom = usmtWithTitle(u"title");
+    ASSERT_NO_FATAL_FAILURE(parse(movieEndingWith(atom)));
+    const uint32_t mtdtSize = uuid_.box.mtdtSize;
+    for (uint32_t wrong : {0u, 8u, uint32_t(atom.size()) + 100, 0xFFFFFFFFu}) {
+        SCOPED_TRACE(wrong);
+        uuid_.box.uuidSize = wrong;
+        uuid_.box.mtdtSize = mtdtSize + 1;
+        size_t size = 0;
+        unsigned char* bytes = uuidBytes(&uuid_, &size);
+        ASSERT_TRUE(bytes);
+        const Bytes written(bytes, bytes + size);
+        free(bytes);
+        ASSERT_EQ(written.size(), atom.size());
+        EXPECT_EQ(readBE(written, 0, 4), atom.size());
+        EXPECT_EQ(readBE(written, 24, 4), mtdtSize + 1);
+        EXPECT_TRUE(slice(written, 28, size - 28) == slice(atom, 28, atom.size() - 28));
+    }
 }
 
 class VprfTest : public UuidTest {
