@@ -32,6 +32,9 @@ struct MovieRecord {
     AVPacket* packet = nullptr;
     bool positioned = false;  // shown is valid and decoding continues after it
     bool drained = false;     // no frames follow shown
+    // Frames no other frame refers to are not decoded while presented before this time, in
+    // timeBase: none of them can be the one wanted.
+    int64_t skipBefore = AV_NOPTS_VALUE;
 };
 
 int16_t EnterMovies() {
@@ -74,8 +77,10 @@ static int16_t openDecoder(MovieRecord* record) {
     record->decoder = avcodec_alloc_context3(codec);
     if (!record->decoder) return kMemFullErr;
     if (avcodec_parameters_to_context(record->decoder, stream->codecpar) < 0) return kInvalidMovie;
-    // One frame at a time is what a thumbnail needs; threads only add latency to it.
-    record->decoder->thread_count = 1;
+    // As many threads as FFmpeg finds useful, on frames and on slices: a frame far past its
+    // keyframe is reached by decoding every frame between, which frame threads share out.
+    record->decoder->thread_count = 0;
+    record->decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     record->decoder->pkt_timebase = stream->time_base;
     if (avcodec_open2(record->decoder, codec, nullptr) < 0) return kQtCodecErr;
     return 0;
@@ -178,8 +183,15 @@ static int decodeNext(MovieRecord* record) {
             if (avcodec_send_packet(record->decoder, nullptr) < 0) return 1;
             continue;
         }
-        if (record->packet->stream_index == record->stream)
+        if (record->packet->stream_index == record->stream) {
+            const int64_t pts = record->packet->pts;
+            record->decoder->skip_frame =
+                record->skipBefore != AV_NOPTS_VALUE && pts != AV_NOPTS_VALUE &&
+                        pts < record->skipBefore
+                    ? AVDISCARD_NONREF
+                    : AVDISCARD_DEFAULT;
             err = avcodec_send_packet(record->decoder, record->packet);
+        }
         av_packet_unref(record->packet);
         // A damaged packet is skipped as a player would skip it.
         if (err < 0 && err != AVERROR_INVALIDDATA && err != AVERROR(EAGAIN)) return 1;
@@ -207,6 +219,7 @@ static int16_t advanceTo(MovieRecord* record, int64_t target) {
 // Seeks unless the target lies at most a second ahead of the frame shown, then decodes to it.
 static int16_t decodeFrameAt(MovieRecord* record, int64_t target) {
     const int64_t second = av_rescale_q(1, AVRational{1, 1}, record->timeBase);
+    record->skipBefore = AV_NOPTS_VALUE;
     if (record->positioned) {
         const int64_t shownPts = framePts(record->shown);
         if (shownPts != AV_NOPTS_VALUE && shownPts <= target && target - shownPts <= second)
@@ -217,8 +230,19 @@ static int16_t decodeFrameAt(MovieRecord* record, int64_t target) {
     int64_t seekTo = target;
     int64_t back = second;
     for (;;) {
+        // On the way to the target, frames more than a second before it are decoded only when
+        // later ones need them. Should the frame found lie before that second (a long still),
+        // a skipped frame might have been the one: the same way is decoded again in full.
+        record->skipBefore = target - second;
         seekBefore(record, seekTo);
-        const int16_t status = advanceTo(record, target);
+        int16_t status = advanceTo(record, target);
+        if (status == 0 && framePts(record->shown) != AV_NOPTS_VALUE &&
+            framePts(record->shown) < record->skipBefore) {
+            record->skipBefore = AV_NOPTS_VALUE;
+            seekBefore(record, seekTo);
+            status = advanceTo(record, target);
+        }
+        record->skipBefore = AV_NOPTS_VALUE;
         const int64_t firstPts = status == 0 ? framePts(record->shown) : AV_NOPTS_VALUE;
         if (status != 0 || firstPts == AV_NOPTS_VALUE || firstPts <= target ||
             seekTo <= record->startTime)
