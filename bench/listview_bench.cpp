@@ -22,7 +22,7 @@
 #include "bench_folder.h"
 #include "../tests/container/atom_builder.h"
 #include "app/mainwindow.h"
-#include "app/prefs.h"
+#include "shared/prefs.h"
 #include "app/startup.h"
 #include "movielist/listview.h"
 #include "movielist/movielist.h"

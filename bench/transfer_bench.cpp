@@ -26,7 +26,7 @@
 
 #include "bench_folder.h"
 #include "app/mainwindow.h"
-#include "app/prefs.h"
+#include "shared/prefs.h"
 #include "app/startup.h"
 #include "movielist/movielist.h"
 #include "movielist/opening.h"

@@ -9,9 +9,9 @@
 #include <QList>
 
 #include "app/mainwindow.h"
-#include "app/prefs.h"
+#include "shared/prefs.h"
 #include "app/startup.h"
-#include "app/transferglobals.h"
+#include "transfer/transferglobals.h"
 #include "movielist/listview.h"
 #include "movielist/movielist.h"
 #include "toolkit/alerts.h"

@@ -4,9 +4,10 @@
 
 #include <cstdio>
 
-#include "app/messages.h"
-#include "app/prefs.h"
-#include "app/transferglobals.h"
+#include "app/startup.h"
+#include "shared/messages.h"
+#include "shared/prefs.h"
+#include "transfer/transferglobals.h"
 #include "movielist/listview.h"
 #include "movielist/opening.h"
 #include "transfer/device.h"
@@ -45,6 +46,8 @@ static bool InstallListCallbacks(ControlRef list) {
 }
 
 bool DoPref() {
+    // The movie list in this window asks the application through these to update its commands.
+    InstallApplicationInterface({.updateMenus = DoMenuControl});
     NibRef* nib = nullptr;
     OSStatus err = CreateNibReference("main", &nib);
     if (err != 0) {

@@ -11,9 +11,9 @@
 #include <QFile>
 
 #include "app/mainwindow.h"
-#include "app/messages.h"
-#include "app/prefs.h"
-#include "app/transferglobals.h"
+#include "shared/messages.h"
+#include "shared/prefs.h"
+#include "transfer/transferglobals.h"
 #include "movielist/listview.h"
 #include "movielist/movielist.h"
 #include "movielist/opening.h"
@@ -25,9 +25,6 @@
 #include "transfer/device.h"
 #include "transfer/progress.h"
 
-int32_t gSysVersion = 0;
-int32_t gQuickTimeVersion = 0;
-ControlRef gUpdateControl = nullptr;
 AEEventHandlerProc gAELaunchApp = nullptr;
 AEEventHandlerProc gAEOpenDoc = nullptr;
 AEEventHandlerProc gAEPrintDoc = nullptr;
@@ -73,15 +70,6 @@ int16_t AEQuit(const AppleEvent&, void*, long) {
 
 // ---- Commands -------------------------------------------------------------------------------
 
-// The number of selected movies in the main window's list; 0 when it cannot be counted.
-static uint32_t CountSelectedListItems(WindowRef window) {
-    uint32_t count = 0;
-    if (GetDataBrowserItemCount(GetDataBrowserControl(window), kDataBrowserNoItem, false,
-                                kDataBrowserItemIsSelected, &count) != 0)
-        return 0;
-    return count;
-}
-
 static void SetMenuCommandEnabled(OSType command, bool enabled) {
     if (enabled)
         EnableMenuCommand(command);
@@ -113,7 +101,7 @@ void DoMenuControl() {
             DeactivateControl(sendControl);
     }
 
-    const uint32_t selected = CountSelectedListItems(front);
+    const uint32_t selected = CountSelectedMovies(front);
     SetMenuCommandEnabled(kCommandRemove, selected >= 1);
     SetMenuCommandEnabled(kCommandMakeThumbnail, selected == 1);
     SetMenuCommandEnabled(kCommandEditTitle, selected == 1);

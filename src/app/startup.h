@@ -3,32 +3,12 @@
 
 #include <cstdint>
 
+#include "shared/application.h"
+#include "shared/ids.h"
 #include "toolkit/ui.h"
-
-// Window tags besides the main window's (kMainWindowTag).
-inline constexpr OSType kWindowTagProgress = FourCharCode("Prog");
-inline constexpr OSType kWindowTagAbout = FourCharCode("Abou");
-inline constexpr OSType kWindowTagThumbnail = FourCharCode("Thmb");
-
-// Commands of menu items and buttons.
-inline constexpr OSType kCommandOpen = FourCharCode("open");
-inline constexpr OSType kCommandRemove = FourCharCode("Remv");
-inline constexpr OSType kCommandTitlesFromFileNames = FourCharCode("FtoT");
-inline constexpr OSType kCommandMakeThumbnail = FourCharCode("MThm");
-inline constexpr OSType kCommandSend = FourCharCode("Send");
-inline constexpr OSType kCommandAbout = FourCharCode("Abou");
-inline constexpr OSType kCommandEditTitle = FourCharCode("EdTl");
-
-// Making thumbnails needs a movie toolkit above this version.
-inline constexpr int32_t kLastQuickTimeWithoutThumbnails = 0x05FFFFFF;
 
 inline constexpr int16_t kErrAEEventNotHandled = -1708;
 
-// The system and movie-toolkit versions, read once at start-up; 0 when unknown.
-extern int32_t gSysVersion;
-extern int32_t gQuickTimeVersion;
-// The movie list whose selection display the next idle tick refreshes, or null.
-extern ControlRef gUpdateControl;
 // The application's event handlers, as installed.
 extern AEEventHandlerProc gAELaunchApp;
 extern AEEventHandlerProc gAEOpenDoc;

@@ -10,11 +10,11 @@
 #include <QImage>
 #include <QTimer>
 
-#include "app/mainwindow.h"
-#include "app/messages.h"
-#include "app/prefs.h"
-#include "app/startup.h"
 #include "movielist/movielist.h"
+#include "shared/application.h"
+#include "shared/ids.h"
+#include "shared/messages.h"
+#include "shared/prefs.h"
 #include "thumbnail/thumbnaildialog.h"
 #include "thumbnail/thumbnailfile.h"
 #include "toolkit/alerts.h"
@@ -34,18 +34,6 @@ struct ImageWellContent {
     std::optional<QImage> picture;
 };
 static ImageWellContent imageInfo;
-
-ControlRef GetDataBrowserControl(WindowRef window) {
-    if (!window) {
-        for (WindowRef candidate : WindowList()) {
-            if (GetWindowTag(candidate) == kMainWindowTag) {
-                window = candidate;
-                break;
-            }
-        }
-    }
-    return window ? FindControl(window, kPrefMovieList) : nullptr;
-}
 
 static const OpenFileInfo* FindEntry(DataBrowserItemID item) {
     const int index = GetOpenFileInfo(item);
@@ -216,7 +204,7 @@ void BrowserItemNotificationProc(ControlRef browser, DataBrowserItemID item,
     switch (message) {
         case kDataBrowserItemAdded:
         case kDataBrowserItemRemoved:
-            DoMenuControl();
+            UpdateMenus();
             break;
         case kDataBrowserEditStarted:
             gEditTitleNow = true;
@@ -301,7 +289,7 @@ void HandleDataBrowserSelect(ControlRef browser) {
             SetControlAccessibleName(well, LocalizedString("%1 has no thumbnail").arg(name));
         Draw1Control(well);
     }
-    DoMenuControl();
+    UpdateMenus();
 }
 
 // ---- Editing --------------------------------------------------------------------------------

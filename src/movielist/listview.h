@@ -8,7 +8,8 @@
 #include <QCollatorSortKey>
 #include <QString>
 
-#include "app/messages.h"
+#include "shared/application.h"
+#include "shared/messages.h"
 #include "toolkit/listcontrol.h"
 #include "toolkit/ui.h"
 
@@ -32,10 +33,6 @@ QCollatorSortKey NameSortKey(const QString& text);
 
 // True while a title cell is being edited: the Delete keys then edit the text.
 extern bool gEditTitleNow;
-
-// The movie list (control 3) of the window; without a window, of the main window (the first
-// window tagged 'Pref' from the front). Null when there is none.
-ControlRef GetDataBrowserControl(WindowRef window);
 
 // The movie's name as the list shows it, with the cause of its failed title change in words.
 MovieFailure TitleFailure(DataBrowserItemID item, MovieError why);

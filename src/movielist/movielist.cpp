@@ -6,14 +6,9 @@
 #include <limits>
 #include <new>
 
-#include "app/messages.h"
+#include "shared/messages.h"
 #include "container/movie.h"
 #include "fsquery/fsquery.h"
-
-std::vector<OpenFileInfo>* gOpenFile = nullptr;
-std::vector<uint32_t>* gOpenFileID = nullptr;
-uint32_t lastID = 0;
-bool gStopOpen = false;
 
 // The arrays grow by doubling from this many, so that adding a folder of thousands of movies
 // moves each entry a few times rather than once per addition.
@@ -223,13 +218,6 @@ QString MovieKindString(const OpenFileInfo& entry) {
     }
 }
 
-int GetOpenFileInfo(uint32_t itemID) {
-    const int count = CountOpenFileInfo();
-    for (int i = 0; i < count; ++i)
-        if ((*gOpenFile)[i].itemID == itemID) return i;
-    return -1;
-}
-
 int16_t RemoveOpenFileInfo(uint32_t itemID) {
     const int index = GetOpenFileInfo(itemID);
     if (index < 0) return kParamErr;
@@ -237,34 +225,4 @@ int16_t RemoveOpenFileInfo(uint32_t itemID) {
     gOpenFile->erase(gOpenFile->begin() + index);
     gOpenFileID->erase(gOpenFileID->begin() + index);
     return kNoErr;
-}
-
-int CountOpenFileInfo() {
-    return gOpenFile ? int(gOpenFile->size()) : 0;
-}
-
-static uint64_t SumOver(const uint32_t* itemIDs, int count, uint64_t OpenFileInfo::*field) {
-    uint64_t total = 0;
-    for (int i = 0; i < count; ++i) {
-        const int index = GetOpenFileInfo(itemIDs[i]);
-        if (index >= 0) total += (*gOpenFile)[index].*field;
-    }
-    return total;
-}
-
-uint64_t GetOpenFileTotalSize(const uint32_t* itemIDs, int count) {
-    return SumOver(itemIDs, count, &OpenFileInfo::fileSize);
-}
-
-uint64_t GetOpenFileTotalThumbnailSize(const uint32_t* itemIDs, int count) {
-    return SumOver(itemIDs, count, &OpenFileInfo::thumbnailSize);
-}
-
-int OpenFileInfoCompareProc(const OpenFileInfo* a, const OpenFileInfo* b) {
-    return strcmp(a->path.c_str(), b->path.c_str());
-}
-
-void DisposeOpenFileInfo() {
-    delete gOpenFile;
-    gOpenFile = nullptr;
 }

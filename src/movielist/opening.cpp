@@ -9,7 +9,7 @@
 
 #include <QFile>
 
-#include "app/messages.h"
+#include "shared/messages.h"
 #include "movielist/listview.h"
 #include "movielist/movielist.h"
 #include "toolkit/alerts.h"

@@ -10,11 +10,11 @@
 #include <QImage>
 #include <QString>
 
-#include "app/messages.h"
-#include "app/prefs.h"
-#include "app/startup.h"
-#include "movielist/listview.h"
-#include "movielist/movielist.h"
+#include "shared/messages.h"
+#include "shared/prefs.h"
+#include "shared/application.h"
+#include "shared/entries.h"
+#include "shared/ids.h"
 #include "thumbnail/thumbnailfile.h"
 #include "toolkit/alerts.h"
 #include "toolkit/listcontrol.h"

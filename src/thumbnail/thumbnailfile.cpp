@@ -9,8 +9,8 @@
 
 #include <QImageReader>
 
-#include "app/messages.h"
-#include "movielist/movielist.h"
+#include "shared/messages.h"
+#include "shared/entries.h"
 
 // The importer's statuses for a file that is no image it knows, and for damaged image data.
 static constexpr int16_t kCantFindHandlerErr = -2003;

@@ -15,9 +15,9 @@
 #include <QByteArray>
 #include <QString>
 
-#include "app/messages.h"
-#include "app/prefs.h"
-#include "app/transferglobals.h"
+#include "shared/messages.h"
+#include "shared/prefs.h"
+#include "transfer/transferglobals.h"
 #include "fsquery/fsquery.h"
 #include "movielist/listview.h"
 #include "movielist/movielist.h"

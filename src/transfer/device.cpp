@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/prefs.h"
-#include "app/transferglobals.h"
+#include "shared/prefs.h"
+#include "transfer/transferglobals.h"
 #include "fsquery/fsquery.h"
 #include "toolkit/fileref.h"
 #include "toolkit/localized.h"

@@ -6,8 +6,8 @@
 
 #include <QString>
 
-#include "app/startup.h"
-#include "app/transferglobals.h"
+#include "shared/ids.h"
+#include "transfer/transferglobals.h"
 #include "movielist/movielist.h"
 #include "toolkit/localized.h"
 

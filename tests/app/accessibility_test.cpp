@@ -19,7 +19,7 @@
 #include <gtest/gtest.h>
 
 #include "app/mainwindow.h"
-#include "app/prefs.h"
+#include "shared/prefs.h"
 #include "app/startup.h"
 #include "container/atom_builder.h"
 #include "movielist/listview.h"

@@ -21,8 +21,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/prefs.h"
-#include "app/transferglobals.h"
+#include "shared/prefs.h"
+#include "transfer/transferglobals.h"
 #include "support/ui_windows.h"
 #include "toolkit/alerts.h"
 #include "toolkit/localized.h"

@@ -1,5 +1,5 @@
 // messages_test.cpp - messages, questions, their texts, the number alert, length-prefixed strings.
-#include "app/messages.h"
+#include "shared/messages.h"
 
 #include <algorithm>
 #include <cstdint>

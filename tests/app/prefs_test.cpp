@@ -1,5 +1,5 @@
 // prefs_test.cpp - the preferences: first run, what is read and saved, the window place check.
-#include "app/prefs.h"
+#include "shared/prefs.h"
 
 #include <cstring>
 

@@ -13,7 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "app/mainwindow.h"
-#include "app/transferglobals.h"
+#include "transfer/transferglobals.h"
 #include "movielist/listview.h"
 #include "movielist/movielist.h"
 #include "toolkit/alerts.h"

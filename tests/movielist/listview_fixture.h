@@ -15,7 +15,7 @@
 #include <QUrl>
 
 #include "app/mainwindow.h"
-#include "app/prefs.h"
+#include "shared/prefs.h"
 #include "app/startup.h"
 #include "movielist/listview.h"
 #include "movielist/opening.h"

@@ -21,9 +21,9 @@
 #include <gtest/gtest.h>
 
 #include "app/mainwindow.h"
-#include "app/prefs.h"
+#include "shared/prefs.h"
 #include "app/startup.h"
-#include "app/transferglobals.h"
+#include "transfer/transferglobals.h"
 #include "container/atom_builder.h"
 #include "movielist/listview.h"
 #include "movielist/opening.h"

@@ -12,8 +12,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/prefs.h"
-#include "app/transferglobals.h"
+#include "shared/prefs.h"
+#include "transfer/transferglobals.h"
 #include "container/atom_builder.h"
 #include "support/ui_windows.h"
 #include "toolkit/popupmenu.h"

@@ -13,7 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/prefs.h"
+#include "shared/prefs.h"
 #include "container/atom_builder.h"
 #include "support/fat_image.h"
 #include "toolkit/fiber.h"

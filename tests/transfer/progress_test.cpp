@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/transferglobals.h"
+#include "transfer/transferglobals.h"
 #include "container/atom_builder.h"
 #include "support/movielist_state.h"
 #include "support/ui_windows.h"

@@ -1,5 +1,5 @@
 // prefs.cpp - the preferences record on QSettings, and the check of a remembered window place.
-#include "app/prefs.h"
+#include "shared/prefs.h"
 
 #include <QSettings>
 

@@ -1,5 +1,5 @@
 // transferglobals.cpp - what the copy job shares with the shell and its progress window.
-#include "app/transferglobals.h"
+#include "transfer/transferglobals.h"
 
 CopyParam gCopyParam = {0, 0};
 uint32_t gThreadID = 0;

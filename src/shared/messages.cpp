@@ -1,12 +1,12 @@
 // messages.cpp - every message the user sees: errors, notices, the four questions, a number.
-#include "app/messages.h"
+#include "shared/messages.h"
 
 #include <cstdio>
 #include <cstring>
 
 #include "container/movie.h"
-#include "movielist/listview.h"
-#include "movielist/movielist.h"
+#include "shared/application.h"
+#include "shared/entries.h"
 #include "toolkit/alerts.h"
 #include "toolkit/localized.h"
 
@@ -26,15 +26,6 @@ static AlertParam QuestionParam() {
     param.cancelText = LocalizedString(QStringLiteral("Cancel"));
     param.cancelButton = kAlertCancelButton;
     return param;
-}
-
-// The movies selected in the main window's list view; 0 when it cannot be counted.
-static uint32_t CountSelectedMovies() {
-    uint32_t count = 0;
-    if (GetDataBrowserItemCount(GetDataBrowserControl(nullptr), kDataBrowserNoItem, false,
-                                kDataBrowserItemIsSelected, &count) != 0)
-        return 0;
-    return count;
 }
 
 // The movies in the movie list, 0 when there is none.
