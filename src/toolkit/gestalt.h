@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "toolkit/ui.h"
+#include "toolkit/fourcc.h"
 
 inline constexpr OSType kGestaltSystemVersion = FourCharCode("sysv");
 inline constexpr OSType kGestaltQuickTimeVersion = FourCharCode("qtim");

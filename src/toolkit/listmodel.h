@@ -28,8 +28,7 @@ public:
         : QAbstractItemModel(view), view_(view), titles_(titles) {
         for (const QString& column : columns) {
             const QByteArray code = column.toLatin1().leftJustified(4, ' ', true);
-            columns_.push_back(OSType(uint8_t(code[0])) << 24 | OSType(uint8_t(code[1])) << 16 |
-                               OSType(uint8_t(code[2])) << 8 | OSType(uint8_t(code[3])));
+            columns_.push_back(PackFourCharCode(code.constData()));
             editable_.push_back(editable.contains(column));
         }
     }

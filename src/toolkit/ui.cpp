@@ -45,8 +45,7 @@ OSType CommandOfObject(const QObject* object) {
     if (value.typeId() == QMetaType::QString) {
         // Shorter codes ("ok") are padded with blanks, as the standard IDs are.
         const QByteArray text = value.toString().toLatin1().leftJustified(4, ' ', true);
-        return OSType(uint8_t(text[0])) << 24 | OSType(uint8_t(text[1])) << 16 |
-               OSType(uint8_t(text[2])) << 8 | OSType(uint8_t(text[3]));
+        return PackFourCharCode(text.constData());
     }
     bool ok = false;
     const uint number = value.toUInt(&ok);

@@ -27,20 +27,13 @@
 #include <QStringList>
 
 #include "toolkit/fileref.h"  // kParamErr, shared with the file calls
+#include "toolkit/fourcc.h"
 
 class QAction;
 class QImage;
 class QMenu;
 class QWidget;
 
-using OSType = uint32_t;
-using OSStatus = int32_t;
-
-// 'Rozk' as a number: the first letter in the high byte.
-constexpr OSType FourCharCode(const char (&code)[5]) {
-    return OSType(uint8_t(code[0])) << 24 | OSType(uint8_t(code[1])) << 16 |
-           OSType(uint8_t(code[2])) << 8 | OSType(uint8_t(code[3]));
-}
 QString FourCharCodeString(OSType code);
 
 inline constexpr OSType kControlSignature = FourCharCode("Rozk");

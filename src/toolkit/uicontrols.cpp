@@ -24,8 +24,7 @@ static OSType SignatureOf(const QWidget* widget) {
     const QString text = widget->property("signature").toString();
     if (text.size() != 4) return 0;
     const QByteArray bytes = text.toLatin1();
-    return OSType(uint8_t(bytes[0])) << 24 | OSType(uint8_t(bytes[1])) << 16 |
-           OSType(uint8_t(bytes[2])) << 8 | OSType(uint8_t(bytes[3]));
+    return PackFourCharCode(bytes.constData());
 }
 
 OSStatus GetControlByID(WindowRef window, const ControlID& id, ControlRef* control) {
