@@ -9,16 +9,16 @@
 #include <QList>
 
 #include "app/mainwindow.h"
-#include "shared/prefs.h"
 #include "app/startup.h"
-#include "transfer/transferglobals.h"
 #include "movielist/listview.h"
 #include "movielist/movielist.h"
+#include "shared/prefs.h"
 #include "toolkit/alerts.h"
 #include "toolkit/gestalt.h"
 #include "toolkit/instance.h"
 #include "toolkit/movietoolkit.h"
 #include "toolkit/resources.h"
+#include "transfer/transferglobals.h"
 
 static void NameApplication() {
     QCoreApplication::setApplicationName(QStringLiteral("moviestick"));

@@ -5,12 +5,12 @@
 #include <cstdio>
 
 #include "app/startup.h"
-#include "shared/messages.h"
-#include "shared/prefs.h"
-#include "transfer/transferglobals.h"
 #include "movielist/listview.h"
 #include "movielist/opening.h"
+#include "shared/messages.h"
+#include "shared/prefs.h"
 #include "transfer/device.h"
+#include "transfer/transferglobals.h"
 
 // What the window's handler works on.
 struct PrefDialogContext {
@@ -19,8 +19,12 @@ struct PrefDialogContext {
 };
 static PrefDialogContext gPrefContext{nullptr, nullptr};
 
-static int16_t Width(const Rect& r) { return int16_t(r.right - r.left); }
-static int16_t Height(const Rect& r) { return int16_t(r.bottom - r.top); }
+static int16_t Width(const Rect& r) {
+    return int16_t(r.right - r.left);
+}
+static int16_t Height(const Rect& r) {
+    return int16_t(r.bottom - r.top);
+}
 
 // The list view's seven callbacks; false, after telling the user, when they cannot be installed.
 static bool InstallListCallbacks(ControlRef list) {
@@ -78,8 +82,8 @@ bool DoPref() {
 
     const int16_t width = Width(gPref.windowBounds);
     const int16_t height = Height(gPref.windowBounds);
-    SetListDefaultColumnWidth(list, int16_t(GetControlBounds(list).right -
-                                            GetControlBounds(list).left - 15));
+    SetListDefaultColumnWidth(
+        list, int16_t(GetControlBounds(list).right - GetControlBounds(list).left - 15));
     (void)SetListColumnWidth(list, kFileColumn, int16_t(gPref.filenameColumWidth));
     (void)SetListColumnWidth(list, kTitleColumn, int16_t(gPref.titleColumWidth));
     (void)SetListColumnWidth(list, kKindColumn, int16_t(gPref.pspColumWidth));
@@ -105,7 +109,7 @@ bool DoPref() {
     return true;
 }
 
-// ---- Events ---------------------------------------------------------------------------------
+// Events
 
 static OSStatus HandleClose() {
     if (gThreadID != 0) {
@@ -152,33 +156,44 @@ static void RememberColumnWidths(ControlRef list, Preferences* prefs) {
 
 static void HandleControlHit(const EventRecord& event, PrefDialogContext* context) {
     switch (GetControlCommandID(event.control)) {
-    case 2: ChooseDevice(event.control, context->prefs); break;
-    case 3: RememberColumnWidths(event.control, context->prefs); break;
-    // The check boxes toggle themselves; the record takes their state rather than inverting
-    // itself, so that it cannot drift from what the box shows.
-    case 5:
-        context->prefs->optionThumbnail = GetControl32BitValue(event.control) != 0;
-        break;
-    case 6:
-        context->prefs->optionUnmount = GetControl32BitValue(event.control) != 0;
-        break;
-    default: break;
+        case 2:
+            ChooseDevice(event.control, context->prefs);
+            break;
+        case 3:
+            RememberColumnWidths(event.control, context->prefs);
+            break;
+        // The check boxes toggle themselves; the record takes their state rather than inverting
+        // itself, so that it cannot drift from what the box shows.
+        case 5:
+            context->prefs->optionThumbnail = GetControl32BitValue(event.control) != 0;
+            break;
+        case 6:
+            context->prefs->optionUnmount = GetControl32BitValue(event.control) != 0;
+            break;
+        default:
+            break;
     }
 }
 
 OSStatus DialogHandlerPref(const EventRecord& event, void* userData) {
     auto* context = static_cast<PrefDialogContext*>(userData);
     switch (event.kind) {
-    case EventKind::WindowClose: return HandleClose();
-    case EventKind::WindowBoundsChanging:
-    case EventKind::WindowBoundsChanged: HandleBoundsChange(event, context); break;
-    case EventKind::ControlHit: HandleControlHit(event, context); break;
-    default: break;
+        case EventKind::WindowClose:
+            return HandleClose();
+        case EventKind::WindowBoundsChanging:
+        case EventKind::WindowBoundsChanged:
+            HandleBoundsChange(event, context);
+            break;
+        case EventKind::ControlHit:
+            HandleControlHit(event, context);
+            break;
+        default:
+            break;
     }
     return kEventNotHandledErr;
 }
 
-// ---- Layout ---------------------------------------------------------------------------------
+// Layout
 
 static void MoveControl(ControlRef control, int left, int top) {
     const Rect r = GetControlBounds(control);
@@ -189,13 +204,14 @@ static void MoveControl(ControlRef control, int left, int top) {
 void LayoutPrefDialog(WindowRef window, int16_t width, int16_t height) {
     if (ControlRef send = FindControl(window, kPrefSendButton))
         MoveControl(send, width - 20 - Width(GetControlBounds(send)), height - 40);
-    if (ControlRef popup = FindControl(window, kPrefDevicePopup)) MoveControl(popup, 20, height - 40);
+    if (ControlRef popup = FindControl(window, kPrefDevicePopup))
+        MoveControl(popup, 20, height - 40);
 
     ControlRef band = FindControl(window, kPrefBottomBand);
     if (band) {
         const Rect r = GetControlBounds(band);
-        SetControlBounds(band, Rect{int16_t(height - 60 - Height(r)), r.left,
-                                    int16_t(height - 60), int16_t(width - 20)});
+        SetControlBounds(band, Rect{int16_t(height - 60 - Height(r)), r.left, int16_t(height - 60),
+                                    int16_t(width - 20)});
     }
     for (int32_t id : {kPrefColumnHeading, kPrefThumbnailNote, kPrefThumbnailWell}) {
         if (ControlRef control = FindControl(window, id)) {

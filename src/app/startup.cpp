@@ -11,12 +11,11 @@
 #include <QFile>
 
 #include "app/mainwindow.h"
-#include "shared/messages.h"
-#include "shared/prefs.h"
-#include "transfer/transferglobals.h"
 #include "movielist/listview.h"
 #include "movielist/movielist.h"
 #include "movielist/opening.h"
+#include "shared/messages.h"
+#include "shared/prefs.h"
 #include "thumbnail/thumbnaildialog.h"
 #include "toolkit/fiber.h"
 #include "toolkit/fileref.h"
@@ -24,6 +23,7 @@
 #include "transfer/copyjob.h"
 #include "transfer/device.h"
 #include "transfer/progress.h"
+#include "transfer/transferglobals.h"
 
 AEEventHandlerProc gAELaunchApp = nullptr;
 AEEventHandlerProc gAEOpenDoc = nullptr;
@@ -35,7 +35,7 @@ static OSType FrontWindowTag() {
     return front ? GetWindowTag(front) : 0;
 }
 
-// ---- Application events ---------------------------------------------------------------------
+// Application events
 
 void CreateRoutineDescriptor() {
     gAELaunchApp = AELaunchApp;
@@ -68,7 +68,7 @@ int16_t AEQuit(const AppleEvent&, void*, long) {
     return 0;
 }
 
-// ---- Commands -------------------------------------------------------------------------------
+// Commands
 
 static void SetMenuCommandEnabled(OSType command, bool enabled) {
     if (enabled)
@@ -133,10 +133,10 @@ static OSStatus SetTitlesFromFileNames() {
             failures.push_back(TitleFailure(item, why));
     }
     const OSStatus status =
-        items.empty() ? 0
-                      : UpdateDataBrowserItems(list, kDataBrowserNoItem, uint32_t(items.size()),
-                                               items.data(), kDataBrowserItemNoProperty,
-                                               kDataBrowserItemNoProperty);
+        items.empty()
+            ? 0
+            : UpdateDataBrowserItems(list, kDataBrowserNoItem, uint32_t(items.size()), items.data(),
+                                     kDataBrowserItemNoProperty, kDataBrowserItemNoProperty);
     Draw1Control(list);
     DoTitleFailureMessage(failures);
     return status;
@@ -208,7 +208,7 @@ OSStatus ApplicationHandler(const EventRecord& event, void*) {
     }
 }
 
-// ---- Idle tick ------------------------------------------------------------------------------
+// Idle tick
 
 void IdleProc(void*) {
     WindowRef front = FrontWindow();
@@ -236,7 +236,7 @@ void IdleProc(void*) {
     }
 }
 
-// ---- About ----------------------------------------------------------------------------------
+// About
 
 WindowRef GetAboutWindow() {
     for (WindowRef window : WindowList())
@@ -269,7 +269,7 @@ OSStatus DoAbout() {
     return 0;
 }
 
-// ---- Interface folder repair ----------------------------------------------------------------
+// Interface folder repair
 
 // Renames without replacing what has the new name already: a folder "main.nib" next to the
 // wrong one is left alone and the rename fails with -48.

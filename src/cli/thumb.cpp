@@ -18,19 +18,6 @@ static int failThumb(const std::string& path, const std::string& why) {
     return kExitFailure;
 }
 
-// The thumbnail's path: the movie's folder, and its name with ".THM" in place of its ending.
-static int16_t thumbnailPath(const std::string& moviePath, std::string* path) {
-    const size_t slash = moviePath.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : moviePath.substr(0, slash + 1);
-    const std::string movieName = moviePath.substr(folder.size());
-    HFSUniStr255 name;
-    if (const int16_t status = ThumbnailNameForMovie(HFSUniStr255FromUtf8Name(movieName), &name);
-        status != 0)
-        return status;
-    *path = folder + QStringFromHFSUniStr255(name).toStdString();
-    return 0;
-}
-
 static std::string secondsText(double seconds) {
     char text[64];
     snprintf(text, sizeof text, "%.3g s", seconds);
@@ -42,7 +29,7 @@ static int thumbOne(const std::string& path, const ParsedCommand& parsed) {
     if (const MovieError why = CheckMovieFile(path.c_str()); why != MovieError::none)
         return failThumb(path, MovieErrorText(why));
     std::string destination = parsed.value("--output");
-    if (destination.empty() && thumbnailPath(path, &destination) != 0)
+    if (destination.empty() && ThumbnailPathForMovie(path, &destination) != 0)
         return failThumb(path, "name too short");
 
     Movie movie = nullptr;

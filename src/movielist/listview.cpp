@@ -35,15 +35,10 @@ struct ImageWellContent {
 };
 static ImageWellContent imageInfo;
 
-static const OpenFileInfo* FindEntry(DataBrowserItemID item) {
-    const int index = GetOpenFileInfo(item);
-    return index < 0 ? nullptr : &(*gOpenFile)[size_t(index)];
-}
-
-// ---- Cells ----------------------------------------------------------------------------------
+// Cells
 
 MovieFailure TitleFailure(DataBrowserItemID item, MovieError why) {
-    const OpenFileInfo* entry = FindEntry(item);
+    const OpenFileInfo* entry = FindOpenFileInfo(item);
     return MovieFailure{entry ? QStringFromHFSUniStr255(entry->fileName) : QString(),
                         MovieErrorString(why)};
 }
@@ -58,18 +53,18 @@ OSStatus BrowserItemDataProc(ControlRef, DataBrowserItemID item, DataBrowserProp
         return 0;
     }
     if (property == kListFileColumn && !setValue) {
-        const OpenFileInfo* entry = FindEntry(item);
+        const OpenFileInfo* entry = FindOpenFileInfo(item);
         if (!entry) return 0;
         (void)SetDataBrowserItemDataText(itemData, QStringFromHFSUniStr255(entry->fileName));
         IconRef icon;
         if (GetIconRefFromFile(&entry->fileRef, &icon) == 0)
             (void)SetDataBrowserItemDataIcon(itemData, icon);
     } else if (property == kListTitleColumn && !setValue) {
-        const OpenFileInfo* entry = FindEntry(item);
+        const OpenFileInfo* entry = FindOpenFileInfo(item);
         if (!entry) return 0;
         (void)SetDataBrowserItemDataText(itemData, entry->title.value_or(QString()));
     } else if (property == kListKindColumn && !setValue) {
-        const OpenFileInfo* entry = FindEntry(item);
+        const OpenFileInfo* entry = FindOpenFileInfo(item);
         if (!entry) return 0;
         (void)SetDataBrowserItemDataText(itemData, MovieKindString(*entry));
         if (!IsSendableMovie(*entry)) (void)SetDataBrowserItemDataGreyed(itemData, true);
@@ -87,7 +82,7 @@ OSStatus BrowserItemDataProc(ControlRef, DataBrowserItemID item, DataBrowserProp
     return 0;
 }
 
-// ---- Order ----------------------------------------------------------------------------------
+// Order
 
 QCollatorSortKey NameSortKey(const QString& text) {
     static const QCollator collator = [] {
@@ -157,7 +152,7 @@ bool BrowserItemCompareProc(ControlRef browser, DataBrowserItemID itemOne,
     return one->compare(*two) < 0;
 }
 
-// ---- Notifications --------------------------------------------------------------------------
+// Notifications
 
 static void OpenSelectedMovies(ControlRef browser) {
     std::vector<DataBrowserItemID> items;
@@ -165,7 +160,7 @@ static void OpenSelectedMovies(ControlRef browser) {
                             &items) != 0)
         return;
     for (DataBrowserItemID item : items) {
-        const OpenFileInfo* entry = FindEntry(item);
+        const OpenFileInfo* entry = FindOpenFileInfo(item);
         if (!entry || LSOpenFSRef(&entry->fileRef) != 0) return;
     }
 }
@@ -229,7 +224,7 @@ void BrowserItemNotificationProc(ControlRef browser, DataBrowserItemID item,
     }
 }
 
-// ---- Contextual menu ------------------------------------------------------------------------
+// Contextual menu
 
 void DataBrowserGetContextualMenuProc(ControlRef browser, QMenu** menu, uint32_t*, QString*,
                                       std::vector<DataBrowserItemID>*) {
@@ -239,7 +234,7 @@ void DataBrowserGetContextualMenuProc(ControlRef browser, QMenu** menu, uint32_t
 
 void DataBrowserSelectContextualMenuProc(ControlRef, QMenu*, uint32_t, int16_t, uint16_t) {}
 
-// ---- Selection display ----------------------------------------------------------------------
+// Selection display
 
 void HandleDataBrowserSelect(ControlRef browser) {
     uint32_t count = 0;
@@ -270,7 +265,7 @@ void HandleDataBrowserSelect(ControlRef browser) {
     // The preview of the one selected movie comes from its thumbnail file (none when it has
     // none), read afresh so that a thumbnail just made shows.
     imageInfo.picture.reset();
-    const OpenFileInfo* entry = one && !items.empty() ? FindEntry(items.front()) : nullptr;
+    const OpenFileInfo* entry = one && !items.empty() ? FindOpenFileInfo(items.front()) : nullptr;
     if (one) {
         imageInfo.contentType = kControlContentPictHandle;
         if (const QImage* preview = entry ? OpenThumbnailFile(entry->itemID) : nullptr)
@@ -292,7 +287,7 @@ void HandleDataBrowserSelect(ControlRef browser) {
     UpdateMenus();
 }
 
-// ---- Editing --------------------------------------------------------------------------------
+// Editing
 
 OSStatus EditSelectedTitle() {
     ControlRef browser = GetDataBrowserControl(nullptr);
@@ -305,7 +300,7 @@ OSStatus EditSelectedTitle() {
     return 0;
 }
 
-// ---- Removal --------------------------------------------------------------------------------
+// Removal
 
 OSStatus RemoveListItem(ControlRef browser, DataBrowserItemID item) {
     const OSStatus status =

@@ -6,9 +6,9 @@
 #include <limits>
 #include <new>
 
-#include "shared/messages.h"
 #include "container/movie.h"
 #include "fsquery/fsquery.h"
+#include "shared/messages.h"
 
 // The arrays grow by doubling from this many, so that adding a folder of thousands of movies
 // moves each entry a few times rather than once per addition.
@@ -177,9 +177,9 @@ static bool MarkGone(OpenFileInfo* entry) {
 }
 
 bool RefreshOpenFileInfo(uint32_t itemID) {
-    const int index = GetOpenFileInfo(itemID);
-    if (index < 0) return false;
-    OpenFileInfo& entry = (*gOpenFile)[size_t(index)];
+    OpenFileInfo* found = FindOpenFileInfo(itemID);
+    if (!found) return false;
+    OpenFileInfo& entry = *found;
     FSCatalogInfo catalog;
     std::string path;
     if (FSGetCatalogInfo(&entry.fileRef, kChangeInfo, &catalog, nullptr) == kNoErr) {

@@ -67,10 +67,10 @@ int16_t ChangeTitle(uint32_t itemID, int mode, const QString* text, MovieError* 
     *why = MovieError::none;
     if (mode != kChangeTitleFromFileName && mode != kChangeTitleFromText) return kNoErr;
     if (mode == kChangeTitleFromText && !text) return kParamErr;
-    if (GetOpenFileInfo(itemID) < 0) return kParamErr;
+    if (!FindOpenFileInfo(itemID)) return kParamErr;
     // The title is compared with what the file holds now.
     (void)RefreshOpenFileInfo(itemID);
-    OpenFileInfo& entry = (*gOpenFile)[GetOpenFileInfo(itemID)];
+    OpenFileInfo& entry = *FindOpenFileInfo(itemID);
 
     QString source;
     if (mode == kChangeTitleFromFileName) {

@@ -9,9 +9,9 @@
 
 #include <QFile>
 
-#include "shared/messages.h"
 #include "movielist/listview.h"
 #include "movielist/movielist.h"
+#include "shared/messages.h"
 #include "toolkit/alerts.h"
 #include "toolkit/instance.h"
 
@@ -31,7 +31,7 @@ int16_t HFSNameFromFSSpec(HFSUniStr255* name, const FSRef* item) {
     return FSGetCatalogInfo(item, kFSCatInfoNone, nullptr, name);
 }
 
-// ---- The batch ------------------------------------------------------------------------------
+// The batch
 
 // In FSRefCompareProc's order, with each name read and its collation key made once rather
 // than at every comparison: a drop of thousands of files would otherwise read their names
@@ -97,7 +97,7 @@ OSStatus DoOpenFile(int firstIndex) {
     return status;
 }
 
-// ---- The Open dialog ------------------------------------------------------------------------
+// The Open dialog
 
 bool FilterProc(const FSRef* item, const NavFileOrFolderInfo* info, void*, int16_t) {
     if (!item || !info) return false;
@@ -133,7 +133,7 @@ void DoOpenDialog() {
     ReleaseAppleEvents();
 }
 
-// ---- Documents opened with the application --------------------------------------------------
+// Documents opened with the application
 
 int16_t AEOpenDoc(const AppleEvent& event, void*, long) {
     const int startCount = CountOpenFileInfo();
@@ -146,7 +146,7 @@ int16_t AEOpenDoc(const AppleEvent& event, void*, long) {
     return status;
 }
 
-// ---- Drops on the list ----------------------------------------------------------------------
+// Drops on the list
 
 // The 'hfs ' flavor of the drag's item, or false when the item has none.
 static bool FileFlavorOf(DragRef drag, uint16_t index, HFSFlavor* flavor) {

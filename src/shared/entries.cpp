@@ -15,6 +15,11 @@ int GetOpenFileInfo(uint32_t itemID) {
     return -1;
 }
 
+OpenFileInfo* FindOpenFileInfo(uint32_t itemID) {
+    const int index = GetOpenFileInfo(itemID);
+    return index < 0 ? nullptr : &(*gOpenFile)[size_t(index)];
+}
+
 int CountOpenFileInfo() {
     return gOpenFile ? int(gOpenFile->size()) : 0;
 }
@@ -22,8 +27,7 @@ int CountOpenFileInfo() {
 static uint64_t SumOver(const uint32_t* itemIDs, int count, uint64_t OpenFileInfo::*field) {
     uint64_t total = 0;
     for (int i = 0; i < count; ++i) {
-        const int index = GetOpenFileInfo(itemIDs[i]);
-        if (index >= 0) total += (*gOpenFile)[index].*field;
+        if (const OpenFileInfo* entry = FindOpenFileInfo(itemIDs[i])) total += entry->*field;
     }
     return total;
 }

@@ -42,7 +42,7 @@ struct OpenFileInfo {
     bool hasVideo = false;
     char videoCoding[4] = {};
     timespec modDate = {};  // the file's modification time when the movie was last read
-    bool sent = false;  // set by the copy job once the movie is on the device
+    bool sent = false;      // set by the copy job once the movie is on the device
     bool hasThumbnail = false;
     FSRef thumbnailRef;          // valid only with hasThumbnail
     uint64_t thumbnailSize = 0;  // taken when the entry is made; 0 when there was no thumbnail
@@ -63,6 +63,9 @@ extern bool gStopOpen;
 
 // The index of the entry with that item ID, or -1.
 [[nodiscard]] int GetOpenFileInfo(uint32_t itemID);
+// The entry with that item ID, or null. Valid until the next addition or removal: code that
+// yields (the copy job) looks it up again afterwards.
+[[nodiscard]] OpenFileInfo* FindOpenFileInfo(uint32_t itemID);
 
 // The number of entries; 0 when the list was never made.
 int CountOpenFileInfo();

@@ -12,16 +12,16 @@ inline constexpr OSType kTitleColumn = FourCharCode("TITL");
 inline constexpr OSType kKindColumn = FourCharCode("KIND");
 
 // The main window's controls.
-inline constexpr int32_t kPrefSendButton = 1;        // active while the list holds movies
+inline constexpr int32_t kPrefSendButton = 1;  // active while the list holds movies
 inline constexpr int32_t kPrefDevicePopup = 2;
 inline constexpr int32_t kPrefMovieList = 3;
-inline constexpr int32_t kPrefBottomBand = 4;        // holds the send options
+inline constexpr int32_t kPrefBottomBand = 4;  // holds the send options
 inline constexpr int32_t kPrefOptionThumbnail = 5;
 inline constexpr int32_t kPrefOptionUnmount = 6;
-inline constexpr int32_t kPrefMakeThumbnail = 7;     // under the preview, for one selected movie
-inline constexpr int32_t kPrefColumnHeading = 8;     // heads the right-hand column
+inline constexpr int32_t kPrefMakeThumbnail = 7;  // under the preview, for one selected movie
+inline constexpr int32_t kPrefColumnHeading = 8;  // heads the right-hand column
 inline constexpr int32_t kPrefThumbnailWell = 9;
-inline constexpr int32_t kPrefThumbnailNote = 11;    // under the button, for one selected movie
+inline constexpr int32_t kPrefThumbnailNote = 11;  // under the button, for one selected movie
 
 // Window tags besides the main window's (kMainWindowTag).
 inline constexpr OSType kWindowTagProgress = FourCharCode("Prog");

@@ -29,7 +29,9 @@ static AlertParam QuestionParam() {
 }
 
 // The movies in the movie list, 0 when there is none.
-static uint32_t CountListedMovies() { return uint32_t(CountOpenFileInfo()); }
+static uint32_t CountListedMovies() {
+    return uint32_t(CountOpenFileInfo());
+}
 
 void DoMessage(int16_t alertType, const QString& key, int16_t err) {
     const QString text = LocalizedString(key);
@@ -132,7 +134,9 @@ void DebugNum(int32_t num) {
     RunStandardAlert(kAlertNote, QString::fromLatin1(digits), QString(), MessageParam());
 }
 
-void NumToCString(int32_t num, char* buffer) { std::snprintf(buffer, 12, "%d", num); }
+void NumToCString(int32_t num, char* buffer) {
+    std::snprintf(buffer, 12, "%d", num);
+}
 
 void PStrCopy(unsigned char* dst, const unsigned char* src) {
     std::memmove(dst, src, static_cast<size_t>(src[0]) + 1);

@@ -129,7 +129,8 @@ bool IsBadWindowPositionOn(const Rect& bounds, const QList<Rect>& screens) {
     // side by side, which a window of this size cannot span.
     for (const Rect& screen : screens) {
         if (PointInRect(bounds.left, bounds.top, screen) ||
-            PointInRect(middle, bounds.top, screen) || PointInRect(bounds.right, bounds.top, screen))
+            PointInRect(middle, bounds.top, screen) ||
+            PointInRect(bounds.right, bounds.top, screen))
             return false;
     }
     return true;

@@ -18,14 +18,14 @@ struct Preferences {
     bool optionUnmount;     // unmount the device after a send that ended well
     QString mountSound;     // played when a new device appears
     QString copyDoneSound;  // played when a send ends
-    int32_t thumbnailArrowSecs1;  // the thumbnail dialog's first step, in seconds
-    int32_t thumbnailArrowSecs2;  // its second step
-    int32_t filenameColumWidth;   // width of the list's file-name column
-    int32_t titleColumWidth;      // width of the list's title column
-    int32_t pspColumWidth;        // width of the list's "PSP" column (the video kind)
-    Rect windowBounds;            // the main window's content rectangle, global coordinates
-    int32_t doubleClickAction;    // 2 open the movies, 3 thumbnail dialog, 4 edit the title,
-                                  // 99 show item IDs
+    int32_t thumbnailArrowSecs1;       // the thumbnail dialog's first step, in seconds
+    int32_t thumbnailArrowSecs2;       // its second step
+    int32_t filenameColumWidth;        // width of the list's file-name column
+    int32_t titleColumWidth;           // width of the list's title column
+    int32_t pspColumWidth;             // width of the list's "PSP" column (the video kind)
+    Rect windowBounds;                 // the main window's content rectangle, global coordinates
+    int32_t doubleClickAction;         // 2 open the movies, 3 thumbnail dialog, 4 edit the title,
+                                       // 99 show item IDs
     bool debugLocalVolumeAsPSPVolume;  // the device test skips its file-system check
 };
 

@@ -29,6 +29,18 @@ int16_t ThumbnailNameForMovie(const HFSUniStr255& movieName, HFSUniStr255* name)
     return 0;
 }
 
+int16_t ThumbnailPathForMovie(const std::string& moviePath, std::string* path,
+                              const HFSUniStr255* movieName) {
+    const size_t slash = moviePath.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : moviePath.substr(0, slash + 1);
+    HFSUniStr255 name;
+    const int16_t status = ThumbnailNameForMovie(
+        movieName ? *movieName : HFSUniStr255FromUtf8Name(moviePath.substr(folder.size())), &name);
+    if (status != 0) return status;
+    *path = folder + QStringFromHFSUniStr255(name).toStdString();
+    return 0;
+}
+
 QImage DrawThumbnailCanvas(const QImage& frame) {
     QImage canvas(kThumbnailWidth, kThumbnailHeight, QImage::Format_RGB32);
     canvas.fill(Qt::black);
@@ -77,13 +89,6 @@ static int16_t writeAll(int fd, const std::vector<char>& data) {
     return 0;
 }
 
-static void syncFolder(const std::string& folder) {
-    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    (void)fsync(fd);
-    close(fd);
-}
-
 int16_t WriteThumbnailData(const std::string& path, const QByteArray& jpeg) {
     if (static_cast<size_t>(jpeg.size()) > kThumbnailFileSize) return kParamErr;
     std::vector<char> data(kThumbnailFileSize, 0);
@@ -108,6 +113,6 @@ int16_t WriteThumbnailData(const std::string& path, const QByteArray& jpeg) {
         unlink(temporary.c_str());
         return status;
     }
-    syncFolder(folder);
-    return 0;
+    // The new file is in place; a folder that cannot be synced is told all the same.
+    return SyncFolder(folder);
 }

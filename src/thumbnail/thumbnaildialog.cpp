@@ -10,11 +10,11 @@
 #include <QImage>
 #include <QString>
 
-#include "shared/messages.h"
-#include "shared/prefs.h"
 #include "shared/application.h"
 #include "shared/entries.h"
 #include "shared/ids.h"
+#include "shared/messages.h"
+#include "shared/prefs.h"
 #include "thumbnail/thumbnailfile.h"
 #include "toolkit/alerts.h"
 #include "toolkit/listcontrol.h"
@@ -188,10 +188,9 @@ static Movie OpenSelectedMovie(WindowRef parent, uint32_t* itemID) {
         DoMessage(kAlertStop, QStringLiteral("GetDataBrowserItems() error."), int16_t(status));
         return nullptr;
     }
-    const int index = items.empty() ? -1 : GetOpenFileInfo(items.front());
+    const OpenFileInfo* entry = items.empty() ? nullptr : FindOpenFileInfo(items.front());
     std::string path;
-    const int16_t found = index < 0 ? int16_t(kParamErr)
-                                    : FSRefCurrentPath(&(*gOpenFile)[size_t(index)].fileRef, &path);
+    const int16_t found = entry ? FSRefCurrentPath(&entry->fileRef, &path) : int16_t(kParamErr);
     if (found != 0) {
         DoMessage(kAlertStop, QStringLiteral("FSGetCatalogInfo() error."), found);
         return nullptr;
@@ -217,8 +216,8 @@ static int16_t PlaceDialog(WindowRef window, WindowRef parent, const MovieBox& b
     const int16_t height = int16_t(box.bottom - box.top + kDialogExtraHeight);
 
     const Rect outer = GetWindowStructureBounds(parent);
-    const int16_t top = int16_t(outer.top + (outer.bottom - outer.top) / 2 - height / 2 +
-                                GetMBarHeight() / 2);
+    const int16_t top =
+        int16_t(outer.top + (outer.bottom - outer.top) / 2 - height / 2 + GetMBarHeight() / 2);
     const int16_t left = int16_t(outer.left + (outer.right - outer.left) / 2 - halfWidth);
     SetWindowContentBounds(window, {top, left, int16_t(top + height), int16_t(left + width)});
     return width;

@@ -9,8 +9,8 @@
 
 #include <QImageReader>
 
-#include "shared/messages.h"
 #include "shared/entries.h"
+#include "shared/messages.h"
 
 // The importer's statuses for a file that is no image it knows, and for damaged image data.
 static constexpr int16_t kCantFindHandlerErr = -2003;
@@ -22,12 +22,9 @@ static std::optional<QImage> picture;
 // Creates the empty file that names the entry's first thumbnail, so that a name taken since the
 // movie was added is refused rather than overwritten.
 static int16_t createThumbnailName(const OpenFileInfo& entry, std::string* path) {
-    HFSUniStr255 name;
-    if (const int16_t status = ThumbnailNameForMovie(entry.fileName, &name); status != 0)
+    if (const int16_t status = ThumbnailPathForMovie(entry.path, path, &entry.fileName);
+        status != 0)
         return status;
-    const size_t slash = entry.path.rfind('/');
-    if (slash == std::string::npos) return kParamErr;
-    *path = entry.path.substr(0, slash + 1) + QStringFromHFSUniStr255(name).toStdString();
     const int fd = open(path->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) return StatusFromErrno(errno);
     close(fd);
@@ -35,15 +32,14 @@ static int16_t createThumbnailName(const OpenFileInfo& entry, std::string* path)
 }
 
 int16_t CreateThumbnailFile(const QImage& frame, uint32_t itemID) {
-    const int index = GetOpenFileInfo(itemID);
-    if (index < 0 || frame.isNull()) return kParamErr;
+    if (!FindOpenFileInfo(itemID) || frame.isNull()) return kParamErr;
     QByteArray jpeg;
     if (const int16_t status =
             CompressThumbnail(DrawThumbnailCanvas(frame), kThumbnailFileSize, &jpeg);
         status != 0)
         return status;
 
-    OpenFileInfo& entry = (*gOpenFile)[index];
+    OpenFileInfo& entry = *FindOpenFileInfo(itemID);
     std::string path;
     const bool creating = !entry.hasThumbnail;
     int16_t status =
@@ -72,10 +68,10 @@ static const QImage* failRead(const char* key, int16_t status) {
 
 const QImage* OpenThumbnailFile(uint32_t itemID) {
     picture.reset();
-    const int index = GetOpenFileInfo(itemID);
-    if (index < 0 || !(*gOpenFile)[index].hasThumbnail) return nullptr;
+    const OpenFileInfo* entry = FindOpenFileInfo(itemID);
+    if (!entry || !entry->hasThumbnail) return nullptr;
     std::string path;
-    if (FSRefCurrentPath(&(*gOpenFile)[index].thumbnailRef, &path) != 0) return nullptr;
+    if (FSRefCurrentPath(&entry->thumbnailRef, &path) != 0) return nullptr;
 
     QImageReader reader(QString::fromStdString(path));
     reader.setDecideFormatFromContent(true);

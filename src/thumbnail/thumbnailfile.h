@@ -41,6 +41,12 @@ void HFSUniStrCatAscii(HFSUniStr255* name, const char* text);
 // The movie's name less its four-unit ending, followed by ".THM". -50 for a name shorter than 4.
 [[nodiscard]] int16_t ThumbnailNameForMovie(const HFSUniStr255& movieName, HFSUniStr255* name);
 
+// The thumbnail's path beside the movie at moviePath: the movie's folder (none when the path
+// has no "/") and its name with ".THM" in place of its four-unit ending. The name is movieName
+// when given, else the path's last part. -50 for a name shorter than 4.
+[[nodiscard]] int16_t ThumbnailPathForMovie(const std::string& moviePath, std::string* path,
+                                            const HFSUniStr255* movieName = nullptr);
+
 // The 160 x 120 canvas: black, with the frame stretched over all of it, or over 160 x 90 between
 // bars of 15 rows when the frame is wide.
 QImage DrawThumbnailCanvas(const QImage& frame);

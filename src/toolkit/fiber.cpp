@@ -112,7 +112,7 @@ ThreadID GetCooperativeThreadID() {
     return gThread;
 }
 
-// ---- The I/O worker -------------------------------------------------------------------------
+// The I/O worker
 
 static void Perform(IORequest* request) {
     if (request->call) {

@@ -13,22 +13,32 @@
 
 int16_t StatusFromErrno(int err) {
     switch (err) {
-    case 0: return kNoErr;
-    case ENOENT:
-    case ENOTDIR:
-    case ELOOP:
-    case ENAMETOOLONG: return kFnfErr;
-    case EACCES:
-    case EPERM: return kAfpAccessDenied;
-    case ENOSPC:
-    case EDQUOT: return kDskFulErr;
-    case EROFS: return kWPrErr;
-    case EBUSY:
-    case ENOTEMPTY: return kFBsyErr;
-    case EEXIST: return kDupFNErr;
-    case ENOMEM: return kMemFullErr;
-    case EINVAL: return kParamErr;
-    default: return kIOErr;
+        case 0:
+            return kNoErr;
+        case ENOENT:
+        case ENOTDIR:
+        case ELOOP:
+        case ENAMETOOLONG:
+            return kFnfErr;
+        case EACCES:
+        case EPERM:
+            return kAfpAccessDenied;
+        case ENOSPC:
+        case EDQUOT:
+            return kDskFulErr;
+        case EROFS:
+            return kWPrErr;
+        case EBUSY:
+        case ENOTEMPTY:
+            return kFBsyErr;
+        case EEXIST:
+            return kDupFNErr;
+        case ENOMEM:
+            return kMemFullErr;
+        case EINVAL:
+            return kParamErr;
+        default:
+            return kIOErr;
     }
 }
 
@@ -208,8 +218,8 @@ int16_t FSGetCatalogInfo(const FSRef* ref, uint32_t whichInfo, FSCatalogInfo* in
     if (info) FillCatalogInfo(found, whichInfo, info);
     if (name) {
         const size_t slash = found.path.rfind('/');
-        *name = HFSUniStr255FromUtf8Name(found.path == "/" ? found.path
-                                                          : found.path.substr(slash + 1));
+        *name =
+            HFSUniStr255FromUtf8Name(found.path == "/" ? found.path : found.path.substr(slash + 1));
     }
     return kNoErr;
 }
@@ -229,4 +239,16 @@ HFSUniStr255 HFSUniStr255FromQString(const QString& text) {
 
 QString QStringFromHFSUniStr255(const HFSUniStr255& name) {
     return QString(reinterpret_cast<const QChar*>(name.unicode), std::min<int>(name.length, 255));
+}
+
+int16_t SyncFolder(const std::string& folderPath) {
+    const int fd = open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int err = fd < 0 ? errno : 0;
+    if (fd >= 0) {
+        if (fsync(fd) != 0) err = errno;
+        close(fd);
+    }
+    if (err == 0 || err == EINVAL || err == ENOSYS || err == EOPNOTSUPP) return kNoErr;
+    const int16_t status = StatusFromErrno(err);
+    return status != kNoErr ? status : kIOErr;
 }

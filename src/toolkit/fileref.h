@@ -30,13 +30,13 @@ struct HFSUniStr255 {
 using FSVolumeRefNum = dev_t;
 
 inline constexpr int16_t kNoErr = 0;
-inline constexpr int16_t kDskFulErr = -34;   // no room left on the volume
-inline constexpr int16_t kNsvErr = -35;      // no such volume
+inline constexpr int16_t kDskFulErr = -34;  // no room left on the volume
+inline constexpr int16_t kNsvErr = -35;     // no such volume
 inline constexpr int16_t kIOErr = -36;
-inline constexpr int16_t kFnfErr = -43;      // no such file or folder
-inline constexpr int16_t kWPrErr = -44;      // volume is read-only
-inline constexpr int16_t kFBsyErr = -47;     // busy, or a folder that is not empty
-inline constexpr int16_t kDupFNErr = -48;    // the name exists already
+inline constexpr int16_t kFnfErr = -43;    // no such file or folder
+inline constexpr int16_t kWPrErr = -44;    // volume is read-only
+inline constexpr int16_t kFBsyErr = -47;   // busy, or a folder that is not empty
+inline constexpr int16_t kDupFNErr = -48;  // the name exists already
 inline constexpr int16_t kParamErr = -50;
 inline constexpr int16_t kMemFullErr = -108;
 inline constexpr int16_t kNotAFileErr = -1302;
@@ -85,6 +85,11 @@ struct FSCatalogInfo {
 
 // The status for a failed system call's errno (ENOENT -43, EACCES -5000, ENOSPC -34, ...).
 int16_t StatusFromErrno(int err);
+
+// Syncs the folder itself, so that the names just made or renamed in it are durable. 0 also on a
+// file system that cannot sync a folder (it writes the names with the files); else the failure's
+// status (kIOErr when errno says nothing).
+[[nodiscard]] int16_t SyncFolder(const std::string& folderPath);
 
 // A reference to what the path names now. A relative path is taken against the current folder;
 // the stored path is made absolute and cleaned lexically (".", ".." and repeated or trailing "/"

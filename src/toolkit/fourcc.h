@@ -13,4 +13,6 @@ constexpr OSType PackFourCharCode(const char* bytes) {
 }
 
 // 'Rozk' as a number.
-constexpr OSType FourCharCode(const char (&code)[5]) { return PackFourCharCode(code); }
+constexpr OSType FourCharCode(const char (&code)[5]) {
+    return PackFourCharCode(code);
+}

@@ -39,7 +39,7 @@ static int gSignalPipe[2] = {-1, -1};
 // Signals written into the pipe and not yet handled. Only the signal handler increments it.
 static volatile sig_atomic_t gSignalsPending = 0;
 
-// ---- Command line ---------------------------------------------------------------------------
+// Command line
 
 QString CommandLineUsage() {
     return QStringLiteral(
@@ -107,7 +107,7 @@ CommandLine ParseCommandLine(const QStringList& arguments, AppleEvent* event, QS
     return CommandLine::Request;
 }
 
-// ---- Socket ---------------------------------------------------------------------------------
+// Socket
 
 QString InstanceServerPath() {
     QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
@@ -241,7 +241,7 @@ static ListenResult Listen() {
     return gServer->listen(path) ? ListenResult::Listening : ListenResult::Taken;
 }
 
-// ---- Signals --------------------------------------------------------------------------------
+// Signals
 
 static void QuitSignalHandler(int signalNumber) {
     // A start-up or an operation that no longer returns to the event loop would make the
@@ -281,7 +281,7 @@ static void CatchQuitSignals() {
     sigaction(SIGINT, &action, nullptr);
 }
 
-// ---- Instance -------------------------------------------------------------------------------
+// Instance
 
 InstanceRole JoinRunningInstance(const AppleEvent& event, int16_t* answer) {
     const bool launches = event.kind == AppleEventKind::OpenApplication ||

@@ -32,35 +32,35 @@ static bool IsCommandPeriodKey(const QKeyEvent* key) {
 
 static bool IsInputEvent(const QEvent* event) {
     switch (event->type()) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::MouseMove:
-    case QEvent::NonClientAreaMouseButtonPress:
-    case QEvent::NonClientAreaMouseButtonRelease:
-    case QEvent::NonClientAreaMouseButtonDblClick:
-    case QEvent::Wheel:
-    case QEvent::TouchBegin:
-    case QEvent::TouchUpdate:
-    case QEvent::TouchEnd:
-    case QEvent::TouchCancel:
-    case QEvent::TabletPress:
-    case QEvent::TabletMove:
-    case QEvent::TabletRelease:
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::Shortcut:
-    case QEvent::InputMethod:
-    case QEvent::ContextMenu:
-    case QEvent::DragEnter:
-    case QEvent::DragMove:
-    case QEvent::Drop:
-        return true;
-    case QEvent::Close:
-        // Only the window manager's close button; the application's own closes go through.
-        return event->spontaneous();
-    default:
-        return false;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::NonClientAreaMouseButtonPress:
+        case QEvent::NonClientAreaMouseButtonRelease:
+        case QEvent::NonClientAreaMouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TouchCancel:
+        case QEvent::TabletPress:
+        case QEvent::TabletMove:
+        case QEvent::TabletRelease:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Shortcut:
+        case QEvent::InputMethod:
+        case QEvent::ContextMenu:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+            return true;
+        case QEvent::Close:
+            // Only the window manager's close button; the application's own closes go through.
+            return event->spontaneous();
+        default:
+            return false;
     }
 }
 
@@ -71,38 +71,38 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         switch (event->type()) {
-        case QEvent::KeyPress: {
-            const auto* key = static_cast<const QKeyEvent*>(event);
-            if (IsCommandPeriodKey(key)) {
-                gPressLatched = true;
-                gPeriodHeld = true;
-            } else if (!(key->modifiers() & Qt::ControlModifier)) {
-                gPeriodHeld = false;
+            case QEvent::KeyPress: {
+                const auto* key = static_cast<const QKeyEvent*>(event);
+                if (IsCommandPeriodKey(key)) {
+                    gPressLatched = true;
+                    gPeriodHeld = true;
+                } else if (!(key->modifiers() & Qt::ControlModifier)) {
+                    gPeriodHeld = false;
+                }
+                break;
             }
-            break;
-        }
-        case QEvent::KeyRelease: {
-            const auto* key = static_cast<const QKeyEvent*>(event);
-            // Auto-repeat sends a release before each repeated press while the key stays down.
-            if (!key->isAutoRepeat() && (key->key() == Qt::Key_Period ||
-                                         key->key() == Qt::Key_Comma ||
-                                         key->key() == Qt::Key_Control))
-                gPeriodHeld = false;
-            break;
-        }
-        case QEvent::ApplicationDeactivate:
-            // The release would go to another application.
-            gPeriodHeld = false;
-            break;
-        case QEvent::ShortcutOverride:
-            // Accepted, a shortcut does not fire; the key press that follows is thrown away.
-            if (gPolling) {
-                event->accept();
-                return true;
+            case QEvent::KeyRelease: {
+                const auto* key = static_cast<const QKeyEvent*>(event);
+                // Auto-repeat sends a release before each repeated press while the key stays down.
+                if (!key->isAutoRepeat() &&
+                    (key->key() == Qt::Key_Period || key->key() == Qt::Key_Comma ||
+                     key->key() == Qt::Key_Control))
+                    gPeriodHeld = false;
+                break;
             }
-            break;
-        default:
-            break;
+            case QEvent::ApplicationDeactivate:
+                // The release would go to another application.
+                gPeriodHeld = false;
+                break;
+            case QEvent::ShortcutOverride:
+                // Accepted, a shortcut does not fire; the key press that follows is thrown away.
+                if (gPolling) {
+                    event->accept();
+                    return true;
+                }
+                break;
+            default:
+                break;
         }
         if (gPolling && IsInputEvent(event)) return true;
         return QObject::eventFilter(watched, event);

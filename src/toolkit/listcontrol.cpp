@@ -219,7 +219,7 @@ void ShowContextualMenu(ListModel* model, const QPoint& position) {
 
 }  // namespace
 
-// ---- Making the control ---------------------------------------------------------------------
+// Making the control
 
 void MakeListControl(QTreeView* view) {
     const QStringList columns = view->property("columns").toStringList();
@@ -279,7 +279,7 @@ QTreeView* ListControlView(ControlRef browser) {
     return ModelOf(browser) ? static_cast<QTreeView*>(browser) : nullptr;
 }
 
-// ---- Cells ----------------------------------------------------------------------------------
+// Cells
 
 OSStatus SetDataBrowserItemDataText(DataBrowserItemDataRef itemData, const QString& text) {
     if (!itemData) return kParamErr;
@@ -335,7 +335,7 @@ OSStatus GetIconRefFromFile(const FSRef* file, IconRef* icon) {
     return 0;
 }
 
-// ---- Drags ----------------------------------------------------------------------------------
+// Drags
 
 OSStatus GetDragAttributes(DragRef drag, DragAttributes* attributes) {
     if (!drag || !attributes) return kBadDragRefErr;

@@ -58,7 +58,7 @@ inline constexpr OSStatus kErrDataBrowserNotConfigured = -4970;  // not a list c
 inline constexpr OSStatus kErrDataBrowserItemNotFound = -4971;
 inline constexpr OSStatus kErrDataBrowserItemNotAdded = -4975;  // the ID is listed already
 
-// ---- Cells ----------------------------------------------------------------------------------
+// Cells
 
 using IconRef = QIcon;
 
@@ -86,7 +86,7 @@ OSStatus SetDataBrowserItemDataGreyed(DataBrowserItemDataRef itemData, bool grey
 // so that painting a row costs no file-system call; only the first file of a kind is looked at.
 [[nodiscard]] OSStatus GetIconRefFromFile(const FSRef* file, IconRef* icon);
 
-// ---- Drags ----------------------------------------------------------------------------------
+// Drags
 
 // A drag over the list, as the drag callbacks see it: its items are the dragged URLs, and each
 // local file or folder that exists offers the 'hfs ' flavor.
@@ -127,7 +127,7 @@ struct HFSFlavor {
 [[nodiscard]] OSStatus GetFlavorData(DragRef drag, DragItemRef item, FlavorType type,
                                      HFSFlavor* data);
 
-// ---- Callbacks ------------------------------------------------------------------------------
+// Callbacks
 
 // Fills (setValue false) or takes (setValue true) one cell of the item's column `property`.
 using DataBrowserItemDataProcPtr = OSStatus (*)(ControlRef browser, DataBrowserItemID item,
@@ -172,7 +172,7 @@ struct DataBrowserCallbacks {
 [[nodiscard]] OSStatus SetDataBrowserCallbacks(ControlRef browser,
                                                const DataBrowserCallbacks* callbacks);
 
-// ---- Items ----------------------------------------------------------------------------------
+// Items
 
 // Items go at the end (or into their sorted places) and are reported one by one as added. The
 // container must be the root (0); the pre-sort property is not used. None is added when one of
@@ -214,7 +214,7 @@ bool IsDataBrowserItemSelected(ControlRef browser, DataBrowserItemID item);
 [[nodiscard]] OSStatus OpenDataBrowserEditSession(ControlRef browser, DataBrowserItemID item,
                                                   DataBrowserPropertyID property);
 
-// ---- Order ----------------------------------------------------------------------------------
+// Order
 
 // The column the list is sorted by (the user also picks it in the headers); none restores the
 // order of adding. Either change sorts the rows again at once, keeping the selection.
@@ -229,7 +229,7 @@ bool IsDataBrowserItemSelected(ControlRef browser, DataBrowserItemID item);
 // it about each item many times.
 uint32_t GetDataBrowserSortPass(ControlRef browser);
 
-// ---- Making the control ---------------------------------------------------------------------
+// Making the control
 
 // Turns a list of an interface file into the list control (the toolkit does this when it
 // loads the window). Without callbacks the list shows its column headers and no rows.

@@ -17,7 +17,7 @@ ListModel* ModelOf(ControlRef browser) {
     return view ? dynamic_cast<ListModel*>(view->model()) : nullptr;
 }
 
-// ---- Callbacks ------------------------------------------------------------------------------
+// Callbacks
 
 OSStatus InitDataBrowserCallbacks(DataBrowserCallbacks* callbacks) {
     if (!callbacks || callbacks->version != kDataBrowserLatestCallbacks) return kParamErr;
@@ -33,7 +33,7 @@ OSStatus SetDataBrowserCallbacks(ControlRef browser, const DataBrowserCallbacks*
     return 0;
 }
 
-// ---- Items ----------------------------------------------------------------------------------
+// Items
 
 OSStatus AddDataBrowserItems(ControlRef browser, DataBrowserItemID container, uint32_t numItems,
                              const DataBrowserItemID* items, DataBrowserPropertyID) {
@@ -212,7 +212,7 @@ OSStatus OpenDataBrowserEditSession(ControlRef browser, DataBrowserItemID item,
     return 0;
 }
 
-// ---- Order ----------------------------------------------------------------------------------
+// Order
 
 // The header shows what the model sorts by; told quietly, so that it does not sort again.
 static void ShowSortInHeader(ListModel* model) {

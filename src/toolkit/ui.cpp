@@ -52,7 +52,7 @@ OSType CommandOfObject(const QObject* object) {
     return ok ? OSType(number) : 0;
 }
 
-// ---- Interface files ------------------------------------------------------------------------
+// Interface files
 
 OSStatus CreateNibReference(const QString& name, NibRef** nib) {
     *nib = nullptr;
@@ -62,7 +62,9 @@ OSStatus CreateNibReference(const QString& name, NibRef** nib) {
     return 0;
 }
 
-void DisposeNibReference(NibRef* nib) { delete nib; }
+void DisposeNibReference(NibRef* nib) {
+    delete nib;
+}
 
 static QWidget* LoadInterfaceObject(NibRef* nib, const QString& name) {
     if (!nib) return nullptr;
@@ -127,9 +129,11 @@ OSStatus SetMenuBarFromNib(NibRef* nib, const QString& name) {
     return 0;
 }
 
-QMenuBar* ApplicationMenuBar() { return gMenuBar; }
+QMenuBar* ApplicationMenuBar() {
+    return gMenuBar;
+}
 
-// ---- The window registry --------------------------------------------------------------------
+// The window registry
 
 WindowState* FindWindowState(const QWidget* window) {
     const auto found = gWindows.find(window);
@@ -173,7 +177,7 @@ QWidget* WindowContent(QWidget* window) {
     return window;
 }
 
-// ---- Windows --------------------------------------------------------------------------------
+// Windows
 
 void SetWindowTag(WindowRef window, OSType tag) {
     if (WindowState* state = FindWindowState(window)) state->tag = tag;
@@ -262,9 +266,13 @@ void SetWindowContentBounds(WindowRef window, const Rect& bounds) {
     UpdateLayoutOfHiddenWindow(window);
 }
 
-Rect GetWindowStructureBounds(WindowRef window) { return MakeRect(window->frameGeometry()); }
+Rect GetWindowStructureBounds(WindowRef window) {
+    return MakeRect(window->frameGeometry());
+}
 
-void MoveWindowStructure(WindowRef window, int left, int top) { window->move(left, top); }
+void MoveWindowStructure(WindowRef window, int left, int top) {
+    window->move(left, top);
+}
 
 void SetWindowResizeLimits(WindowRef window, int minWidth, int minHeight) {
     QWidget* content = WindowContent(window);
@@ -288,7 +296,9 @@ QList<Rect> AvailableScreenBounds() {
     return bounds;
 }
 
-int GetMBarHeight() { return 0; }
+int GetMBarHeight() {
+    return 0;
+}
 
 // A window is placed by its content (the old platform's rule), but under a window manager the
 // title bar sits above the content: placed near the top of the screen, it would be out of
@@ -310,7 +320,7 @@ void KeepFrameInAvailableArea(QWidget* window) {
     if (corner != frame.topLeft()) window->move(corner);  // move() places the frame
 }
 
-// ---- Menus ----------------------------------------------------------------------------------
+// Menus
 
 QMenu* GetMenuHandle(int16_t menuID) {
     if (!gMenuBar) return nullptr;

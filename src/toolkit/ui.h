@@ -58,7 +58,7 @@ struct ControlID {
     int32_t id;
 };
 
-// ---- Interface files ------------------------------------------------------------------------
+// Interface files
 
 struct NibRef;  // an opened interface folder
 // Opens the interface folder `name` ("main" -> "main.nib") of the resource folder; kFnfErr when
@@ -72,7 +72,7 @@ struct NibRef;  // an opened interface folder
 [[nodiscard]] OSStatus SetMenuBarFromNib(NibRef* nib, const QString& name);
 void DisposeNibReference(NibRef* nib);
 
-// ---- Windows --------------------------------------------------------------------------------
+// Windows
 
 void SetWindowTag(WindowRef window, OSType tag);  // the window's reference constant
 OSType GetWindowTag(WindowRef window);            // 0 for none, and for null
@@ -106,7 +106,7 @@ void SetWindowResizeLimits(WindowRef window, int minWidth, int minHeight);
 QList<Rect> AvailableScreenBounds();
 int GetMBarHeight();  // 0 here: the menu bar is inside the main window
 
-// ---- Controls -------------------------------------------------------------------------------
+// Controls
 
 [[nodiscard]] OSStatus GetControlByID(WindowRef window, const ControlID& id, ControlRef* control);
 // The window's control with our signature and that number, or null.
@@ -150,7 +150,7 @@ void SetControlAction(ControlRef control, ControlActionProc action);
 [[nodiscard]] OSStatus SetListColumnWidth(ControlRef list, OSType property, int16_t width);
 void SetListDefaultColumnWidth(ControlRef list, int16_t width);
 
-// ---- Menus and commands ---------------------------------------------------------------------
+// Menus and commands
 
 // The menu of the menu bar with this ID (dynamic property "menuID" on the QMenu), or null.
 // Menus need not be shown in the bar: the list's contextual menu is one of them.
@@ -161,7 +161,7 @@ void EnableMenuCommand(OSType command);
 void DisableMenuCommand(OSType command);
 bool IsMenuCommandEnabled(OSType command);  // false when no menu item sends it
 
-// ---- Events ---------------------------------------------------------------------------------
+// Events
 
 enum class EventKind {
     ProcessCommand,        // a menu item or button sent `command`
@@ -220,7 +220,7 @@ OSStatus RunAppModalLoopForWindow(WindowRef window);
 // -50 when no modal loop runs for the window.
 OSStatus QuitAppModalLoopForWindow(WindowRef window);
 
-// ---- Application events: open documents, print, quit -----------------------------------------
+// Application events: open documents, print, quit
 
 // The requests the desktop and other processes send: files named on the command line arrive as
 // an open-documents event once the event loop runs; a second start of the program forwards its
@@ -237,6 +237,6 @@ void AEInstallEventHandler(AppleEventKind kind, AEEventHandlerProc handler, long
 // Hands an event to its installed handler and returns the handler's status (-1708 when none).
 int16_t AEDispatch(const AppleEvent& event);
 
-// ---- Cursor ---------------------------------------------------------------------------------
+// Cursor
 
 void SetBusyCursor();  // the arrow comes back with SetArrowCursor (alerts.h)

@@ -52,13 +52,21 @@ OSStatus GetControlID(ControlRef control, ControlID* id) {
     return 0;
 }
 
-WindowRef GetControlOwner(ControlRef control) { return control ? control->window() : nullptr; }
+WindowRef GetControlOwner(ControlRef control) {
+    return control ? control->window() : nullptr;
+}
 
-void ActivateControl(ControlRef control) { control->setEnabled(true); }
-void DeactivateControl(ControlRef control) { control->setEnabled(false); }
-bool IsControlActive(ControlRef control) { return control->isEnabledTo(control->window()); }
+void ActivateControl(ControlRef control) {
+    control->setEnabled(true);
+}
+void DeactivateControl(ControlRef control) {
+    control->setEnabled(false);
+}
+bool IsControlActive(ControlRef control) {
+    return control->isEnabledTo(control->window());
+}
 
-// ---- Values and ranges ----------------------------------------------------------------------
+// Values and ranges
 
 // Widgets without a value of their own (little arrows) keep it in dynamic properties.
 static int32_t PropertyOr(const QWidget* widget, const char* name, int32_t fallback) {
@@ -134,7 +142,7 @@ void SetControl32BitValue(ControlRef control, int32_t value) {
     control->setProperty("value", pinned);
 }
 
-// ---- Texts and pictures ---------------------------------------------------------------------
+// Texts and pictures
 
 QString GetControlText(ControlRef control) {
     if (auto* label = qobject_cast<QLabel*>(control)) return label->text();
@@ -171,11 +179,11 @@ void SetImageWellPicture(ControlRef well, const QImage* picture) {
     if (!label) return;
     if (!picture || picture->isNull()) return label->clear();
     const QSize room = label->contentsRect().size();
-    label->setPixmap(QPixmap::fromImage(
-        picture->scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    label->setPixmap(
+        QPixmap::fromImage(picture->scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
 }
 
-// ---- Bounds and drawing ---------------------------------------------------------------------
+// Bounds and drawing
 
 Rect GetControlBounds(ControlRef control) {
     const QWidget* content = WindowContent(control->window());
@@ -194,20 +202,24 @@ void SetControlBounds(ControlRef control, const Rect& bounds) {
                          bounds.bottom - bounds.top);
 }
 
-void Draw1Control(ControlRef control) { control->repaint(); }
+void Draw1Control(ControlRef control) {
+    control->repaint();
+}
 
 void SetControlAccessibleName(ControlRef control, const QString& name) {
     control->setAccessibleName(name);
 }
 
-OSType GetControlCommandID(ControlRef control) { return control ? CommandOfObject(control) : 0; }
+OSType GetControlCommandID(ControlRef control) {
+    return control ? CommandOfObject(control) : 0;
+}
 
 void SetControlAction(ControlRef control, ControlActionProc action) {
     control->setProperty("toolkitControlAction",
                          QVariant::fromValue(reinterpret_cast<quintptr>(action)));
 }
 
-// ---- List columns ---------------------------------------------------------------------------
+// List columns
 
 static int ColumnIndex(ControlRef list, OSType property, QHeaderView** header) {
     auto* view = qobject_cast<QTreeView*>(list);

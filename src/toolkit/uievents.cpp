@@ -46,19 +46,22 @@ static OSStatus SendToApplication(const EventRecord& event) {
     return gApplicationHandler(event, gApplicationUserData);
 }
 
-// ---- Commands -------------------------------------------------------------------------------
+// Commands
 
 static OSStatus ToolkitCommand(OSType command) {
     switch (command) {
-    case kHICommandClose: {
-        QWidget* front = FrontWindow();
-        if (!front) return kEventNotHandledErr;
-        (void)RequestWindowClose(front);
-        return 0;
-    }
-    case kHICommandQuit: return AEDispatch(AppleEvent{AppleEventKind::Quit, {}});
-    case kHICommandCharacterPalette: return StartCharacterPicker();
-    default: return kEventNotHandledErr;
+        case kHICommandClose: {
+            QWidget* front = FrontWindow();
+            if (!front) return kEventNotHandledErr;
+            (void)RequestWindowClose(front);
+            return 0;
+        }
+        case kHICommandQuit:
+            return AEDispatch(AppleEvent{AppleEventKind::Quit, {}});
+        case kHICommandCharacterPalette:
+            return StartCharacterPicker();
+        default:
+            return kEventNotHandledErr;
     }
 }
 
@@ -73,7 +76,9 @@ OSStatus SendCommandFrom(QWidget* window, OSType command) {
     return ToolkitCommand(command);
 }
 
-OSStatus ProcessHICommand(OSType command) { return SendCommandFrom(FrontWindow(), command); }
+OSStatus ProcessHICommand(OSType command) {
+    return SendCommandFrom(FrontWindow(), command);
+}
 
 void DispatchControlHit(QWidget* control) {
     QPointer<QWidget> window = control->window();
@@ -87,7 +92,7 @@ void DispatchControlHit(QWidget* control) {
     (void)SendCommandFrom(window, event.command);
 }
 
-// ---- Controls -------------------------------------------------------------------------------
+// Controls
 
 static void ConnectLittleArrow(QAbstractButton* arrow) {
     const int16_t part = int16_t(arrow->property("part").toInt());
@@ -139,22 +144,29 @@ static QWidget* ListOfMouseTarget(QWidget* widget) {
     QWidget* list = nullptr;
     if (auto* header = qobject_cast<QHeaderView*>(parent); header && header->viewport() == widget)
         list = qobject_cast<QTreeView*>(header->parentWidget());
-    else if (auto* view = qobject_cast<QAbstractItemView*>(parent); view && view->viewport() == widget)
+    else if (auto* view = qobject_cast<QAbstractItemView*>(parent);
+             view && view->viewport() == widget)
         list = view;
     return list && list->property("controlID").isValid() ? list : nullptr;
 }
 
-// ---- The event filter -----------------------------------------------------------------------
+// The event filter
 
 static uint8_t CharCodeOfKey(const QKeyEvent* key) {
     switch (key->key()) {
-    case Qt::Key_Backspace: return 8;
-    case Qt::Key_Tab: return 9;
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return 13;
-    case Qt::Key_Escape: return 27;
-    case Qt::Key_Delete: return 127;
-    default: break;
+        case Qt::Key_Backspace:
+            return 8;
+        case Qt::Key_Tab:
+            return 9;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return 13;
+        case Qt::Key_Escape:
+            return 27;
+        case Qt::Key_Delete:
+            return 127;
+        default:
+            break;
     }
     const QString text = key->text();
     return !text.isEmpty() && text[0].unicode() < 0x80 ? uint8_t(text[0].unicode()) : 0;
@@ -166,8 +178,8 @@ static const QEvent* gLastKeyRelease = nullptr;
 static QPointer<QWidget> gLastKeyReceiver;
 
 static void OnKeyRelease(QWidget* widget, const QKeyEvent* key) {
-    const bool propagated = key == gLastKeyRelease && gLastKeyReceiver &&
-                            gLastKeyReceiver->parentWidget() == widget;
+    const bool propagated =
+        key == gLastKeyRelease && gLastKeyReceiver && gLastKeyReceiver->parentWidget() == widget;
     gLastKeyRelease = key;
     gLastKeyReceiver = widget;
     if (propagated || key->isAutoRepeat() || !FindWindowState(widget->window())) return;
@@ -243,47 +255,47 @@ protected:
         if (!watched->isWidgetType()) return false;
         auto* widget = static_cast<QWidget*>(watched);
         switch (event->type()) {
-        case QEvent::KeyRelease:
-            OnKeyRelease(widget, static_cast<QKeyEvent*>(event));
-            break;
-        case QEvent::KeyPress:
-            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
-                qobject_cast<QDialog*>(widget->window()) && FindWindowState(widget->window()))
-                return OnEscapeInDialog(widget->window());
-            break;
-        case QEvent::Close:
-            if (widget->isWindow()) return OnClose(widget, static_cast<QCloseEvent*>(event));
-            break;
-        case QEvent::Resize:
-            // The content's own resize: the main window's menu bar is laid out by then.
-            if (WindowContent(widget->window()) == widget) OnBoundsChanging(widget->window());
-            break;
-        case QEvent::Move:
-            if (widget->isWindow()) {
-                KeepFrameInAvailableArea(widget);
-                OnBoundsChanging(widget);
-            }
-            break;
-        case QEvent::Show:
-        case QEvent::WindowActivate:
-            if (widget->isWindow()) {
-                BringToFrontOfOrder(widget);
-                ScheduleFrontWindowCheck();
-                WatchFrame(widget);
-            }
-            break;
-        case QEvent::Hide:
-        case QEvent::WindowDeactivate:
-            if (widget->isWindow()) ScheduleFrontWindowCheck();
-            break;
-        case QEvent::MouseButtonRelease:
-            if (QWidget* list = ListOfMouseTarget(widget)) {
-                // After the view has taken the click: the selection and column widths are new.
-                QTimer::singleShot(0, list, [list] { DispatchControlHit(list); });
-            }
-            break;
-        default:
-            break;
+            case QEvent::KeyRelease:
+                OnKeyRelease(widget, static_cast<QKeyEvent*>(event));
+                break;
+            case QEvent::KeyPress:
+                if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+                    qobject_cast<QDialog*>(widget->window()) && FindWindowState(widget->window()))
+                    return OnEscapeInDialog(widget->window());
+                break;
+            case QEvent::Close:
+                if (widget->isWindow()) return OnClose(widget, static_cast<QCloseEvent*>(event));
+                break;
+            case QEvent::Resize:
+                // The content's own resize: the main window's menu bar is laid out by then.
+                if (WindowContent(widget->window()) == widget) OnBoundsChanging(widget->window());
+                break;
+            case QEvent::Move:
+                if (widget->isWindow()) {
+                    KeepFrameInAvailableArea(widget);
+                    OnBoundsChanging(widget);
+                }
+                break;
+            case QEvent::Show:
+            case QEvent::WindowActivate:
+                if (widget->isWindow()) {
+                    BringToFrontOfOrder(widget);
+                    ScheduleFrontWindowCheck();
+                    WatchFrame(widget);
+                }
+                break;
+            case QEvent::Hide:
+            case QEvent::WindowDeactivate:
+                if (widget->isWindow()) ScheduleFrontWindowCheck();
+                break;
+            case QEvent::MouseButtonRelease:
+                if (QWidget* list = ListOfMouseTarget(widget)) {
+                    // After the view has taken the click: the selection and column widths are new.
+                    QTimer::singleShot(0, list, [list] { DispatchControlHit(list); });
+                }
+                break;
+            default:
+                break;
         }
         return false;
     }
@@ -296,9 +308,11 @@ void InstallToolkitEventFilter() {
     QCoreApplication::instance()->installEventFilter(filter);
 }
 
-bool RequestWindowClose(WindowRef window) { return window && window->close(); }
+bool RequestWindowClose(WindowRef window) {
+    return window && window->close();
+}
 
-// ---- The front window -----------------------------------------------------------------------
+// The front window
 
 static QPointer<QWidget> gReportedFront;
 static bool gFrontCheckPending = false;
@@ -318,7 +332,7 @@ void ScheduleFrontWindowCheck() {
     });
 }
 
-// ---- Loops and timers -----------------------------------------------------------------------
+// Loops and timers
 
 void InstallEventLoopTimer(double delaySeconds, double intervalSeconds, EventLoopTimerProc proc,
                            void* userData) {
@@ -375,7 +389,7 @@ OSStatus QuitAppModalLoopForWindow(WindowRef window) {
     return 0;
 }
 
-// ---- Application events ---------------------------------------------------------------------
+// Application events
 
 struct AppleEventHandler {
     AEEventHandlerProc proc = nullptr;
@@ -393,4 +407,6 @@ int16_t AEDispatch(const AppleEvent& event) {
     return handler.proc(event, nullptr, handler.refcon);
 }
 
-void SetBusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+void SetBusyCursor() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}

@@ -15,18 +15,18 @@
 #include <QByteArray>
 #include <QString>
 
-#include "shared/messages.h"
-#include "shared/prefs.h"
-#include "transfer/transferglobals.h"
 #include "fsquery/fsquery.h"
 #include "movielist/listview.h"
 #include "movielist/movielist.h"
+#include "shared/messages.h"
+#include "shared/prefs.h"
 #include "toolkit/fiber.h"
 #include "toolkit/localized.h"
 #include "toolkit/unmount.h"
 #include "transfer/device.h"
 #include "transfer/naming.h"
 #include "transfer/progress.h"
+#include "transfer/transferglobals.h"
 
 static constexpr size_t kPathBufferSize = 4096;
 
@@ -42,9 +42,8 @@ static int16_t FailureStatus() {
 static uint64_t BytesToSend(const std::vector<DataBrowserItemID>& items) {
     std::vector<DataBrowserItemID> sendable;
     for (DataBrowserItemID item : items) {
-        const int index = GetOpenFileInfo(item);
-        if (index >= 0 && !(*gOpenFile)[index].sent && IsSendableMovie((*gOpenFile)[index]))
-            sendable.push_back(item);
+        const OpenFileInfo* entry = FindOpenFileInfo(item);
+        if (entry && !entry->sent && IsSendableMovie(*entry)) sendable.push_back(item);
     }
     const int count = int(sendable.size());
     uint64_t total = GetOpenFileTotalSize(sendable.data(), count);
@@ -68,8 +67,8 @@ bool CheckFreeSpace(DataBrowserItemState itemState) {
         FSGetVInfo(volume, nullptr, &freeBytes, nullptr) != kNoErr)
         freeBytes = 0;
     std::vector<DataBrowserItemID> items;
-    (void)GetDataBrowserItems(GetDataBrowserControl(nullptr), kDataBrowserNoItem, false,
-                              itemState, &items);
+    (void)GetDataBrowserItems(GetDataBrowserControl(nullptr), kDataBrowserNoItem, false, itemState,
+                              &items);
     const uint64_t needed = BytesToSend(items);
     // Subtracting keeps a huge total from wrapping around.
     if (freeBytes >= kFreeSpaceReserve && freeBytes - kFreeSpaceReserve >= needed) return true;
@@ -94,7 +93,9 @@ int16_t SendToPSP(DataBrowserItemState itemState) {
 // status, -48 when every number up to the last one is taken.
 static int16_t CopyMovie(DataBrowserItemID item, const FSRef& folder, const char* prefix,
                          int32_t number) {
-    const FSRef movie = (*gOpenFile)[GetOpenFileInfo(item)].fileRef;
+    const OpenFileInfo* listed = FindOpenFileInfo(item);
+    if (!listed) return kFnfErr;
+    const FSRef movie = listed->fileRef;
     int16_t status = kDupFNErr;
     for (;; ++number) {
         const QString name = CreatePSPStyleFileName(prefix, number, ".MP4");
@@ -104,10 +105,10 @@ static int16_t CopyMovie(DataBrowserItemID item, const FSRef& folder, const char
         if (status != kDupFNErr) break;
     }
     if (status != kNoErr) return status;
-    // The copy yielded: the entry is looked up again.
-    const OpenFileInfo& entry = (*gOpenFile)[GetOpenFileInfo(item)];
-    if (gPref.optionThumbnail && entry.hasThumbnail) {
-        const FSRef thumbnail = entry.thumbnailRef;
+    // The copy yielded: the entry is looked up again, and may have gone meanwhile.
+    const OpenFileInfo* entry = FindOpenFileInfo(item);
+    if (entry && gPref.optionThumbnail && entry->hasThumbnail) {
+        const FSRef thumbnail = entry->thumbnailRef;
         const HFSUniStr255 name =
             HFSUniStr255FromQString(CreatePSPStyleFileName(prefix, number, ".THM"));
         // The movie counts as sent whether or not its thumbnail made it.
@@ -146,11 +147,10 @@ struct NotSent {
     void AddUnreached(const std::vector<DataBrowserItemID>& items, int32_t first, bool backwards,
                       const QString& reason) {
         for (int32_t n = first; n < int32_t(items.size()); ++n) {
-            const int index =
-                GetOpenFileInfo(items[size_t(backwards ? int32_t(items.size()) - 1 - n : n)]);
-            if (index < 0 || (*gOpenFile)[index].sent) continue;
-            const OpenFileInfo& entry = (*gOpenFile)[index];
-            Add(entry, IsSendableMovie(entry) ? reason : MovieKindString(entry));
+            const OpenFileInfo* entry =
+                FindOpenFileInfo(items[size_t(backwards ? int32_t(items.size()) - 1 - n : n)]);
+            if (!entry || entry->sent) continue;
+            Add(*entry, IsSendableMovie(*entry) ? reason : MovieKindString(*entry));
         }
     }
 };
@@ -180,12 +180,12 @@ void* ThreadCopyProc(void* param) {
         gCopyCount += 1;
         gCopyFileIndex = GetOpenFileInfo(item);
         if (gCopyFileIndex < 0) continue;  // gone from the list meanwhile
-        if ((*gOpenFile)[gCopyFileIndex].sent) continue;
+        if (FindOpenFileInfo(item)->sent) continue;
         // What is sent is the file as it is now, which may have changed since it was added.
         if (RefreshOpenFileInfo(item))
             (void)UpdateDataBrowserItems(browser, kDataBrowserNoItem, 1, &item,
                                          kDataBrowserItemNoProperty, kDataBrowserItemNoProperty);
-        const OpenFileInfo& entry = (*gOpenFile)[gCopyFileIndex];
+        const OpenFileInfo& entry = *FindOpenFileInfo(item);
         if (!IsSendableMovie(entry)) {
             notSent.Add(entry, MovieKindString(entry));
             continue;
@@ -211,11 +211,14 @@ void* ThreadCopyProc(void* param) {
             notSent.AddUnreached(items, n, backwards, CopyFailureString(copied));
             break;
         }
+        // The copy yielded: the entry is looked up again, and may have gone meanwhile.
+        OpenFileInfo* copiedEntry = FindOpenFileInfo(item);
+        if (!copiedEntry) continue;
         if (copied != kNoErr) {
-            notSent.Add((*gOpenFile)[GetOpenFileInfo(item)], CopyFailureString(copied));
+            notSent.Add(*copiedEntry, CopyFailureString(copied));
             continue;
         }
-        (*gOpenFile)[GetOpenFileInfo(item)].sent = true;
+        copiedEntry->sent = true;
         const int16_t removed = int16_t(RemoveListItem(browser, item));
         if (listStatus == kNoErr) listStatus = removed;
     }
@@ -235,7 +238,7 @@ void* ThreadCopyProc(void* param) {
     return nullptr;
 }
 
-// ---- One file -------------------------------------------------------------------------------
+// One file
 
 // How much written data may wait in the page cache behind the write position. Without a limit
 // a slow stick would take gigabytes into memory at disk speed, and the bar would run ahead of
@@ -312,21 +315,9 @@ static bool ReadDates(const FSRef* source, timespec dates[2]) {
     return true;
 }
 
-// Makes the new file's name itself durable.
-static int16_t SyncFolder(const std::string& folderPath) {
-    const ssize_t result = ThreadCall([&]() -> ssize_t {
-        const int fd = open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) return -1;
-        const int synced = fsync(fd);
-        const int err = errno;
-        close(fd);
-        errno = err;
-        return synced;
-    });
-    // Some file systems cannot sync a folder at all; their names are written with the file.
-    if (result < 0 && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-        return FailureStatus();
-    return kNoErr;
+// Makes the new file's name itself durable, off the GUI thread.
+static int16_t SyncDeviceFolder(const std::string& folderPath) {
+    return int16_t(ThreadCall([&]() -> ssize_t { return SyncFolder(folderPath); }));
 }
 
 static bool IsPlainName(const QByteArray& name) {
@@ -353,9 +344,8 @@ int16_t CopyFile(const FSRef* source, const FSRef* folder, const HFSUniStr255* n
         return open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     }));
     if (out < 0) return FailureStatus();  // -48 when the name exists; nothing was made
-    const int in = int(ThreadCall([&]() -> ssize_t {
-        return open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC);
-    }));
+    const int in = int(
+        ThreadCall([&]() -> ssize_t { return open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC); }));
     int16_t status = in < 0 ? FailureStatus() : kNoErr;
     timespec dates[2];
     const bool haveDates = ReadDates(source, dates);
@@ -372,7 +362,7 @@ int16_t CopyFile(const FSRef* source, const FSRef* folder, const HFSUniStr255* n
     // A FUSE volume may report a failed write only when the file is closed.
     if (ThreadCall([out]() -> ssize_t { return close(out); }) != 0 && status == kNoErr)
         status = FailureStatus();
-    if (status == kNoErr) status = SyncFolder(folderPath);
+    if (status == kNoErr) status = SyncDeviceFolder(folderPath);
     if (status != kNoErr) (void)ThreadCall([&]() -> ssize_t { return unlink(path.c_str()); });
     return status;
 }

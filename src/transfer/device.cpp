@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "shared/prefs.h"
-#include "transfer/transferglobals.h"
 #include "fsquery/fsquery.h"
+#include "shared/prefs.h"
 #include "toolkit/fileref.h"
 #include "toolkit/localized.h"
 #include "toolkit/popupmenu.h"
 #include "toolkit/sounds.h"
 #include "toolkit/volumes.h"
+#include "transfer/transferglobals.h"
 
 static constexpr size_t kPathBufferSize = 4096;
 static constexpr int32_t kDevicePopupID = 2;

@@ -6,10 +6,10 @@
 
 #include <QString>
 
-#include "shared/ids.h"
-#include "transfer/transferglobals.h"
 #include "movielist/movielist.h"
+#include "shared/ids.h"
 #include "toolkit/localized.h"
+#include "transfer/transferglobals.h"
 
 // The window while it is open.
 static WindowRef gProgressWindow = nullptr;
@@ -37,8 +37,8 @@ int16_t ProgressStart(WindowRef parent) {
         const Rect outer = GetWindowStructureBounds(parent);
         const Rect own = GetWindowStructureBounds(window);
         const int left = outer.left + (outer.right - outer.left) / 2 - (own.right - own.left) / 2;
-        const int top = outer.top + (outer.bottom - outer.top) / 2 -
-                        (own.bottom - own.top) / 2 + GetMBarHeight() / 2;
+        const int top = outer.top + (outer.bottom - outer.top) / 2 - (own.bottom - own.top) / 2 +
+                        GetMBarHeight() / 2;
         MoveWindowStructure(window, left, top);
     }
     gProgressStart = ClockSeconds();
@@ -100,6 +100,6 @@ void ProgressIdle(WindowRef window, int32_t count, int32_t total, uint64_t done,
     SetLine(FindControl(window, kProgressFileLine),
             LocalizedString(QStringLiteral("prograssFileName")).arg(name));
     const uint32_t elapsed = ClockSeconds() - gProgressStart;
-    SetLine(infoLine, ProgressInfoText(done, totalSize, ProgressSecondsLeft(done, totalSize,
-                                                                            elapsed)));
+    SetLine(infoLine,
+            ProgressInfoText(done, totalSize, ProgressSecondsLeft(done, totalSize, elapsed)));
 }

@@ -153,6 +153,7 @@ TEST_F(MovieList, FileNamedBesideItsFolderIsAddedTwiceOnlyWhenTheFolderComesFirs
 TEST_F(MovieList, RemovalKeepsTheOrderAndIDsAreNeverReused) {
     EXPECT_EQ(CountOpenFileInfo(), 0);
     EXPECT_EQ(GetOpenFileInfo(1), -1);
+    EXPECT_EQ(FindOpenFileInfo(1), nullptr);
     EXPECT_EQ(RemoveOpenFileInfo(1), kParamErr);
     EXPECT_EQ(gOpenFile, nullptr);
 
@@ -168,6 +169,10 @@ TEST_F(MovieList, RemovalKeepsTheOrderAndIDsAreNeverReused) {
     EXPECT_EQ(*gOpenFileID, (std::vector<uint32_t>{1, 3}));
     EXPECT_EQ(GetOpenFileInfo(3), 1);
     EXPECT_EQ(GetOpenFileInfo(2), -1);
+    // The lookup by pointer agrees with the one by index, and a removed entry is null.
+    ASSERT_NE(FindOpenFileInfo(3), nullptr);
+    EXPECT_EQ(FindOpenFileInfo(3), &(*gOpenFile)[1]);
+    EXPECT_EQ(FindOpenFileInfo(2), nullptr);
 
     // Removed from the list, b may come back, under a new ID.
     EXPECT_EQ(Add(dir.file("b.mp4"), CountOpenFileInfo()), kNoErr);
@@ -178,7 +183,10 @@ TEST_F(MovieList, RemovalKeepsTheOrderAndIDsAreNeverReused) {
     ASSERT_NE(gOpenFileID, nullptr);
     EXPECT_TRUE(gOpenFile->empty());
     EXPECT_TRUE(gOpenFileID->empty());
-    for (uint32_t id = 0; id <= 5; ++id) EXPECT_EQ(GetOpenFileInfo(id), -1) << id;
+    for (uint32_t id = 0; id <= 5; ++id) {
+        EXPECT_EQ(GetOpenFileInfo(id), -1) << id;
+        EXPECT_EQ(FindOpenFileInfo(id), nullptr) << id;
+    }
 
     EXPECT_EQ(Add(dir.file("a.mp4"), 0), kNoErr);
     EXPECT_EQ(*gOpenFileID, std::vector<uint32_t>{5});

@@ -147,6 +147,26 @@ TEST_F(ThumbnailFile, NameIsTheMovieNameWithThmInPlaceOfItsEnding) {
     EXPECT_EQ(fs::file_size(folder + "/" + std::string(251, 'n') + ".THM"), kThumbnailFileSize);
 }
 
+// The command line names a thumbnail from the movie's path alone, the list from the name the
+// entry keeps: both end up beside the movie, and a name too short for an ending is refused.
+TEST_F(ThumbnailFile, PathIsBesideTheMovieFromItsPathOrTheGivenName) {
+    std::string path;
+    ASSERT_EQ(ThumbnailPathForMovie("/media/movies/clip.mp4", &path), 0);
+    EXPECT_EQ(path, "/media/movies/clip.THM");
+    ASSERT_EQ(ThumbnailPathForMovie("clip.mp4", &path), 0);
+    EXPECT_EQ(path, "clip.THM");
+    ASSERT_EQ(ThumbnailPathForMovie("dir/été.mp4", &path), 0);
+    EXPECT_EQ(path, "dir/été.THM");
+
+    const HFSUniStr255 kept = HFSUniStr255FromQString(QStringLiteral("Before.MP4"));
+    ASSERT_EQ(ThumbnailPathForMovie("/media/movies/after.mp4", &path, &kept), 0);
+    EXPECT_EQ(path, "/media/movies/Before.THM");
+
+    path = "untouched";
+    EXPECT_EQ(ThumbnailPathForMovie("/media/movies/.mp", &path), kParamErr);
+    EXPECT_EQ(path, "untouched");
+}
+
 TEST_F(ThumbnailFile, AppendingAsciiStopsAt255UnitsAndSignExtendsBytes) {
     HFSUniStr255 name = HFSUniStr255FromQString(QString(253, QChar('a')));
     HFSUniStrCatAscii(&name, ".THM");

@@ -91,6 +91,17 @@ TEST(FileRef, FileRenamedInItsFolderIsFoundUnderItsNewName) {
     EXPECT_EQ(CurrentPath(ref), dir.file("renamed.mp4"));
 }
 
+// A folder's names are made durable by syncing the folder; a folder that is not there, or is
+// not a folder, is a failure the caller hears of, not a silent success.
+TEST(FileRef, SyncingAFolderReportsWhatIsNotAFolder) {
+    TempDir dir;
+    EXPECT_EQ(SyncFolder(dir.path()), kNoErr);
+    EXPECT_EQ(SyncFolder(dir.path() + "/"), kNoErr);
+    EXPECT_EQ(SyncFolder(dir.file("missing")), kFnfErr);
+    writeFile(dir.file("file"), {});
+    EXPECT_NE(SyncFolder(dir.file("file")), kNoErr);
+}
+
 TEST(FileRef, MissingDeletedOrMovedAwayFileIsNotFound) {
     TempDir dir;
     FSRef ref;
