@@ -9,6 +9,7 @@
 #include "movielist/opening.h"
 #include "shared/messages.h"
 #include "shared/prefs.h"
+#include "shared/windows.h"
 #include "transfer/device.h"
 #include "transfer/transferglobals.h"
 
@@ -52,23 +53,10 @@ static bool InstallListCallbacks(ControlRef list) {
 bool DoPref() {
     // The movie list in this window asks the application through these to update its commands.
     InstallApplicationInterface({.updateMenus = DoMenuControl});
-    NibRef* nib = nullptr;
-    OSStatus err = CreateNibReference("main", &nib);
-    if (err != 0) {
-        DoMessage(kAlertStop, "CreateNibReference() error.", int16_t(err));
-        return false;
-    }
     WindowRef window = nullptr;
-    err = CreateWindowFromNib(nib, "Pref", &window);
-    DisposeNibReference(nib);
-    if (err != 0) {
-        DoMessage(kAlertStop, "CreateWindowFromNib() error.", int16_t(err));
-        if (window) DisposeWindow(window);
+    if (LoadTaggedWindow(QStringLiteral("Pref"), kMainWindowTag, LoadFailure::told, &window) != 0)
         return false;
-    }
-
     SetWindowContentBounds(window, gPref.windowBounds);
-    SetWindowTag(window, kMainWindowTag);
     // The version query reports a system with every feature, so the limits always apply.
     SetWindowResizeLimits(window, kMainWindowMinWidth, kMainWindowMinHeight);
 

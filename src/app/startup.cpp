@@ -16,6 +16,7 @@
 #include "movielist/opening.h"
 #include "shared/messages.h"
 #include "shared/prefs.h"
+#include "shared/windows.h"
 #include "thumbnail/thumbnaildialog.h"
 #include "toolkit/fiber.h"
 #include "toolkit/fileref.h"
@@ -250,21 +251,11 @@ OSStatus DoAbout() {
         return 0;
     }
 
-    NibRef* nib = nullptr;
-    OSStatus status = CreateNibReference(QStringLiteral("main"), &nib);
-    if (status != 0) {
-        DoMessage(kAlertStop, QStringLiteral("CreateNibReference() error."), int16_t(status));
-        return status;
-    }
     WindowRef window = nullptr;
-    status = CreateWindowFromNib(nib, QStringLiteral("About"), &window);
-    DisposeNibReference(nib);
-    if (status != 0) {
-        DoMessage(kAlertStop, QStringLiteral("CreateWindowFromNib() error."), int16_t(status));
-        if (window) DisposeWindow(window);
+    if (const OSStatus status =
+            LoadTaggedWindow(QStringLiteral("About"), kWindowTagAbout, LoadFailure::told, &window);
+        status != 0)
         return status;
-    }
-    SetWindowTag(window, kWindowTagAbout);
     ShowWindow(window);
     return 0;
 }

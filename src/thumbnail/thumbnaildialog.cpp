@@ -15,6 +15,7 @@
 #include "shared/ids.h"
 #include "shared/messages.h"
 #include "shared/prefs.h"
+#include "shared/windows.h"
 #include "thumbnail/thumbnailfile.h"
 #include "toolkit/alerts.h"
 #include "toolkit/listcontrol.h"
@@ -224,16 +225,10 @@ static int16_t PlaceDialog(WindowRef window, WindowRef parent, const MovieBox& b
 }
 
 bool DoMakeThumbnail(WindowRef parent) {
-    NibRef* nib = nullptr;
-    if (CreateNibReference(QStringLiteral("main"), &nib) != 0) return false;
     WindowRef window = nullptr;
-    const OSStatus created = CreateWindowFromNib(nib, QStringLiteral("Thumbnail"), &window);
-    DisposeNibReference(nib);
-    if (created != 0) {
-        if (window) DisposeWindow(window);
+    if (LoadTaggedWindow(QStringLiteral("Thumbnail"), kWindowTagThumbnail, LoadFailure::silent,
+                         &window) != 0)
         return false;
-    }
-    SetWindowTag(window, kWindowTagThumbnail);
 
     for (auto [arrowsID, textID, seconds] :
          {std::tuple{kThumbnailStep1Arrows, kThumbnailStep1Text, gPref.thumbnailArrowSecs1},

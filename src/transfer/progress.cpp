@@ -8,6 +8,7 @@
 
 #include "movielist/movielist.h"
 #include "shared/ids.h"
+#include "shared/windows.h"
 #include "toolkit/localized.h"
 #include "transfer/transferglobals.h"
 
@@ -26,13 +27,10 @@ static void SetLine(ControlRef line, const QString& text) {
 
 int16_t ProgressStart(WindowRef parent) {
     gCopyCancelRequest = false;
-    NibRef* nib = nullptr;
-    if (CreateNibReference(QStringLiteral("main"), &nib) != 0) return 0;
     WindowRef window = nullptr;
-    const OSStatus made = CreateWindowFromNib(nib, QStringLiteral("Progress"), &window);
-    DisposeNibReference(nib);
-    if (made != 0 || !window) return 0;
-    SetWindowTag(window, kWindowTagProgress);
+    if (LoadTaggedWindow(QStringLiteral("Progress"), kWindowTagProgress, LoadFailure::silent,
+                         &window) != 0)
+        return 0;
     if (parent) {
         const Rect outer = GetWindowStructureBounds(parent);
         const Rect own = GetWindowStructureBounds(window);

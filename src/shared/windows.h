@@ -1,0 +1,15 @@
+// windows.h - making the application's windows from the interface folder.
+#pragma once
+
+#include <QString>
+
+#include "toolkit/ui.h"
+
+// Whether LoadTaggedWindow tells the user which step failed.
+enum class LoadFailure { silent, told };
+
+// Makes the window "<name>" of the interface folder "main", hidden, and gives it the tag. 0 with
+// the window in *window; else the failing step's status (a stop alert names the step when
+// failure is LoadFailure::told) and *window is null.
+[[nodiscard]] OSStatus LoadTaggedWindow(const QString& name, OSType tag, LoadFailure failure,
+                                        WindowRef* window);
