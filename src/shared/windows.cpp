@@ -25,3 +25,8 @@ OSStatus LoadTaggedWindow(const QString& name, OSType tag, LoadFailure failure, 
     SetWindowTag(*window, tag);
     return 0;
 }
+
+WindowOrigin CentredOver(const Rect& outer, int width, int height) {
+    return {outer.left + (outer.right - outer.left) / 2 - width / 2,
+            outer.top + (outer.bottom - outer.top) / 2 - height / 2 + GetMBarHeight() / 2};
+}

@@ -208,18 +208,11 @@ static Movie OpenSelectedMovie(WindowRef parent, uint32_t* itemID) {
 // Sizes the window for the movie and centres it over the parent. Returns the window's width.
 static int16_t PlaceDialog(WindowRef window, WindowRef parent, const MovieBox& box) {
     const int16_t movieWidth = int16_t(box.right - box.left);
-    int16_t width = kMinimumDialogWidth;
-    int16_t halfWidth = kMinimumDialogWidth / 2;
-    if (movieWidth >= kMinimumDialogWidth) {
-        width = movieWidth;
-        halfWidth = int16_t(movieWidth >> 1);
-    }
+    const int16_t width = std::max(movieWidth, int16_t(kMinimumDialogWidth));
     const int16_t height = int16_t(box.bottom - box.top + kDialogExtraHeight);
-
-    const Rect outer = GetWindowStructureBounds(parent);
-    const int16_t top =
-        int16_t(outer.top + (outer.bottom - outer.top) / 2 - height / 2 + GetMBarHeight() / 2);
-    const int16_t left = int16_t(outer.left + (outer.right - outer.left) / 2 - halfWidth);
+    const WindowOrigin origin = CentredOver(GetWindowStructureBounds(parent), width, height);
+    const int16_t top = int16_t(origin.top);
+    const int16_t left = int16_t(origin.left);
     SetWindowContentBounds(window, {top, left, int16_t(top + height), int16_t(left + width)});
     return width;
 }

@@ -32,12 +32,10 @@ int16_t ProgressStart(WindowRef parent) {
                          &window) != 0)
         return 0;
     if (parent) {
-        const Rect outer = GetWindowStructureBounds(parent);
         const Rect own = GetWindowStructureBounds(window);
-        const int left = outer.left + (outer.right - outer.left) / 2 - (own.right - own.left) / 2;
-        const int top = outer.top + (outer.bottom - outer.top) / 2 - (own.bottom - own.top) / 2 +
-                        GetMBarHeight() / 2;
-        MoveWindowStructure(window, left, top);
+        const WindowOrigin origin = CentredOver(GetWindowStructureBounds(parent),
+                                                own.right - own.left, own.bottom - own.top);
+        MoveWindowStructure(window, origin.left, origin.top);
     }
     gProgressStart = ClockSeconds();
     InstallWindowEventHandler(window, WindowHandlerProgress, nullptr);
