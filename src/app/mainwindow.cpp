@@ -99,16 +99,6 @@ bool DoPref() {
 
 // Events
 
-static OSStatus HandleClose() {
-    if (gThreadID != 0) {
-        // Closing during a send only stops the send; the window stays.
-        gCopyCancelRequest = true;
-        return kUserCanceledErr;
-    }
-    QuitApplicationEventLoop();
-    return 0;
-}
-
 static void HandleBoundsChange(const EventRecord& event, PrefDialogContext* context) {
     Rect bounds = GetWindowContentBounds(event.window);
     bool corrected = false;
@@ -167,7 +157,8 @@ OSStatus DialogHandlerPref(const EventRecord& event, void* userData) {
     auto* context = static_cast<PrefDialogContext*>(userData);
     switch (event.kind) {
         case EventKind::WindowClose:
-            return HandleClose();
+            // Closing during a send only stops the send; the window stays.
+            return QuitUnlessSending();
         case EventKind::WindowBoundsChanging:
         case EventKind::WindowBoundsChanged:
             HandleBoundsChange(event, context);

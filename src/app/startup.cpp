@@ -60,13 +60,17 @@ int16_t AEPrintDoc(const AppleEvent&, void*, long) {
     return kErrAEEventNotHandled;
 }
 
-int16_t AEQuit(const AppleEvent&, void*, long) {
+int16_t QuitUnlessSending() {
     if (gThreadID != 0) {
         gCopyCancelRequest = true;
         return kUserCanceledErr;
     }
     QuitApplicationEventLoop();
     return 0;
+}
+
+int16_t AEQuit(const AppleEvent&, void*, long) {
+    return QuitUnlessSending();
 }
 
 // Commands

@@ -25,6 +25,9 @@ int16_t AEPrintDoc(const AppleEvent& event, void* reply, long refcon);
 // While a transfer runs, asks it to stop and answers -128 without quitting; otherwise ends the
 // application's event loop.
 int16_t AEQuit(const AppleEvent& event, void* reply, long refcon);
+// What closing the main window and quitting share: during a send, asks it to stop and answers
+// -128 (the application goes on); otherwise ends the application's event loop and answers 0.
+int16_t QuitUnlessSending();
 
 // Commands, window activation and key releases, dispatched by the front window's tag.
 OSStatus ApplicationHandler(const EventRecord& event, void* userData);
