@@ -3,6 +3,7 @@
 #include "thumbnail/thumbnaildialog.h"
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -217,11 +218,25 @@ static int16_t PlaceDialog(WindowRef window, WindowRef parent, const MovieBox& b
     return width;
 }
 
+namespace {
+struct DisposeMovieDeleter {
+    void operator()(MovieRecord* movie) const { DisposeMovie(movie); }
+};
+struct DisposeWindowDeleter {
+    void operator()(QWidget* window) const { DisposeWindow(window); }
+};
+}  // namespace
+
 bool DoMakeThumbnail(WindowRef parent) {
-    WindowRef window = nullptr;
+    // Declared before the window, the movie goes after it: the player shows the movie until the
+    // window takes it away.
+    std::unique_ptr<MovieRecord, DisposeMovieDeleter> movie;
+    WindowRef made = nullptr;
     if (LoadTaggedWindow(QStringLiteral("Thumbnail"), kWindowTagThumbnail, LoadFailure::silent,
-                         &window) != 0)
+                         &made) != 0)
         return false;
+    const std::unique_ptr<QWidget, DisposeWindowDeleter> owned(made);
+    WindowRef window = made;
 
     for (auto [arrowsID, textID, seconds] :
          {std::tuple{kThumbnailStep1Arrows, kThumbnailStep1Text, gPref.thumbnailArrowSecs1},
@@ -234,13 +249,10 @@ bool DoMakeThumbnail(WindowRef parent) {
     }
 
     uint32_t itemID = 0;
-    Movie movie = OpenSelectedMovie(parent, &itemID);
-    if (!movie) {
-        DisposeWindow(window);
-        return false;
-    }
+    movie.reset(OpenSelectedMovie(parent, &itemID));
+    if (!movie) return false;
 
-    MovieBox box = GetMovieBox(movie);
+    MovieBox box = GetMovieBox(movie.get());
     const int16_t movieWidth = int16_t(box.right - box.left);
     const int16_t width = PlaceDialog(window, parent, box);
     const int16_t shift = int16_t((width - movieWidth) / 2);
@@ -252,25 +264,20 @@ bool DoMakeThumbnail(WindowRef parent) {
         int16_t(std::max<int>(box.top + 1, box.bottom - kMovieControllerHeight));
     const Rect playerBox = {box.top, box.left, playerBottom, box.right};
     ControlRef player = nullptr;
-    if (const OSStatus status = CreateMovieControl(window, playerBox, movie, &player);
+    if (const OSStatus status = CreateMovieControl(window, playerBox, movie.get(), &player);
         status != 0) {
         DoMessage(kAlertStop, QStringLiteral("CreateMovieControl() error."), int16_t(status));
-        DisposeWindow(window);
-        DisposeMovie(movie);
         return false;
     }
     const Rect content = GetWindowContentBounds(window);
     LayoutThumbnailDialog(window, int16_t(content.right - content.left),
                           int16_t(content.bottom - content.top));
 
-    ThumbnailDialogContext context = {window, &gPref, movie, itemID, false};
+    ThumbnailDialogContext context = {window, &gPref, movie.get(), itemID, false};
     InstallWindowEventHandler(window, DialogHandlerThumbnail, &context);
     (void)RunAppModalLoopForWindow(window);
 
     StopMovieControl(player);
     InstallWindowEventHandler(window, nullptr, nullptr);
-    // The player shows the movie until it goes with the window; the movie goes after it.
-    DisposeWindow(window);
-    DisposeMovie(movie);
     return context.made;
 }
