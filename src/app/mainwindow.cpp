@@ -133,19 +133,20 @@ static void RememberColumnWidths(ControlRef list, Preferences* prefs) {
 }
 
 static void HandleControlHit(const EventRecord& event, PrefDialogContext* context) {
+    // The main window's controls carry their control number as their command.
     switch (GetControlCommandID(event.control)) {
-        case 2:
+        case kPrefDevicePopup:
             ChooseDevice(event.control, context->prefs);
             break;
-        case 3:
+        case kPrefMovieList:
             RememberColumnWidths(event.control, context->prefs);
             break;
         // The check boxes toggle themselves; the record takes their state rather than inverting
         // itself, so that it cannot drift from what the box shows.
-        case 5:
+        case kPrefOptionThumbnail:
             context->prefs->optionThumbnail = GetControl32BitValue(event.control) != 0;
             break;
-        case 6:
+        case kPrefOptionUnmount:
             context->prefs->optionUnmount = GetControl32BitValue(event.control) != 0;
             break;
         default:
