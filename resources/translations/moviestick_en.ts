@@ -93,11 +93,11 @@
     </message>
     <message>
         <source>FindPSPErr</source>
-        <translation>No PSP was found at the chosen device. Connect the PSP in USB mode and choose it in the device menu.</translation>
+        <translation>No PSP was found. Connect the PSP with a USB cable and turn on USB mode on it (Settings › USB Connection); it then shows up in the device menu by itself.</translation>
     </message>
     <message>
         <source>DiskFullErr</source>
-        <translation>The PSP’s memory stick has too little free space for these movies. Free some space on it, or send fewer movies.</translation>
+        <translation>The PSP’s memory stick has too little free space for these movies: they need %1, and %2 is free. Free some space on it, or send fewer movies.</translation>
     </message>
     <message>
         <source>NewThreadErr</source>
@@ -138,6 +138,50 @@
     <message>
         <source>pspNotFound</source>
         <translation>No PSP found</translation>
+    </message>
+    <message>
+        <source>errorDetails</source>
+        <translation>Details: error %1</translation>
+    </message>
+    <message>
+        <source>sizeBytes</source>
+        <translation>%1 bytes</translation>
+    </message>
+    <message>
+        <source>sendAllButton</source>
+        <translation>Send All</translation>
+    </message>
+    <message>
+        <source>sendSelectedButton</source>
+        <translation>Send Selected</translation>
+    </message>
+    <message>
+        <source>renameButton</source>
+        <translation>Set Titles</translation>
+    </message>
+    <message>
+        <source>deleteButton</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>stopOpenButton</source>
+        <translation>Stop Adding</translation>
+    </message>
+    <message>
+        <source>sendDoneSummary</source>
+        <translation>Movies sent</translation>
+    </message>
+    <message>
+        <source>sendDoneOne</source>
+        <translation>1 movie was sent to “%1”.</translation>
+    </message>
+    <message>
+        <source>sendDoneMany</source>
+        <translation>%1 movies were sent to “%2”.</translation>
+    </message>
+    <message>
+        <source>sendDoneUnplug</source>
+        <translation>It has been ejected and is safe to unplug.</translation>
     </message>
     <message>
         <source>prograssFileName</source>
@@ -265,7 +309,7 @@
     </message>
     <message>
         <source>the copy failed (error code %1)</source>
-        <translation>the copy failed (error code %1)</translation>
+        <translation>the copy failed (error %1)</translation>
     </message>
 </context>
 </TS>

@@ -18,6 +18,7 @@
 #include "shared/prefs.h"
 #include "shared/windows.h"
 #include "thumbnail/thumbnaildialog.h"
+#include "toolkit/desktopnotify.h"
 #include "toolkit/fiber.h"
 #include "toolkit/fileref.h"
 #include "toolkit/resources.h"
@@ -151,7 +152,7 @@ static OSStatus SetTitlesFromFileNames() {
 static OSStatus SendCommand() {
     if (CountOpenFileInfo() == 0) return kEventNotHandledErr;
     if (!IsPSP(gPref.devicePath)) {
-        DoMessage(kAlertStop, QStringLiteral("FindPSPErr"), 0);
+        DoMessage(kAlertCaution, QStringLiteral("FindPSPErr"), 0);
         return kEventNotHandledErr;
     }
     DataBrowserItemState scope;
@@ -231,8 +232,10 @@ void IdleProc(void*) {
             // its turn; once it has ended, its progress window closes.
             if (gThreadID != 0) {
                 ProgressIdle(front, gCopyCount, gCopyTotal, gCurrentSize, gTotalSize);
+                SetTaskbarProgress(gTotalSize ? double(gCurrentSize) / double(gTotalSize) : 0.0);
                 (void)YieldToAnyThread();
             } else {
+                ClearTaskbarProgress();
                 (void)QuitAppModalLoopForWindow(front);
             }
             break;

@@ -1,17 +1,22 @@
 // messages.cpp - every message the user sees: errors, notices, the four questions, a number.
 #include "shared/messages.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+
+#include <QLocale>
 
 #include "container/movie.h"
 #include "shared/application.h"
 #include "shared/entries.h"
 #include "toolkit/alerts.h"
+#include "toolkit/desktopnotify.h"
 #include "toolkit/localized.h"
 
-// Part of the record on every alert: "OK" is never translated, and the alert sits on the front
-// window.
+// Part of the record on every alert: a message is closed with "OK", which is never translated,
+// and the alert sits on the front window. Questions put their own verbs on the buttons.
 static AlertParam MessageParam() {
     AlertParam param;
     param.defaultText = QStringLiteral("OK");
@@ -36,10 +41,42 @@ static uint32_t CountListedMovies() {
 void DoMessage(int16_t alertType, const QString& key, int16_t err) {
     const QString text = LocalizedString(key);
     SetArrowCursor();
-    QString explanation;
-    if (err != 0) explanation = QStringLiteral("Error code : ") + QString::number(err);
     Beep();
-    RunStandardAlert(alertType, text, explanation, MessageParam());
+    RunStandardAlert(alertType, text, ErrorDetails(err), MessageParam());
+}
+
+void DoDiskFullMessage(uint64_t neededBytes, uint64_t freeBytes) {
+    // Rounded so that what is needed never reads as small as what is free: the one up, the other
+    // down.
+    const QString text = LocalizedString(QStringLiteral("DiskFullErr"))
+                             .arg(SizeString(neededBytes, true), SizeString(freeBytes, false));
+    SetArrowCursor();
+    Beep();
+    RunStandardAlert(kAlertStop, text, QString(), MessageParam());
+}
+
+QString SizeString(uint64_t bytes, bool roundUp) {
+    // Decimal units, as the desktop's file manager counts them.
+    static const char* const kUnits[] = {"kB", "MB", "GB", "TB"};
+    if (bytes < 1000) return LocalizedString(QStringLiteral("sizeBytes")).arg(bytes);
+    double value = double(bytes) / 1000.0;
+    size_t unit = 0;
+    while (value >= 1000.0 && unit + 1 < std::size(kUnits)) {
+        value /= 1000.0;
+        ++unit;
+    }
+    value = (roundUp ? std::ceil(value * 10.0) : std::floor(value * 10.0)) / 10.0;
+    // Rounding up may reach the next unit: 999.96 kB reads "1.0 MB", not "1000.0 kB".
+    if (value >= 1000.0 && unit + 1 < std::size(kUnits)) {
+        value = std::ceil(value / 100.0) / 10.0;
+        ++unit;
+    }
+    return QLocale().toString(value, 'f', 1) + QLatin1Char(' ') + QLatin1String(kUnits[unit]);
+}
+
+QString ErrorDetails(int16_t err) {
+    if (err == 0) return QString();
+    return LocalizedString(QStringLiteral("errorDetails")).arg(err);
 }
 
 // A list of thousands of failures would make an alert taller than any screen: the first ones are
@@ -83,6 +120,16 @@ void DoSendFailureMessage(const std::vector<MovieFailure>& failures) {
     DoMovieFailureMessage("SendSkipErr", "SendSkipListErr", failures);
 }
 
+bool NotifySendDone(int32_t sent, const QString& device, bool unmounted) {
+    if (sent <= 0) return false;
+    const QString summary = LocalizedString(QStringLiteral("sendDoneSummary"));
+    QString body = sent == 1
+                       ? LocalizedString(QStringLiteral("sendDoneOne")).arg(device)
+                       : LocalizedString(QStringLiteral("sendDoneMany")).arg(sent).arg(device);
+    if (unmounted) body += QLatin1Char(' ') + LocalizedString(QStringLiteral("sendDoneUnplug"));
+    return ShowDesktopNotification(summary, body);
+}
+
 QString MovieErrorString(MovieError error) {
     return LocalizedString(QString::fromUtf8(MovieErrorText(error)));
 }
@@ -97,18 +144,30 @@ QString UnplayableMovieString(MovieError readError, bool hasVideo, const char* c
 }
 
 int16_t ConfirmAlert(int32_t question) {
-    static const char* const kQuestionKeys[] = {"SendMessage", "RenameMessage", "DeleteMessage",
-                                                "StopOpenMessage"};
+    // Each question's text, the verb on its OK button, and the text of the button that takes
+    // only the selected movies ("" where the selection has no meaning).
+    struct Question {
+        const char* key;
+        const char* okKey;
+        const char* selectedKey;
+    };
+    static const Question kQuestions[] = {{"SendMessage", "sendAllButton", "sendSelectedButton"},
+                                          {"RenameMessage", "renameButton", "onlySelecedItem"},
+                                          {"DeleteMessage", "deleteButton", ""},
+                                          {"StopOpenMessage", "stopOpenButton", ""}};
     if (question < kQuestionSend || question > kQuestionStopOpen) return kAlertCancelButton;
+    const Question& asked = kQuestions[question];
 
-    const QString text = LocalizedString(QString::fromLatin1(kQuestionKeys[question]));
+    const QString text = LocalizedString(QString::fromLatin1(asked.key));
     AlertParam param = QuestionParam();
+    param.defaultText = LocalizedString(QString::fromLatin1(asked.okKey));
 
     // "Only the selected" makes sense only when the selection is a true part of the list, and
-    // removing always acts on the selection anyway.
+    // removing always acts on the selection anyway. Whether to stop adding movies has nothing to
+    // do with the selection: a third button there would only cancel under another name.
     const uint32_t selected = CountSelectedMovies();
-    if (question != kQuestionDelete && selected > 0 && selected < CountListedMovies())
-        param.otherText = LocalizedString(QStringLiteral("onlySelecedItem"));
+    if (*asked.selectedKey && selected > 0 && selected < CountListedMovies())
+        param.otherText = LocalizedString(QString::fromLatin1(asked.selectedKey));
 
     SetArrowCursor();
     Beep();

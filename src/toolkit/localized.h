@@ -3,6 +3,11 @@
 
 #include <QString>
 
-// The text for a key in the user's language. The key is the English source text of the
-// translation, so a key that has no translation is shown as itself.
+// The text for a key in the user's language. Where no installed translation has the key, the
+// English text built into the program is shown, and a key that has none is shown as itself, so
+// the program speaks English even when its translation files are missing.
 QString LocalizedString(const QString& key);
+
+// Installs Qt's own translations (the standard buttons, the file dialog) for the user's language
+// when they are installed; false when there are none for it.
+bool InstallQtTranslations();

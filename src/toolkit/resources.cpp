@@ -8,6 +8,8 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include "toolkit/localized.h"
+
 static QString gResourceFolderOverride;
 
 QString ResourceFolder() {
@@ -27,6 +29,7 @@ void SetDesktopIdentity() {
 }
 
 bool InstallTranslations() {
+    (void)InstallQtTranslations();
     static QTranslator* translator = nullptr;
     if (translator) {
         QCoreApplication::removeTranslator(translator);

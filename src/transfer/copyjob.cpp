@@ -23,6 +23,7 @@
 #include "toolkit/fiber.h"
 #include "toolkit/localized.h"
 #include "toolkit/unmount.h"
+#include "toolkit/volumes.h"
 #include "transfer/device.h"
 #include "transfer/naming.h"
 #include "transfer/progress.h"
@@ -72,7 +73,10 @@ bool CheckFreeSpace(DataBrowserItemState itemState) {
     const uint64_t needed = BytesToSend(items);
     // Subtracting keeps a huge total from wrapping around.
     if (freeBytes >= kFreeSpaceReserve && freeBytes - kFreeSpaceReserve >= needed) return true;
-    DoMessage(kAlertStop, QStringLiteral("DiskFullErr"), 0);
+    // The reserve is part of what must be free.
+    const uint64_t wanted =
+        needed > UINT64_MAX - kFreeSpaceReserve ? UINT64_MAX : needed + kFreeSpaceReserve;
+    DoDiskFullMessage(wanted, freeBytes);
     return false;
 }
 
@@ -174,6 +178,7 @@ void* ThreadCopyProc(void* param) {
     // folder for the movies, a cancel) ends it.
     const bool backwards = order == kDataBrowserOrderIncreasing;
     NotSent notSent;
+    int32_t sentCount = 0;
     bool cancelled = false;
     for (int32_t n = 0; n < gCopyTotal; ++n) {
         const DataBrowserItemID item = items[size_t(backwards ? gCopyTotal - 1 - n : n)];
@@ -219,12 +224,14 @@ void* ThreadCopyProc(void* param) {
             continue;
         }
         copiedEntry->sent = true;
+        ++sentCount;
         const int16_t removed = int16_t(RemoveListItem(browser, item));
         if (listStatus == kNoErr) listStatus = removed;
     }
 
     // A cancel is the user's own doing: nothing to tell, and nothing to celebrate.
     if (!cancelled) DoSendFailureMessage(notSent.movies);
+    bool unmounted = false;
     if (!cancelled && notSent.movies.empty() && listStatus == kNoErr) {
         (void)PlaySound(gPref.copyDoneSound);
         if (gPref.optionUnmount) {
@@ -232,8 +239,12 @@ void* ThreadCopyProc(void* param) {
             int16_t status = DeviceVolume(&volume);
             if (status == kNoErr) status = UnmountVolume(volume);
             if (status != kNoErr) DoMessage(kAlertStop, QStringLiteral("UnmountErr"), status);
+            unmounted = status == kNoErr;
         }
     }
+    if (!cancelled)
+        (void)NotifySendDone(sentCount, QString::fromStdString(VolumeLabel(gPref.devicePath)),
+                             unmounted);
     gThreadID = 0;
     return nullptr;
 }

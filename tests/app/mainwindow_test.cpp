@@ -123,7 +123,7 @@ TEST_F(MainWindow, FailuresToOpenTheInterfaceAreShownAndNoWindowStays) {
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].kind, kAlertStop);
     EXPECT_EQ(alerts[0].message, LocalizedString("CreateNibReference() error."));
-    EXPECT_EQ(alerts[0].explanation, "Error code : -43");
+    EXPECT_EQ(alerts[0].explanation, "Details: error -43");
 
     // An interface folder without the main window in it.
     QTemporaryDir empty;
@@ -133,7 +133,7 @@ TEST_F(MainWindow, FailuresToOpenTheInterfaceAreShownAndNoWindowStays) {
     SetResourceFolder(folder);
     ASSERT_EQ(alerts.size(), 2u);
     EXPECT_EQ(alerts[1].message, LocalizedString("CreateWindowFromNib() error."));
-    EXPECT_EQ(alerts[1].explanation, "Error code : -10960");
+    EXPECT_EQ(alerts[1].explanation, "Details: error -10960");
     EXPECT_TRUE(WindowList().isEmpty());
 }
 

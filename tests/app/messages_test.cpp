@@ -71,8 +71,56 @@ TEST_F(Messages, CodeIsExplainedWithItsSign) {
     DoMessage(kAlertStop, "UnmountErr", 32767);
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(shown[0].kind, kAlertNote);
-    EXPECT_EQ(shown[0].explanation, "Error code : -36");
-    EXPECT_EQ(shown[1].explanation, "Error code : 32767");
+    EXPECT_EQ(shown[0].explanation, "Details: error -36");
+    EXPECT_EQ(shown[1].explanation, "Details: error 32767");
+}
+
+// The number is only a detail under a text that says what happened in words; it never stands in
+// the text itself, and the text never names the failed call.
+TEST_F(Messages, AFailedCallIsToldInWordsWithItsNumberOnALineOfItsOwn) {
+    DoMessage(kAlertStop, "OpenMovieFile() error.", -43);
+    DoMessage(kAlertStop, "CopyFileErr", -2010);
+    ASSERT_EQ(shown.size(), 2u);
+    for (const AlertRecord& alert : shown) {
+        EXPECT_FALSE(alert.message.contains("()")) << alert.message.toStdString();
+        EXPECT_FALSE(alert.message.contains(QRegularExpression("\\d"))) << alert.message.toStdString();
+        EXPECT_FALSE(alert.explanation.contains("Error code"));
+        EXPECT_FALSE(alert.explanation.contains('\n'));
+    }
+    EXPECT_TRUE(shown[0].message.contains("movie file"));
+    EXPECT_EQ(shown[1].explanation, "Details: error -2010");
+}
+
+TEST_F(Messages, DiskFullSaysHowMuchIsNeededAndHowMuchIsFree) {
+    DoDiskFullMessage(1'234'567'890, 800'000'000);
+    // Just over and just under the same size must not read as the same size.
+    DoDiskFullMessage(2'000'000'001, 1'999'999'999);
+    DoDiskFullMessage(5'000, 0);
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_EQ(shown[0].kind, kAlertStop);
+    EXPECT_TRUE(shown[0].message.contains("1.3 GB")) << shown[0].message.toStdString();
+    EXPECT_TRUE(shown[0].message.contains("800.0 MB")) << shown[0].message.toStdString();
+    EXPECT_TRUE(shown[1].message.contains("2.1 GB") && shown[1].message.contains("1.9 GB"))
+        << shown[1].message.toStdString();
+    EXPECT_TRUE(shown[2].message.contains("5.0 kB") && shown[2].message.contains("0 bytes"))
+        << shown[2].message.toStdString();
+    for (const AlertRecord& alert : shown) {
+        EXPECT_FALSE(alert.message.contains('%')) << alert.message.toStdString();
+        EXPECT_EQ(alert.explanation, "");
+    }
+}
+
+TEST(SizeTexts, DecimalUnitsRoundedTheWayTheyAreAskedFor) {
+    EXPECT_EQ(SizeString(999, true), "999 bytes");
+    EXPECT_EQ(SizeString(1000, false), "1.0 kB");
+    EXPECT_EQ(SizeString(1'500'000, true), "1.5 MB");
+    EXPECT_EQ(SizeString(1'500'001, true), "1.6 MB");
+    EXPECT_EQ(SizeString(1'599'999, false), "1.5 MB");
+    // Rounding up across a unit's end moves to the next unit.
+    EXPECT_EQ(SizeString(999'950, true), "1.0 MB");
+    EXPECT_EQ(SizeString(999'950, false), "999.9 kB");
+    // Past the largest unit the number grows instead.
+    EXPECT_TRUE(SizeString(UINT64_MAX, false).endsWith("744.0 TB"));
 }
 
 TEST_F(Messages, KeyShowsItsEnglishTextOrItselfWhenItHasNone) {
@@ -98,7 +146,8 @@ TEST_F(Messages, QuestionOutsideTheFourShowsNothingAndCancels) {
     EXPECT_TRUE(shown.empty());
 }
 
-TEST_F(Messages, EachQuestionAsksItsKeyWithOkAndCancel) {
+TEST_F(Messages, EachQuestionAsksItsKeyWithAVerbAndCancel) {
+    const QString verbs[] = {"Send All", "Set Titles", "Remove", "Stop Adding"};
     for (int32_t question = 0; question < 4; ++question) {
         answer = question % 2 ? kAlertCancelButton : kAlertDefaultButton;
         EXPECT_EQ(ConfirmAlert(question), answer);
@@ -107,7 +156,7 @@ TEST_F(Messages, EachQuestionAsksItsKeyWithOkAndCancel) {
         EXPECT_EQ(record.kind, kAlertCaution);
         EXPECT_EQ(record.message, LocalizedString(kQuestionKeys[question]));
         EXPECT_EQ(record.explanation, "");
-        EXPECT_EQ(record.param.defaultText, "OK");
+        EXPECT_EQ(record.param.defaultText, verbs[question]);
         EXPECT_EQ(record.param.cancelText, LocalizedString("Cancel"));
         EXPECT_EQ(record.param.cancelButton, kAlertCancelButton);
         // No movie list view yet, so no selection that "only the selected" could act on.
@@ -148,7 +197,9 @@ TEST(MessageTexts, EveryKeyHasEnglishText) {
         "MakeThumbnailErr", "qtErr", "FindPSPErr", "DiskFullErr", "NewThreadErr", "CopyFileErr",
         "UnmountErr", "SendMessage", "RenameMessage", "DeleteMessage", "StopOpenMessage",
         "onlySelecedItem", "pspNotFound", "prograssFileName", "prograssInfoMins",
-        "prograssInfoSecs"};
+        "prograssInfoSecs", "errorDetails", "sizeBytes", "sendAllButton", "sendSelectedButton",
+        "renameButton", "deleteButton", "stopOpenButton", "sendDoneSummary", "sendDoneOne",
+        "sendDoneMany", "sendDoneUnplug"};
     for (const char* key : keys) {
         const QString text = LocalizedString(key);
         EXPECT_NE(text, QString::fromLatin1(key)) << key;
@@ -163,6 +214,11 @@ TEST(MessageTexts, FormatsNumberTheirPlaceholders) {
         {"prograssFileName", 1},
         {"prograssInfoMins", 4},
         {"prograssInfoSecs", 3},
+        {"DiskFullErr", 2},
+        {"errorDetails", 1},
+        {"sizeBytes", 1},
+        {"sendDoneOne", 1},
+        {"sendDoneMany", 2},
         {"TitleChangeErr", 2},
         {"TitlesChangeErr", 1},
         {"SendSkipErr", 2},
@@ -256,7 +312,7 @@ TEST(RealAlerts, QuestionIsCancelledByEscape) {
     });
     EXPECT_EQ(ConfirmAlert(kQuestionDelete), 2);
     buttons.sort();
-    EXPECT_EQ(buttons, (QStringList{"Cancel", "OK"}));
+    EXPECT_EQ(buttons, (QStringList{"Cancel", "Remove"}));
 }
 
 TEST(LengthPrefixedStrings, CatAppendsOnlyWhatFitsIn255) {

@@ -215,7 +215,7 @@ TEST_F(ListView, RemovingTheSelectionAsksFirstAndTakesTheMoviesOutOfViewAndList)
     EXPECT_EQ(RemoveListItem(browser, 999), kErrDataBrowserItemNotFound);
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].message, LocalizedString("RemoveDataBrowserItems() error."));
-    EXPECT_EQ(alerts[0].explanation, "Error code : -4971");
+    EXPECT_EQ(alerts[0].explanation, "Details: error -4971");
 }
 
 TEST_F(ListView, ExactlyOneSelectedMovieActivatesItsControlsAndCommands) {
