@@ -1,7 +1,6 @@
 // messages.cpp - every message the user sees: errors, notices, the four questions, a number.
 #include "shared/messages.h"
 
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -34,9 +33,7 @@ static AlertParam QuestionParam() {
 }
 
 // The movies in the movie list, 0 when there is none.
-static uint32_t CountListedMovies() {
-    return uint32_t(CountOpenFileInfo());
-}
+static uint32_t CountListedMovies() { return uint32_t(CountOpenFileInfo()); }
 
 void DoMessage(int16_t alertType, const QString& key, int16_t err) {
     const QString text = LocalizedString(key);
@@ -56,22 +53,29 @@ void DoDiskFullMessage(uint64_t neededBytes, uint64_t freeBytes) {
 }
 
 QString SizeString(uint64_t bytes, bool roundUp) {
-    // Decimal units, as the desktop's file manager counts them.
+    // Decimal units, as the desktop's file manager counts them. Counted in whole tenths of the
+    // unit: in floating point 1.3 GB would round up to 1.4 GB.
     static const char* const kUnits[] = {"kB", "MB", "GB", "TB"};
     if (bytes < 1000) return LocalizedString(QStringLiteral("sizeBytes")).arg(bytes);
-    double value = double(bytes) / 1000.0;
     size_t unit = 0;
-    while (value >= 1000.0 && unit + 1 < std::size(kUnits)) {
-        value /= 1000.0;
+    uint64_t unitBytes = 1000;
+    while (unit + 1 < std::size(kUnits) && bytes / unitBytes >= 1000) {
+        unitBytes *= 1000;
         ++unit;
     }
-    value = (roundUp ? std::ceil(value * 10.0) : std::floor(value * 10.0)) / 10.0;
+    auto tenths = [&] {
+        const uint64_t tenth = unitBytes / 10;
+        return bytes / tenth + (roundUp && bytes % tenth != 0 ? 1 : 0);
+    };
+    uint64_t shown = tenths();
     // Rounding up may reach the next unit: 999.96 kB reads "1.0 MB", not "1000.0 kB".
-    if (value >= 1000.0 && unit + 1 < std::size(kUnits)) {
-        value = std::ceil(value / 100.0) / 10.0;
+    if (shown >= 10000 && unit + 1 < std::size(kUnits)) {
+        unitBytes *= 1000;
         ++unit;
+        shown = tenths();
     }
-    return QLocale().toString(value, 'f', 1) + QLatin1Char(' ') + QLatin1String(kUnits[unit]);
+    return QLocale().toString(double(shown) / 10.0, 'f', 1) + QLatin1Char(' ') +
+           QLatin1String(kUnits[unit]);
 }
 
 QString ErrorDetails(int16_t err) {

@@ -46,9 +46,15 @@ static MovieControlState* stateOf(ControlRef control) {
     return found == controls.end() ? nullptr : found->second.get();
 }
 
-static QString timeText(TimeValue time, TimeScale scale) {
-    const long long seconds = scale > 0 ? time / scale : 0;
-    return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QChar('0'));
+QString MovieTimeText(TimeValue time, TimeScale scale) {
+    const long long seconds = scale > 0 && time > 0 ? time / scale : 0;
+    const QChar zero('0');
+    if (seconds < 3600)
+        return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, zero);
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600)
+        .arg(seconds / 60 % 60, 2, 10, zero)
+        .arg(seconds % 60, 2, 10, zero);
 }
 
 static void showCurrentTime(MovieControlState* state) {
@@ -66,7 +72,9 @@ static void showCurrentTime(MovieControlState* state) {
     state->settingSlider = true;
     state->slider->setValue(static_cast<int>(now / state->sliderUnit));
     state->settingSlider = false;
-    state->time->setText(timeText(now, GetMovieTimeScale(state->movie)));
+    const TimeScale scale = GetMovieTimeScale(state->movie);
+    state->time->setText(MovieTimeText(now, scale) + QStringLiteral(" / ") +
+                         MovieTimeText(GetMovieDuration(state->movie), scale));
 }
 
 static void setPlaying(MovieControlState* state, bool playing) {

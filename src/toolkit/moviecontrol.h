@@ -21,3 +21,7 @@ inline constexpr int kMovieControllerHeight = 24;
 void StartMovieControl(ControlRef control);
 void StopMovieControl(ControlRef control);
 bool IsMovieControlPlaying(ControlRef control);
+
+// A time of the movie as the player shows it: "0:05", or "1:30:00" from an hour on. The player
+// reads "0:05 / 1:30:00": where it is, and how long the movie is.
+QString MovieTimeText(TimeValue time, TimeScale scale);

@@ -116,6 +116,9 @@ TEST(SizeTexts, DecimalUnitsRoundedTheWayTheyAreAskedFor) {
     EXPECT_EQ(SizeString(1'500'000, true), "1.5 MB");
     EXPECT_EQ(SizeString(1'500'001, true), "1.6 MB");
     EXPECT_EQ(SizeString(1'599'999, false), "1.5 MB");
+    // Exact sizes stay exact, however they would round in binary fractions.
+    EXPECT_EQ(SizeString(1'300'000'000, true), "1.3 GB");
+    EXPECT_EQ(SizeString(700'000'000, false), "700.0 MB");
     // Rounding up across a unit's end moves to the next unit.
     EXPECT_EQ(SizeString(999'950, true), "1.0 MB");
     EXPECT_EQ(SizeString(999'950, false), "999.9 kB");

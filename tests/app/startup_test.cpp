@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "app/mainwindow.h"
+#include "shared/prefs.h"
 #include "transfer/transferglobals.h"
 #include "movielist/listview.h"
 #include "movielist/movielist.h"
@@ -176,6 +177,18 @@ TEST_F(StartupTest, MakingAThumbnailWithoutTheMovieToolkitShowsANote) {
 TEST_F(StartupTest, SendingAnEmptyListDoesNothingAndShowsNothing) {
     EXPECT_EQ(Command(kCommandSend), kEventNotHandledErr);
     EXPECT_TRUE(alerts.isEmpty());
+}
+
+// A missing PSP is something the user can put right, not a failure of the program: a warning that
+// says how, rather than pointing at the device menu, which is greyed out without a PSP.
+TEST_F(StartupTest, SendingWithoutAPspWarnsToConnectItInUsbMode) {
+    AddMovie();
+    gPref.devicePath[0] = '\0';
+    EXPECT_EQ(Command(kCommandSend), kEventNotHandledErr);
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_EQ(alerts[0].kind, kAlertCaution);
+    EXPECT_TRUE(alerts[0].message.contains("USB mode")) << alerts[0].message.toStdString();
+    EXPECT_TRUE(alerts[0].explanation.isEmpty());
 }
 
 TEST_F(StartupTest, AboutTwiceShowsOneWindowBroughtToTheFront) {

@@ -103,9 +103,10 @@ TEST(Translations, LanguageGermanReachesOurTextsAndQtsOwn) {
     EXPECT_TRUE(output.contains("message=Keine PSP gefunden\n")) << output.toStdString();
     EXPECT_TRUE(output.contains("question=Alle senden\n")) << output.toStdString();
     // Qt's translations are a package of their own; without it Qt speaks English.
-    if (QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_de.qm"))
+    if (QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_de.qm")) {
         EXPECT_TRUE(output.contains("qt=&Abbrechen\n") || output.contains("qt=Abbrechen\n"))
             << output.toStdString();
-    else
+    } else {
         EXPECT_TRUE(output.contains("qt=Cancel\n")) << output.toStdString();
+    }
 }

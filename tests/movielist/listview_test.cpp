@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "app/messages.h"
 #include "container/movie.h"
 #include "listview_fixture.h"
 #include "support/file_faults.h"
@@ -328,6 +329,23 @@ TEST_F(ListView, TitlesFromFileNamesForEveryMovieOrOnlyTheSelectedOnes) {
     EXPECT_TRUE(alerts[2].param.otherText.isEmpty());
     EXPECT_EQ(titles(), (Names{"First Day", "Second", "Third"}));
     EXPECT_EQ(FileTitle(paths[2]), "Third");
+}
+
+// Each question's buttons name what they do; the selection is offered only where it changes what
+// is done, never for whether to stop adding movies.
+TEST_F(ListView, QuestionsOfferThePartlySelectedListOnlyWhereItMatters) {
+    ASSERT_EQ(Open(Movies({"One.mp4", "Two.mp4", "Three.mp4"})), kNoErr);
+    Select({IDOf(1)});
+    answers = {kAlertOtherButton, kAlertCancelButton, kAlertCancelButton};
+    EXPECT_EQ(ConfirmAlert(kQuestionSend), kAlertOtherButton);
+    EXPECT_EQ(ConfirmAlert(kQuestionStopOpen), kAlertCancelButton);
+    EXPECT_EQ(ConfirmAlert(kQuestionDelete), kAlertCancelButton);
+    ASSERT_EQ(alerts.size(), 3u);
+    EXPECT_EQ(alerts[0].param.defaultText, "Send All");
+    EXPECT_EQ(alerts[0].param.otherText, "Send Selected");
+    EXPECT_TRUE(alerts[1].param.otherText.isEmpty());
+    EXPECT_EQ(alerts[2].param.defaultText, "Remove");
+    EXPECT_TRUE(alerts[2].param.otherText.isEmpty());
 }
 
 // ---- Titles the movie cannot take --------------------------------------------------------

@@ -53,7 +53,19 @@ TEST_F(MovieControl, ShowsTheFrameAtTheMovieTimeAlsoWhenSetElsewhere) {
     EXPECT_EQ(ShownFrame(), 0);
     SetMovieTimeValue(movie, GetMovieTimeScale(movie) * 3 / 2);
     EXPECT_TRUE(QTest::qWaitFor([&] { return ShownFrame() == 15; }, 1000));
-    EXPECT_EQ(control->findChild<QLabel*>(QStringLiteral("movieTime"))->text(), "0:01");
+    // Where the movie is, and how long it is.
+    EXPECT_EQ(control->findChild<QLabel*>(QStringLiteral("movieTime"))->text(), "0:01 / 0:02");
+}
+
+TEST(MovieTime, MinutesAndSecondsAndHoursFromAnHourOn) {
+    EXPECT_EQ(MovieTimeText(5 * 600 + 599, 600), "0:05");  // whole seconds gone by
+    EXPECT_EQ(MovieTimeText(3599, 1), "59:59");
+    EXPECT_EQ(MovieTimeText(3600, 1), "1:00:00");
+    EXPECT_EQ(MovieTimeText(5400 * 90000LL, 90000), "1:30:00");
+    EXPECT_EQ(MovieTimeText(100 * 3600 + 61, 1), "100:01:01");
+    // A time before the start or without a scale reads as the start.
+    EXPECT_EQ(MovieTimeText(-30, 600), "0:00");
+    EXPECT_EQ(MovieTimeText(30, 0), "0:00");
 }
 
 TEST_F(MovieControl, SliderMovesTheMovie) {
