@@ -22,6 +22,7 @@
 #include "toolkit/listcontrol.h"
 #include "toolkit/moviecontrol.h"
 #include "toolkit/movietoolkit.h"
+#include "toolkit/numberentry.h"
 
 namespace {
 
@@ -85,6 +86,23 @@ void LayoutThumbnailDialog(WindowRef window, int16_t width, int16_t height) {
     if (panel) moveTo(panel, 20, height - 101, width - 40);
 }
 
+// Keeps the step the arrows now hold in the preferences; returns the number of the text that
+// shows it, 0 for other arrows.
+static int32_t StoreStep(ControlRef arrows) {
+    ControlID id;
+    if (GetControlID(arrows, &id) != 0) return 0;
+    const int32_t pinned = GetControl32BitValue(arrows);
+    if (id.id == kThumbnailStep1Arrows) {
+        gPref.thumbnailArrowSecs1 = pinned;
+        return kThumbnailStep1Text;
+    }
+    if (id.id == kThumbnailStep2Arrows) {
+        gPref.thumbnailArrowSecs2 = pinned;
+        return kThumbnailStep2Text;
+    }
+    return 0;
+}
+
 void LittleArrowActionProc(ControlRef control, int16_t part) {
     int32_t value = GetControl32BitValue(control);
     if (part == kControlUpButtonPart)
@@ -94,18 +112,8 @@ void LittleArrowActionProc(ControlRef control, int16_t part) {
     else
         return;
     SetControl32BitValue(control, value);
-
-    ControlID id;
-    if (GetControlID(control, &id) != 0) return;
-    const int32_t pinned = GetControl32BitValue(control);
-    WindowRef window = GetControlOwner(control);
-    if (id.id == kThumbnailStep1Arrows) {
-        gPref.thumbnailArrowSecs1 = pinned;
-        ShowStep(window, kThumbnailStep1Text, pinned);
-    } else if (id.id == kThumbnailStep2Arrows) {
-        gPref.thumbnailArrowSecs2 = pinned;
-        ShowStep(window, kThumbnailStep2Text, pinned);
-    }
+    if (const int32_t textID = StoreStep(control))
+        ShowStep(GetControlOwner(control), textID, GetControl32BitValue(control));
 }
 
 // Makes the thumbnail from the frame shown now. 0, or the status that stopped it.
@@ -244,6 +252,14 @@ bool DoMakeThumbnail(WindowRef parent) {
         if (ControlRef arrows = FindControl(window, arrowsID)) {
             SetControl32BitValue(arrows, seconds);
             SetControlAction(arrows, LittleArrowActionProc);
+            // A typed step is taken as if the arrows had been clicked to it.
+            if (ControlRef text = FindControl(window, textID))
+                SetControlNumberEntry(text, GetControl32BitMinimum(arrows),
+                                      GetControl32BitMaximum(arrows),
+                                      [arrows](ControlRef, int32_t typed) {
+                                          SetControl32BitValue(arrows, typed);
+                                          (void)StoreStep(arrows);
+                                      });
         }
         ShowStep(window, textID, seconds);
     }

@@ -7,6 +7,7 @@
 
 #include <QAbstractButton>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSettings>
 #include <QTimer>
 
@@ -177,6 +178,39 @@ TEST_F(ThumbnailDialog, ArrowsChangeAStepByOneWithinTheirRangeAndCancelKeepsItIn
         EXPECT_EQ(GetControl32BitValue(FindNibControl(dialog, 5)), 31);
         Click(dialog, "cancelButton");
     });
+}
+
+TEST_F(ThumbnailDialog, ATypedStepIsTakenWithinTheArrowsRangeAndTheMovieMovesByIt) {
+    const std::string movie = RealMovie("typed.mp4", 160, 120, 30);
+    ASSERT_EQ(Open({movie}), kNoErr);
+    Select({IDOf(0)});
+    const bool made = RunDialog([&](WindowRef dialog) {
+        auto* field = qobject_cast<QLineEdit*>(FindNibControl(dialog, 8));
+        ASSERT_NE(field, nullptr);
+        field->selectAll();
+        QTest::keyClicks(field, "12");
+        EXPECT_EQ(gPref.thumbnailArrowSecs2, 12);
+        EXPECT_EQ(GetControl32BitValue(FindNibControl(dialog, 9)), 12);
+        Click(dialog, "forward2");  // 12 s
+
+        // What would leave no step in range in the field is not taken: more than the arrows'
+        // maximum, letters.
+        field->selectAll();
+        QTest::keyClicks(field, "7001x");
+        EXPECT_EQ(field->text(), "70");
+        EXPECT_EQ(gPref.thumbnailArrowSecs2, 70);
+        // An emptied field keeps the last step it showed.
+        QTest::keyClick(field, Qt::Key_Backspace);
+        QTest::keyClick(field, Qt::Key_Backspace);
+        EXPECT_EQ(field->text(), "");
+        EXPECT_EQ(gPref.thumbnailArrowSecs2, 7);
+        // The arrows go on from the typed step and show theirs in the field.
+        LittleArrowActionProc(FindNibControl(dialog, 9), kControlUpButtonPart);
+        EXPECT_EQ(field->text(), "8");
+        Click(dialog, "okButton");
+    });
+    EXPECT_TRUE(made);
+    EXPECT_EQ(ThumbnailFrame(movie), 12);
 }
 
 TEST_F(ThumbnailDialog, AMovieThatCannotBeOpenedSaysWhyAndOpensNoDialog) {
