@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/messages.h"
+#include "shared/messages.h"
 #include "toolkit/desktopnotify.h"
 
 namespace {

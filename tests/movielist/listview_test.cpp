@@ -17,7 +17,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/messages.h"
+#include "shared/messages.h"
 #include "container/movie.h"
 #include "listview_fixture.h"
 #include "support/file_faults.h"
