@@ -8,6 +8,7 @@
 
 #include <cerrno>
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDataStream>
 #include <QDir>
@@ -41,17 +42,6 @@ static volatile sig_atomic_t gSignalsPending = 0;
 
 // Command line
 
-QString CommandLineUsage() {
-    return QStringLiteral(
-        "Usage: moviestick [FILE...]\n"
-        "       moviestick --print FILE...\n"
-        "       moviestick --quit\n"
-        "       moviestick --help | --version\n"
-        "Opens the movies, or the folders holding them, in moviestick's list. When moviestick\n"
-        "runs already, the request goes to it and its answer becomes the exit status; only a\n"
-        "start that shows the window needs a display.\n");
-}
-
 static QString AbsoluteDocumentPath(const QString& argument) {
     QString path = argument;
     if (argument.startsWith(QLatin1String("file:"))) {
@@ -61,45 +51,72 @@ static QString AbsoluteDocumentPath(const QString& argument) {
     return QDir::cleanPath(QDir::current().absoluteFilePath(path));
 }
 
+// Qt's usage line names the program by the path it was started with; ours names it by its name.
+static QString UsageNamingTheProgram(QString usage) {
+    const QString started =
+        QCoreApplication::instance() ? QCoreApplication::arguments().value(0) : QString();
+    const qsizetype at = started.isEmpty() ? -1 : usage.indexOf(started);
+    if (at >= 0 && at < usage.indexOf('\n'))
+        usage.replace(at, started.size(), QStringLiteral("moviestick"));
+    return usage;
+}
+
 CommandLine ParseCommandLine(const QStringList& arguments, AppleEvent* event, QString* message) {
-    AppleEvent request{AppleEventKind::OpenApplication, {}};
-    bool print = false;
-    bool quit = false;
-    bool optionsEnded = false;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        if (!optionsEnded && argument.startsWith('-') && argument != QLatin1String("-")) {
-            if (argument == QLatin1String("--")) {
-                optionsEnded = true;
-            } else if (argument == QLatin1String("--print")) {
-                print = true;
-            } else if (argument == QLatin1String("--quit")) {
-                quit = true;
-            } else if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
-                *message = CommandLineUsage();
-                return CommandLine::Usage;
-            } else if (argument == QLatin1String("--version")) {
-                return CommandLine::Version;
-            } else {
-                *message =
-                    QStringLiteral("moviestick: unknown option %1 (see --help)").arg(argument);
-                return CommandLine::Bad;
-            }
-            continue;
-        }
-        request.files << AbsoluteDocumentPath(argument);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Opens the movies, or the folders holding them, in moviestick's list. When moviestick\n"
+        "runs already, the request goes to it and its answer becomes the exit status; only a\n"
+        "start that shows the window needs a display."));
+    // Qt's own help and version options would add -v and, elsewhere, -?; these are the two
+    // this program has always taken.
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Shows this help and ends."));
+    const QCommandLineOption version(QStringLiteral("version"),
+                                     QStringLiteral("Shows moviestick's version and ends."));
+    const QCommandLineOption print(QStringLiteral("print"),
+                                   QStringLiteral("Asks the running moviestick to print FILEs."));
+    const QCommandLineOption quit(QStringLiteral("quit"),
+                                  QStringLiteral("Asks the running moviestick to quit."));
+    parser.addOptions({help, version, print, quit});
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("A movie, or a folder of movies, to open."),
+                                 QStringLiteral("[FILE...]"));
+    const bool parsed = parser.parse(arguments);
+    // Asked for help or the version, the rest of the line does not matter.
+    if (parser.isSet(help)) {
+        *message = UsageNamingTheProgram(parser.helpText());
+        return CommandLine::Usage;
     }
-    if (quit && (print || !request.files.isEmpty())) {
+    if (parser.isSet(version)) return CommandLine::Version;
+    if (!parsed) {
+        // Qt names an unknown option without its dashes; the message shows it as it was typed.
+        const QStringList unknown = parser.unknownOptionNames();
+        const QString what =
+            unknown.isEmpty()
+                ? parser.errorText()
+                : QStringLiteral("unknown option %1%2")
+                      .arg(unknown[0].size() == 1 ? QStringLiteral("-") : QStringLiteral("--"),
+                           unknown[0]);
+        *message = QStringLiteral("moviestick: %1 (see --help)").arg(what);
+        return CommandLine::Bad;
+    }
+
+    AppleEvent request{AppleEventKind::OpenApplication, {}};
+    for (const QString& argument : parser.positionalArguments())
+        request.files << AbsoluteDocumentPath(argument);
+    const bool printing = parser.isSet(print);
+    const bool quitting = parser.isSet(quit);
+    if (quitting && (printing || !request.files.isEmpty())) {
         *message = QStringLiteral("moviestick: --quit takes no files");
         return CommandLine::Bad;
     }
-    if (print && request.files.isEmpty()) {
+    if (printing && request.files.isEmpty()) {
         *message = QStringLiteral("moviestick: --print needs the files to print");
         return CommandLine::Bad;
     }
-    if (quit)
+    if (quitting)
         request.kind = AppleEventKind::Quit;
-    else if (print)
+    else if (printing)
         request.kind = AppleEventKind::PrintDocuments;
     else if (!request.files.isEmpty())
         request.kind = AppleEventKind::OpenDocuments;

@@ -22,8 +22,8 @@ enum class CommandLine {
 
 // Reads a start's command line (the program's name first): nothing asks to open the application,
 // files to open them as documents (made absolute, not resolved; file:// URLs are taken too),
-// "--print FILE..." to print them and "--quit" to quit. "--" ends the options; --help and
-// --version are answered where they are met, whatever follows.
+// "--print FILE..." to print them and "--quit" to quit. "--" ends the options, and a lone "-" is
+// a file; --help or --version anywhere is answered whatever else the line holds, help first.
 CommandLine ParseCommandLine(const QStringList& arguments, AppleEvent* event, QString* message);
 
 enum class InstanceRole {

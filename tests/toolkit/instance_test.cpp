@@ -90,6 +90,29 @@ TEST(CommandLineTest, PrintAndQuitRequestsAndTheirMistakes) {
               CommandLine::Request);
 }
 
+TEST(CommandLineTest, OptionsAreNamedInFullAndHelpWinsOverMistakes) {
+    AppleEvent event;
+    QString message;
+    // A lone dash is a file, not an option.
+    ASSERT_EQ(ParseCommandLine({"moviestick", "-"}, &event, &message), CommandLine::Request);
+    EXPECT_EQ(event.files, QStringList{QDir::currentPath() + "/-"});
+
+    // Only --version asks for the version; -v is no option of ours.
+    EXPECT_EQ(ParseCommandLine({"moviestick", "-v"}, &event, &message), CommandLine::Bad);
+    EXPECT_TRUE(message.contains("-v")) << message.toStdString();
+    EXPECT_EQ(ParseCommandLine({"moviestick", "--print=a.mp4"}, &event, &message),
+              CommandLine::Bad);
+    EXPECT_FALSE(message.contains('\n')) << message.toStdString();
+    EXPECT_EQ(ParseCommandLine({"moviestick", "-h"}, &event, &message), CommandLine::Usage);
+
+    // Asked for help, a mistake elsewhere on the line is not what the answer is about.
+    EXPECT_EQ(ParseCommandLine({"moviestick", "--frobnicate", "--help"}, &event, &message),
+              CommandLine::Usage);
+    EXPECT_TRUE(message.startsWith("Usage: moviestick ")) << message.toStdString();
+    EXPECT_TRUE(message.contains("--print")) << message.toStdString();
+    EXPECT_TRUE(message.contains("--quit"));
+}
+
 TEST_F(InstanceTest, ALaterStartsDocumentsReachTheHandlerAndItsAnswerGoesBack) {
     Become({AppleEventKind::OpenApplication, {}});
     DeliverAppleEvents();
