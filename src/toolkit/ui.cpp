@@ -8,6 +8,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -66,11 +67,23 @@ void DisposeNibReference(NibRef* nib) {
     delete nib;
 }
 
+// Dialogs load as the toolkit's own dialog class; everything else as Qt makes it.
+class InterfaceLoader : public QUiLoader {
+public:
+    QWidget* createWidget(const QString& className, QWidget* parent, const QString& name) override {
+        if (className != QLatin1String("QDialog"))
+            return QUiLoader::createWidget(className, parent, name);
+        QDialog* dialog = NewToolkitDialog(parent);
+        dialog->setObjectName(name);
+        return dialog;
+    }
+};
+
 static QWidget* LoadInterfaceObject(NibRef* nib, const QString& name) {
     if (!nib) return nullptr;
     QFile file(nib->folder + "/" + name + ".ui");
     if (!file.open(QIODevice::ReadOnly)) return nullptr;
-    QUiLoader loader;
+    InterfaceLoader loader;
     loader.setWorkingDirectory(QDir(nib->folder));
     // Texts are translated once, at load: the translator is installed before anything loads.
     loader.setLanguageChangeEnabled(false);
@@ -227,7 +240,7 @@ void SelectWindow(WindowRef window) {
 
 void DisposeWindow(WindowRef window) {
     if (!window) return;
-    if (WindowState* state = FindWindowState(window); state && state->modalLoop)
+    if (WindowState* state = FindWindowState(window); state && state->inModalLoop)
         (void)QuitAppModalLoopForWindow(window);
     UnregisterWindow(window);
     delete window;

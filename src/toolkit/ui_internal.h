@@ -6,7 +6,7 @@
 
 #include "toolkit/ui.h"
 
-class QEventLoop;
+class QDialog;
 class QMenuBar;
 class QObject;
 class QTimer;
@@ -15,8 +15,8 @@ struct WindowState {
     OSType tag = 0;
     EventHandlerProc handler = nullptr;
     void* userData = nullptr;
-    QTimer* boundsTimer = nullptr;   // restarted on every resize or move; fires once they pause
-    QEventLoop* modalLoop = nullptr;  // while RunAppModalLoopForWindow runs for the window
+    QTimer* boundsTimer = nullptr;  // restarted on every resize or move; fires once they pause
+    bool inModalLoop = false;       // while RunAppModalLoopForWindow runs for the window
     bool closable = true;
     QMargins frameMargins;  // the window manager's frame around the window, as last seen
 };
@@ -32,6 +32,9 @@ void UnregisterWindow(QWidget* window);
 void KeepFrameInAvailableArea(QWidget* window);
 // Moves a window to the front of the toolkit's own window order.
 void BringToFrontOfOrder(QWidget* window);
+
+// A dialog for the interface loader: Escape presses its cancel button, closing it ends a modal run.
+QDialog* NewToolkitDialog(QWidget* parent);
 
 // The widget the window's controls live in: the central widget of the main window, the window
 // itself otherwise.

@@ -189,20 +189,6 @@ static void OnKeyRelease(QWidget* widget, const QKeyEvent* key) {
     (void)SendToApplication(event);
 }
 
-// Escape in one of our dialogs presses its cancel button (the standard Cancel command, or the
-// progress window's command 2), and closes a dialog that has none; never a bare hide.
-static bool OnEscapeInDialog(QWidget* window) {
-    for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
-        const OSType command = CommandOfObject(button);
-        if ((command == kHICommandCancel || command == 2) && button->isEnabled()) {
-            button->click();
-            return true;
-        }
-    }
-    (void)RequestWindowClose(window);
-    return true;
-}
-
 static bool OnClose(QWidget* window, QCloseEvent* close) {
     if (!FindWindowState(window)) return false;
     QPointer<QWidget> guard = window;
@@ -215,8 +201,8 @@ static bool OnClose(QWidget* window, QCloseEvent* close) {
         close->ignore();
         return true;
     }
-    if (state->modalLoop) {
-        state->modalLoop->quit();  // the loop's owner disposes of the window
+    if (state->inModalLoop) {
+        // Closing ends the modal run (the dialog hides); the run's owner disposes of the window.
     } else {
         window->setAttribute(Qt::WA_DeleteOnClose);
         UnregisterWindow(window);
@@ -257,11 +243,6 @@ protected:
         switch (event->type()) {
             case QEvent::KeyRelease:
                 OnKeyRelease(widget, static_cast<QKeyEvent*>(event));
-                break;
-            case QEvent::KeyPress:
-                if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
-                    qobject_cast<QDialog*>(widget->window()) && FindWindowState(widget->window()))
-                    return OnEscapeInDialog(widget->window());
                 break;
             case QEvent::Close:
                 if (widget->isWindow()) return OnClose(widget, static_cast<QCloseEvent*>(event));
@@ -366,26 +347,65 @@ void QuitApplicationEventLoop() {
         gQuitPending = true;
 }
 
+// Dialogs loaded from interface files are of this class: Qt's own dialog, with Escape pressing
+// the cancel button and a close that never counts as a cancel.
+class ToolkitDialog : public QDialog {
+public:
+    using QDialog::QDialog;
+
+protected:
+    // Escape: the cancel button (the standard Cancel command, or the progress window's command
+    // 2) is pressed, so the window's handler decides; a dialog without one is asked to close,
+    // never just hidden.
+    void reject() override {
+        if (!FindWindowState(this)) {
+            QDialog::reject();
+            return;
+        }
+        for (QAbstractButton* button : findChildren<QAbstractButton*>()) {
+            const OSType command = CommandOfObject(button);
+            if ((command == kHICommandCancel || command == 2) && button->isEnabled()) {
+                button->click();
+                return;
+            }
+        }
+        (void)RequestWindowClose(this);
+    }
+
+    // The event filter has asked the window's handler by now. QDialog would turn the close into
+    // reject(), which here presses the cancel button; the plain close hides the window, which
+    // also ends a modal run.
+    void closeEvent(QCloseEvent* event) override { QWidget::closeEvent(event); }
+};
+
+QDialog* NewToolkitDialog(QWidget* parent) {
+    return new ToolkitDialog(parent);
+}
+
 OSStatus RunAppModalLoopForWindow(WindowRef window) {
     WindowState* state = FindWindowState(window);
-    if (!state || state->modalLoop) return kParamErr;
+    auto* dialog = qobject_cast<QDialog*>(window);
+    if (!state || !dialog || state->inModalLoop) return kParamErr;
     if (window->windowModality() != Qt::ApplicationModal) {
         // Qt applies a modality only when the window is shown.
         window->hide();
         window->setWindowModality(Qt::ApplicationModal);
     }
-    QEventLoop loop;
-    state->modalLoop = &loop;
+    state->inModalLoop = true;
     SelectWindow(window);
-    loop.exec(QEventLoop::DialogExec);
-    if ((state = FindWindowState(window))) state->modalLoop = nullptr;
+    QPointer<QDialog> guard = dialog;
+    (void)dialog->exec();
+    if (guard && (state = FindWindowState(window))) state->inModalLoop = false;
     return 0;
 }
 
 OSStatus QuitAppModalLoopForWindow(WindowRef window) {
     WindowState* state = FindWindowState(window);
-    if (!state || !state->modalLoop) return kParamErr;
-    state->modalLoop->quit();
+    if (!state || !state->inModalLoop) return kParamErr;
+    // Hiding ends QDialog::exec. done() would also send the window a close event, which the
+    // window's handler would take for the user closing it.
+    window->hide();
+    ScheduleFrontWindowCheck();
     return 0;
 }
 

@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QMenu>
 #include <QMenuBar>
@@ -317,6 +318,44 @@ TEST_F(UiTest, EscapeInADialogPressesItsCancelButton) {
     ASSERT_EQ(window.count(EventKind::ControlHit), 1);
     EXPECT_EQ(window.events[0].control, FindNibControl(thumbnail, 2));
     EXPECT_TRUE(thumbnail->isVisible());
+}
+
+// The handler hears of a close only when the user closes the window, not when its owner ends
+// the run; Escape during the run presses the cancel button and leaves ending the run to it.
+TEST_F(UiTest, ModalRunTellsTheHandlerOfUserClosesOnlyAndEscapeGoesToCancel) {
+    WindowRef thumbnail = LoadNibWindow("Thumbnail");
+    Recorder window;
+    window.answer = 0;
+    InstallWindowEventHandler(thumbnail, RecordEvent, &window);
+    bool modal = false;
+    QTimer::singleShot(20, [&] {
+        modal = QApplication::activeModalWidget() == thumbnail;
+        (void)QuitAppModalLoopForWindow(thumbnail);
+    });
+    EXPECT_EQ(RunAppModalLoopForWindow(thumbnail), 0);
+    EXPECT_TRUE(modal);
+    EXPECT_EQ(window.count(EventKind::WindowClose), 0);
+    EXPECT_EQ(QuitAppModalLoopForWindow(thumbnail), kParamErr);  // the run is over
+
+    window.events.clear();
+    QTimer::singleShot(20, [&] {
+        QTest::keyClick(FindNibControl(thumbnail, 1), Qt::Key_Escape);
+        // Still running: Escape only pressed the button.
+        EXPECT_TRUE(thumbnail->isVisible());
+        EXPECT_EQ(QuitAppModalLoopForWindow(thumbnail), 0);
+    });
+    EXPECT_EQ(RunAppModalLoopForWindow(thumbnail), 0);
+    EXPECT_EQ(window.lastHit(), FindNibControl(thumbnail, 2));
+    EXPECT_EQ(window.count(EventKind::WindowClose), 0);
+
+    window.events.clear();
+    QTimer::singleShot(20, [&] { RequestWindowClose(thumbnail); });
+    EXPECT_EQ(RunAppModalLoopForWindow(thumbnail), 0);
+    EXPECT_EQ(window.count(EventKind::WindowClose), 1);
+    EXPECT_EQ(window.count(EventKind::ControlHit), 0);  // a close is no cancel
+
+    // Only dialogs run modally.
+    EXPECT_EQ(RunAppModalLoopForWindow(LoadNibWindow("Pref")), kParamErr);
 }
 
 TEST_F(UiTest, FrontWindowIsModalThenActiveThenLastShown) {
