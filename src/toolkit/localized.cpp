@@ -1,6 +1,8 @@
 // localized.cpp - the application's localized strings, looked up by message key.
 #include "toolkit/localized.h"
 
+#include <memory>
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QLibraryInfo>
@@ -36,12 +38,10 @@ bool InstallQtTranslations() {
         delete translator;
         translator = nullptr;
     }
-    auto* loaded = new QTranslator;
+    auto loaded = std::make_unique<QTranslator>();
     if (!loaded->load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
-                      QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        delete loaded;
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         return false;
-    }
-    translator = loaded;
+    translator = loaded.release();
     return QCoreApplication::installTranslator(translator);
 }

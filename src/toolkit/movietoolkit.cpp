@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <memory>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -112,18 +113,18 @@ static int16_t openMovie(const char* path, MovieRecord* record) {
 
 int16_t OpenMovie(const char* path, Movie* movie) {
     *movie = nullptr;
-    auto* record = new (std::nothrow) MovieRecord;
+    // Whatever was opened before a failure goes with the record.
+    struct Disposer {
+        void operator()(MovieRecord* record) const { DisposeMovie(record); }
+    };
+    std::unique_ptr<MovieRecord, Disposer> record(new (std::nothrow) MovieRecord);
     if (!record) return kMemFullErr;
     record->shown = av_frame_alloc();
     record->next = av_frame_alloc();
     record->packet = av_packet_alloc();
-    const int16_t status =
-        record->shown && record->next && record->packet ? openMovie(path, record) : kMemFullErr;
-    if (status != 0) {
-        DisposeMovie(record);
-        return status;
-    }
-    *movie = record;
+    if (!record->shown || !record->next || !record->packet) return kMemFullErr;
+    if (const int16_t status = openMovie(path, record.get()); status != 0) return status;
+    *movie = record.release();
     return 0;
 }
 

@@ -1,6 +1,9 @@
 // resources.cpp - where the application's resources are, and its translations.
 #include "toolkit/resources.h"
 
+#include <memory>
+#include <utility>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
@@ -33,15 +36,13 @@ bool InstallTranslations() {
     static QTranslator* translator = nullptr;
     if (translator) {
         QCoreApplication::removeTranslator(translator);
-        delete translator;
+        delete std::exchange(translator, nullptr);
     }
-    translator = new QTranslator;
+    auto loaded = std::make_unique<QTranslator>();
     const QString folder = ResourceFolder() + "/translations";
-    if (!translator->load(QLocale(), "moviestick", "_", folder) &&
-        !translator->load("moviestick_en", folder)) {
-        delete translator;
-        translator = nullptr;
+    if (!loaded->load(QLocale(), "moviestick", "_", folder) &&
+        !loaded->load("moviestick_en", folder))
         return false;
-    }
+    translator = loaded.release();
     return QCoreApplication::installTranslator(translator);
 }

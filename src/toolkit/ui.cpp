@@ -2,6 +2,7 @@
 #include "toolkit/ui.h"
 
 #include <algorithm>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -119,16 +120,11 @@ static void AdoptMenuActions(QMenuBar* bar, QWidget* root) {
 }
 
 OSStatus SetMenuBarFromNib(NibRef* nib, const QString& name) {
-    QWidget* root = LoadInterfaceObject(nib, name);
-    if (!root) return kCantFindNibObjectErr;
-    auto* bar = root->findChild<QMenuBar*>();
-    if (!bar) {
-        delete root;
-        return kCantFindNibObjectErr;
-    }
+    const std::unique_ptr<QWidget> root(LoadInterfaceObject(nib, name));
+    auto* bar = root ? root->findChild<QMenuBar*>() : nullptr;
+    if (!bar) return kCantFindNibObjectErr;
     bar->setParent(nullptr);
-    AdoptMenuActions(bar, root);
-    delete root;
+    AdoptMenuActions(bar, root.get());
     delete gMenuBar;
     gMenuBar = bar;
     InstallToolkitEventFilter();
