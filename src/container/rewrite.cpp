@@ -40,52 +40,107 @@ static int failWith(MovieError* why, MovieError cause, int status = kAtomErr) {
     return status;
 }
 
-// The size of "moov" in its own header, in the form it has (32 or 64 bits): from where it
-// starts to `end`, where the metadata atom that ends it will end. One that runs to the end of
-// the file still does.
-static int writeMoovSize(FILE* stream, const AtomInfo* moov, int64_t end) {
+static void writeBE(unsigned char* p, int width, uint64_t v);
+static bool writeAll(int fd, const unsigned char* data, size_t size, int64_t at);
+static bool readAll(int fd, unsigned char* data, size_t size, int64_t at);
+
+// The size field of "moov" as it stands once the metadata atom that ends it ends at `end`, in
+// the form it has (32 or 64 bits), into `field`; its length, 0 for a "moov" that runs to the end
+// of the file and still does, -1 when 32 bits cannot hold it.
+static int moovSizeField(const AtomInfo* moov, int64_t end, unsigned char* field, int64_t* at) {
     if (moov->toFileEnd) return 0;
     const uint64_t size = uint64_t(end - moov->offset);
-    if (moov->headerSize == 16)
-        return fseeko(stream, moov->offset + 8, SEEK_SET) == 0 ? PutUINT64(stream, size)
-                                                               : kAtomErr;
-    if (size > UINT32_MAX) return kAtomErr;
-    return fseeko(stream, moov->offset, SEEK_SET) == 0 ? PutUINT32(stream, uint32_t(size))
-                                                       : kAtomErr;
+    if (moov->headerSize == 16) {
+        *at = moov->offset + 8;
+        writeBE(field, 8, size);
+        return 8;
+    }
+    if (size > UINT32_MAX) return -1;
+    *at = moov->offset;
+    writeBE(field, 4, size);
+    return 4;
+}
+
+// A descriptor of its own on the open file `fd`, opened anew rather than duplicated. fusefat
+// misplaces a write that goes back to an earlier offset in the cluster where the last read or
+// write through the same descriptor ended: the bytes land past the end of the file and the file
+// keeps its old ones. So every descriptor that writes here writes front to back. -1 with errno
+// set; without /proc, a duplicate, whose writes the read-back still checks.
+static int reopenFile(int fd, int flags) {
+    char self[64];
+    snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+    const int fresh = open(self, flags | O_CLOEXEC);
+    return fresh < 0 && errno == ENOENT ? fcntl(fd, F_DUPFD_CLOEXEC, 0) : fresh;
+}
+
+struct FdCloser {
+    int fd;
+    ~FdCloser() {
+        if (fd >= 0) close(fd);
+    }
+};
+
+// Whether the file now holds `size` bytes at `at` as they were written, read through a
+// descriptor of its own: a file system that reports success for writes it misplaced must not
+// make a damaged movie look retitled.
+static bool holds(int fd, const unsigned char* bytes, size_t size, int64_t at) {
+    if (size == 0) return true;
+    Malloced<unsigned char> back(static_cast<unsigned char*>(malloc(size)));
+    if (!back) return false;
+    errno = 0;
+    if (!readAll(fd, back.get(), size, at)) return false;
+    if (memcmp(back.get(), bytes, size) == 0) return true;
+    errno = 0;  // the cause then is the file system's, reported as an I/O error
+    return false;
 }
 
 int rewriteUuid(FILE* stream, const char*, MovieInfo* info, UuidInfo* uuid, MovieError* why) {
-    // The descriptor, not the path, is truncated and synced: it is the file that was parsed.
-    const int fd = fileno(stream);
+    // The file that was parsed, not the path, is written, truncated and synced.
     const int64_t oldLength = info->fileLength;
     // Both sizes come from the bytes of the atom as it is written.
     size_t atomSize = 0;
     Malloced<unsigned char> atom(uuidBytes(uuid, &atomSize));
     if (!atom) return failWith(why, MovieError::noMemory);
-    const int64_t newLength = uuid->atom->offset + int64_t(atomSize);
+    const int64_t atomAt = uuid->atom->offset;
+    const int64_t newLength = atomAt + int64_t(atomSize);
+    unsigned char moovField[8];
+    int64_t moovFieldAt = 0;
+    const int moovFieldSize = moovSizeField(info->moov, newLength, moovField, &moovFieldAt);
+    if (moovFieldSize < 0) return failWith(why, MovieError::titleTooLong);
     errno = 0;
 
     // A longer atom must find its room before the first byte changes: a disk that fills up
     // halfway through would leave a movie whose sizes no longer match its content.
+    // Where the file system cannot reserve room, the C library writes at the new end, so this
+    // goes through a descriptor of its own: the writes below go back before that end.
     if (newLength > oldLength) {
-        if (const int err = posix_fallocate(fd, oldLength, newLength - oldLength); err != 0) {
+        FdCloser room{reopenFile(fileno(stream), O_WRONLY)};
+        if (room.fd < 0) return failWith(why, lastCause());
+        if (const int err = posix_fallocate(room.fd, oldLength, newLength - oldLength); err != 0) {
             // Undo an extension the failed call may already have made.
-            [[maybe_unused]] int undone = ftruncate(fd, oldLength);
+            [[maybe_unused]] int undone = ftruncate(room.fd, oldLength);
             return failWith(why, MovieErrorFromErrno(err));
         }
     }
+    // The stream has read the end of the file: the writes go through a descriptor that has not.
+    FdCloser out{reopenFile(fileno(stream), O_WRONLY)};
+    if (out.fd < 0) return failWith(why, lastCause());
 
     // "moov" first, so that the file is written front to back.
-    if (writeMoovSize(stream, info->moov, newLength) != 0 ||
-        fseeko(stream, uuid->atom->offset, SEEK_SET) != 0 ||
-        fwrite(atom.get(), 1, atomSize, stream) != atomSize || fflush(stream) != 0)
+    if (!writeAll(out.fd, moovField, size_t(moovFieldSize), moovFieldAt) ||
+        !writeAll(out.fd, atom.get(), atomSize, atomAt))
         return failWith(why, lastCause());
     if (newLength < oldLength) {
         // A shorter title leaves the old atom's last bytes behind; a failure here still leaves
         // the new title readable, so it is not reported.
-        [[maybe_unused]] int truncated = ftruncate(fd, newLength);
+        [[maybe_unused]] int truncated = ftruncate(out.fd, newLength);
     }
-    if (fsync(fd) != 0) return failWith(why, lastCause());
+    if (fsync(out.fd) != 0) return failWith(why, lastCause());
+
+    FdCloser check{reopenFile(out.fd, O_RDONLY)};
+    if (check.fd < 0 || !holds(check.fd, moovField, size_t(moovFieldSize), moovFieldAt) ||
+        !holds(check.fd, atom.get(), atomSize, atomAt))
+        return failWith(why, lastCause());
     return 0;
 }
 
