@@ -8,9 +8,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 #include "container/list.h"
 #include "container/moviefile.h"
@@ -442,6 +445,124 @@ static bool readPiece(int in, int* direct, unsigned char* buffer, size_t piece, 
     return readAll(in, buffer, piece, from);
 }
 
+// The reads of a long copy past the page cache run on a thread of their own, a few buffers
+// ahead of the writes: the disk then reads the movie while the copy's pages go out to it, where
+// one thread would leave it idle in turn during each read and each write.
+inline constexpr int kCopySlots = 3;
+
+struct ReadAhead {
+    struct Slot {
+        unsigned char* buffer = nullptr;
+        size_t size = 0;
+        bool full = false;
+        int err = 0;  // the read's errno when it failed (0 for a file that ended first)
+        bool failed = false;
+    };
+    Slot slots[kCopySlots];
+    std::mutex lock;
+    std::condition_variable changed;
+    bool stop = false;  // the writes failed: the reads end too
+
+    ~ReadAhead() {
+        for (Slot& slot : slots) free(slot.buffer);
+    }
+    bool allocate(size_t size) {
+        for (Slot& slot : slots) {
+            void* p = nullptr;
+            if (posix_memalign(&p, kCopyPageSize, size) != 0) return false;
+            slot.buffer = static_cast<unsigned char*>(p);
+        }
+        return true;
+    }
+};
+
+// Reads `length` bytes from `from` into the slots in turn, each piece as `firstPiece` and then
+// `step` long; ends at the first failure, which the slot it was meant for carries.
+static void readAheadLoop(ReadAhead* ra, int in, int direct, int64_t from, uint64_t length,
+                          size_t firstPiece, size_t step) {
+    size_t piece = firstPiece;
+    for (int i = 0; length > 0; i = (i + 1) % kCopySlots) {
+        ReadAhead::Slot& slot = ra->slots[i];
+        {
+            std::unique_lock<std::mutex> hold(ra->lock);
+            ra->changed.wait(hold, [&] { return !slot.full || ra->stop; });
+            if (ra->stop) break;
+        }
+        errno = 0;
+        const bool ok = readPiece(in, &direct, slot.buffer, piece, from);
+        const int err = errno;
+        {
+            std::lock_guard<std::mutex> hold(ra->lock);
+            slot.size = piece;
+            slot.failed = !ok;
+            slot.err = err;
+            slot.full = true;
+        }
+        ra->changed.notify_all();
+        if (!ok) break;
+        from += int64_t(piece);
+        length -= piece;
+        piece = size_t(std::min<uint64_t>(length, step));
+    }
+    if (direct >= 0) close(direct);
+}
+
+// The copy's pages from `at` on are handed to the disk now rather than all at the final fsync,
+// which then has little left to wait for.
+static void startWriteback(int out, int64_t at, size_t size) {
+    [[maybe_unused]] int started = sync_file_range(out, at, off_t(size), SYNC_FILE_RANGE_WRITE);
+}
+
+// A long copy between files with the reads past the page cache: the reads on a thread of their
+// own, the writes here, each handed to the disk at once. 0, kAtomErr with errno set, or
+// kCopyUseBuffer when there is no memory or thread for it and nothing was copied.
+static int copyReadingAhead(int in, int direct, int out, int64_t from, uint64_t length,
+                            int64_t position, size_t firstPiece, size_t step) {
+    ReadAhead ra;
+    if (!ra.allocate(step)) return kCopyUseBuffer;
+    std::thread reader;
+    try {
+        reader = std::thread(readAheadLoop, &ra, in, direct, from, length, firstPiece, step);
+    } catch (...) {
+        return kCopyUseBuffer;
+    }
+    int status = 0;
+    int err = 0;
+    for (int i = 0; length > 0 && status == 0; i = (i + 1) % kCopySlots) {
+        ReadAhead::Slot& slot = ra.slots[i];
+        {
+            std::unique_lock<std::mutex> hold(ra.lock);
+            ra.changed.wait(hold, [&] { return slot.full; });
+        }
+        if (slot.failed) {
+            status = kAtomErr;
+            err = slot.err;
+            break;
+        }
+        if (!writeAll(out, slot.buffer, slot.size, position)) {
+            status = kAtomErr;
+            err = errno;
+            break;
+        }
+        startWriteback(out, position, slot.size);
+        position += int64_t(slot.size);
+        length -= slot.size;
+        {
+            std::lock_guard<std::mutex> hold(ra.lock);
+            slot.full = false;
+        }
+        ra.changed.notify_all();
+    }
+    {
+        std::lock_guard<std::mutex> hold(ra.lock);
+        ra.stop = true;
+    }
+    ra.changed.notify_all();
+    reader.join();
+    errno = err;
+    return status;
+}
+
 // Through the buffer, a whole buffer a call. After the first piece every read starts on a page
 // of the movie, so that each page is read once; a read that starts inside a page makes the
 // kernel copy that page twice, and stdio split every buffer into two reads and two writes.
@@ -454,6 +575,10 @@ static int copyThroughBuffer(CopyContext* ctx, int64_t from, uint64_t length, in
     const size_t step = direct >= 0 ? ctx->bufferSize : std::min(ctx->bufferSize, kCopyCachedPiece);
     uint64_t left = length;
     size_t piece = size_t(std::min<uint64_t>(left, step - uint64_t(from % kCopyPageSize)));
+    if (direct >= 0) {
+        const int status = copyReadingAhead(in, direct, out, from, length, position, piece, step);
+        if (status != kCopyUseBuffer) return status;  // the reading thread closed `direct`
+    }
     int status = 0;
     while (left > 0) {
         if (!readPiece(in, &direct, ctx->buffer, piece, from) ||
