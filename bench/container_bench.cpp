@@ -8,7 +8,9 @@
 // makes one); without it those entries are left out.
 //
 // `container_bench --get-title FILE` only reads the title once, for counting system calls;
-// `container_bench --make-movie MIB FILE` writes a synthetic movie retitled in place.
+// `container_bench --make-movie MIB FILE [first|none]` writes a synthetic movie retitled in place
+// (or with the metadata atom first, or none, which the first title change copies);
+// `container_bench --pairs N [--warm]` times the copies beside their anchor in alternating rounds.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -456,9 +458,12 @@ int main(int argc, char** argv) {
         free(title);
         return status;
     }
-    if (argc == 4 && std::strcmp(argv[1], "--make-movie") == 0) {
+    if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "--make-movie") == 0) {
+        const std::string layout = argc == 5 ? argv[4] : "last";
         MakeSyntheticMovie(argv[3], std::strtoull(argv[2], nullptr, 10) * kMiB,
-                           Layout::kMetadataLast);
+                           layout == "first"  ? Layout::kMetadataFirst
+                           : layout == "none" ? Layout::kNoMetadata
+                                              : Layout::kMetadataLast);
         return 0;
     }
     if (argc >= 3 && std::strcmp(argv[1], "--pairs") == 0) {

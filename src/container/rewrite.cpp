@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <libgen.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -430,13 +431,30 @@ static int openDirect(int fd) {
     return open(self, O_RDONLY | O_DIRECT | O_CLOEXEC);
 }
 
+// Whether most of the piece is in the page cache already, asked through a mapping, which unlike
+// a read starts no reading ahead. A read past the cache would first write back and drop those
+// pages and then read them from the disk again.
+static bool mostlyCached(int fd, size_t piece, int64_t from) {
+    constexpr size_t kMostPages = kCopyBufferSize / kCopyPageSize;
+    const size_t pages = piece / size_t(kCopyPageSize);
+    if (pages == 0 || pages > kMostPages) return false;
+    void* map = mmap(nullptr, piece, PROT_READ, MAP_SHARED, fd, off_t(from));
+    if (map == MAP_FAILED) return false;
+    unsigned char resident[kMostPages];
+    size_t cached = 0;
+    if (mincore(map, piece, resident) == 0)
+        for (size_t i = 0; i < pages; ++i) cached += resident[i] & 1;
+    munmap(map, piece);
+    return cached * 2 > pages;
+}
+
 // One piece of the movie into the buffer: on page boundaries, past the page cache when `direct`
-// allows. The disk then writes into the buffer itself, which spares the kernel a copy of every
-// page, and the old movie leaves no pages behind for the rename to drop. (Asking the cache
-// first for what it holds cost more than it saved: the question starts reading ahead.) A direct
-// read the file system refuses closes `direct`.
+// allows and the cache does not hold the piece already. The disk then writes into the buffer
+// itself, which spares the kernel a copy of every page, and the old movie leaves no pages
+// behind for the rename to drop. A direct read the file system refuses closes `direct`.
 static bool readPiece(int in, int* direct, unsigned char* buffer, size_t piece, int64_t from) {
-    if (*direct < 0 || from % kCopyPageSize != 0 || piece % kCopyPageSize != 0)
+    if (*direct < 0 || from % kCopyPageSize != 0 || piece % kCopyPageSize != 0 ||
+        mostlyCached(in, piece, from))
         return readAll(in, buffer, piece, from);
     if (readAll(*direct, buffer, piece, from)) return true;
     if (errno != EINVAL) return false;
@@ -573,8 +591,15 @@ static int copyThroughBuffer(CopyContext* ctx, int64_t from, uint64_t length, in
     // Through the page cache, pieces that stay in the processor's cache between the read and
     // the write; past it, the whole buffer, which the disk fills at once.
     const size_t step = direct >= 0 ? ctx->bufferSize : std::min(ctx->bufferSize, kCopyCachedPiece);
+    // Past the cache, the bytes before the first page boundary are read through it alone: a
+    // longer read there, with the reading ahead it starts, would bring the next pieces into the
+    // cache, and the reads would stay there for the rest of the copy.
+    const size_t lead = size_t(from % kCopyPageSize);
+    if (direct < 0 && length > ctx->bufferSize)
+        posix_fadvise(in, from, off_t(length), POSIX_FADV_SEQUENTIAL);
     uint64_t left = length;
-    size_t piece = size_t(std::min<uint64_t>(left, step - uint64_t(from % kCopyPageSize)));
+    size_t piece = size_t(std::min<uint64_t>(
+        left, direct >= 0 && lead != 0 ? size_t(kCopyPageSize) - lead : step - lead));
     if (direct >= 0) {
         const int status = copyReadingAhead(in, direct, out, from, length, position, piece, step);
         if (status != kCopyUseBuffer) return status;  // the reading thread closed `direct`
@@ -616,11 +641,11 @@ static int copyBytes(CopyContext* ctx, int64_t from, uint64_t length, int64_t po
         ctx->error = lastCause();
         return kAtomErr;
     }
-    if (length > ctx->bufferSize)
-        posix_fadvise(fileno(ctx->in), from, off_t(length), POSIX_FADV_SEQUENTIAL);
     int status = kCopyUseBuffer;
-    if (toFile && length > ctx->bufferSize && pagesLineUp(from, position))
+    if (toFile && length > ctx->bufferSize && pagesLineUp(from, position)) {
+        posix_fadvise(fileno(ctx->in), from, off_t(length), POSIX_FADV_SEQUENTIAL);
         status = copyInKernel(ctx, from, length, position);
+    }
     if (status == kCopyUseBuffer) status = copyThroughBuffer(ctx, from, length, position);
     if (status == 0 && toFile && fseeko(ctx->out, position + int64_t(length), SEEK_SET) != 0)
         status = kAtomErr;
