@@ -188,12 +188,16 @@
         <translation>„%1“ wird kopiert</translation>
     </message>
     <message>
+        <source>prograssFileOf</source>
+        <translation>„%1“ wird kopiert (%2 von %3)</translation>
+    </message>
+    <message>
         <source>prograssInfoMins</source>
-        <translation>%1 MB von %2 MB kopiert, noch etwa %3 min %4 s</translation>
+        <translation>%1 von %2 kopiert, noch etwa %3 min %4 s</translation>
     </message>
     <message>
         <source>prograssInfoSecs</source>
-        <translation>%1 MB von %2 MB kopiert, noch etwa %3 s</translation>
+        <translation>%1 von %2 kopiert, noch etwa %3 s</translation>
     </message>
     <message>
         <source>TitleChangeErr</source>
@@ -310,6 +314,18 @@
     <message>
         <source>the copy failed (error code %1)</source>
         <translation>das Kopieren ist fehlgeschlagen (Fehler %1)</translation>
+    </message>
+    <message>
+        <source>emptyListHint</source>
+        <translation>Filme oder Ordner hierher ziehen oder „File › Open…“ wählen</translation>
+    </message>
+    <message>
+        <source>wellNoThumbnail</source>
+        <translation>Kein Vorschaubild</translation>
+    </message>
+    <message>
+        <source>wellSelectOne</source>
+        <translation>Einen Film auswählen</translation>
     </message>
 </context>
 </TS>

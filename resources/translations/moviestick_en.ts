@@ -188,12 +188,16 @@
         <translation>Copying “%1”</translation>
     </message>
     <message>
+        <source>prograssFileOf</source>
+        <translation>Copying “%1” (%2 of %3)</translation>
+    </message>
+    <message>
         <source>prograssInfoMins</source>
-        <translation>%1 MB of %2 MB copied, about %3 min %4 s left</translation>
+        <translation>%1 of %2 copied, about %3 min %4 s left</translation>
     </message>
     <message>
         <source>prograssInfoSecs</source>
-        <translation>%1 MB of %2 MB copied, about %3 s left</translation>
+        <translation>%1 of %2 copied, about %3 s left</translation>
     </message>
     <message>
         <source>TitleChangeErr</source>
@@ -310,6 +314,18 @@
     <message>
         <source>the copy failed (error code %1)</source>
         <translation>the copy failed (error %1)</translation>
+    </message>
+    <message>
+        <source>emptyListHint</source>
+        <translation>Drop movies or folders here, or choose File › Open…</translation>
+    </message>
+    <message>
+        <source>wellNoThumbnail</source>
+        <translation>No thumbnail</translation>
+    </message>
+    <message>
+        <source>wellSelectOne</source>
+        <translation>Select one movie</translation>
     </message>
 </context>
 </TS>

@@ -8,6 +8,7 @@
 
 #include "movielist/movielist.h"
 #include "shared/ids.h"
+#include "shared/messages.h"
 #include "shared/windows.h"
 #include "toolkit/localized.h"
 #include "transfer/transferglobals.h"
@@ -19,8 +20,9 @@ static uint32_t ClockSeconds() {
     return uint32_t(time(nullptr));
 }
 
+// Redrawn only when the text changes: the lines are set on every tick.
 static void SetLine(ControlRef line, const QString& text) {
-    if (!line) return;
+    if (!line || GetControlText(line) == text) return;
     SetControlText(line, text);
     Draw1Control(line);
 }
@@ -64,37 +66,47 @@ uint32_t ProgressSecondsLeft(uint64_t done, uint64_t total, uint32_t elapsed) {
 }
 
 QString ProgressInfoText(uint64_t done, uint64_t total, uint32_t secondsLeft) {
-    const QString mbDone = QString::number(double(done) / 1024 / 1024, 'f', 1);
-    const QString mbTotal = QString::number(double(total) / 1024 / 1024, 'f', 1);
+    // The same decimal units as the disk-full message and the desktop's file manager; both
+    // rounded down, so that what is done never reads as more than the whole.
+    const QString sizeDone = SizeString(done, false);
+    const QString sizeTotal = SizeString(total, false);
     if (secondsLeft > 60)
         return LocalizedString(QStringLiteral("prograssInfoMins"))
-            .arg(mbDone, mbTotal, QString::number(secondsLeft / 60),
+            .arg(sizeDone, sizeTotal, QString::number(secondsLeft / 60),
                  QString::number(secondsLeft % 60));
     return LocalizedString(QStringLiteral("prograssInfoSecs"))
-        .arg(mbDone, mbTotal, QString::number(secondsLeft));
+        .arg(sizeDone, sizeTotal, QString::number(secondsLeft));
+}
+
+QString ProgressFileText(const QString& name, int32_t count, int32_t total) {
+    if (total <= 1) return LocalizedString(QStringLiteral("prograssFileName")).arg(name);
+    return LocalizedString(QStringLiteral("prograssFileOf"))
+        .arg(name, QString::number(count), QString::number(total));
 }
 
 void ProgressIdle(WindowRef window, int32_t count, int32_t total, uint64_t done,
                   uint64_t totalSize) {
-    // Starts at 8 so that the first job after launch shows its lines on the second tick.
-    static uint32_t lastCount = 8;
+    // The bar and both lines are brought up to date together, so that they never disagree.
     ControlRef bar = FindControl(window, kProgressBar);
     if (!bar) return;
     const double percent = totalSize == 0 ? 0.0 : double(done) / double(totalSize) * 100.0;
     SetControl32BitValue(bar, int32_t(std::min(percent, 1e9)));
     ControlRef infoLine = FindControl(window, kProgressInfoLine);
-    if (GetControl32BitValue(bar) < 1 || count < 1 || count > total) {
+    if (count < 1 || count > total) {
         SetLine(infoLine, QString());
         return;
     }
-    if (++lastCount <= 9) return;
-    lastCount = 0;
-
+    // The movie is named as soon as its copy begins; until then the line keeps what it said.
     QString name;
-    if (gCopyFileIndex >= 0 && gCopyFileIndex < CountOpenFileInfo())
-        (void)CFStringNameFromFSRef(&name, &(*gOpenFile)[size_t(gCopyFileIndex)].fileRef, true);
-    SetLine(FindControl(window, kProgressFileLine),
-            LocalizedString(QStringLiteral("prograssFileName")).arg(name));
+    if (gCopyFileIndex >= 0 && gCopyFileIndex < CountOpenFileInfo() &&
+        CFStringNameFromFSRef(&name, &(*gOpenFile)[size_t(gCopyFileIndex)].fileRef, true) == 0 &&
+        !name.isEmpty())
+        SetLine(FindControl(window, kProgressFileLine), ProgressFileText(name, count, total));
+    // Below one percent the rate says too little for an estimate.
+    if (GetControl32BitValue(bar) < 1) {
+        SetLine(infoLine, QString());
+        return;
+    }
     const uint32_t elapsed = ClockSeconds() - gProgressStart;
     SetLine(infoLine,
             ProgressInfoText(done, totalSize, ProgressSecondsLeft(done, totalSize, elapsed)));

@@ -199,7 +199,7 @@ TEST(MessageTexts, EveryKeyHasEnglishText) {
         "qtCodecErr", "NewMovieFromFile() error.", "CreateMovieControl() error.",
         "MakeThumbnailErr", "qtErr", "FindPSPErr", "DiskFullErr", "NewThreadErr", "CopyFileErr",
         "UnmountErr", "SendMessage", "RenameMessage", "DeleteMessage", "StopOpenMessage",
-        "onlySelecedItem", "pspNotFound", "prograssFileName", "prograssInfoMins",
+        "onlySelecedItem", "pspNotFound", "prograssFileName", "prograssFileOf", "prograssInfoMins",
         "prograssInfoSecs", "errorDetails", "sizeBytes", "sendAllButton", "sendSelectedButton",
         "renameButton", "deleteButton", "stopOpenButton", "sendDoneSummary", "sendDoneOne",
         "sendDoneMany", "sendDoneUnplug"};
@@ -215,6 +215,7 @@ TEST(MessageTexts, EveryKeyHasEnglishText) {
 TEST(MessageTexts, FormatsNumberTheirPlaceholders) {
     const std::vector<std::pair<const char*, int>> formats = {
         {"prograssFileName", 1},
+        {"prograssFileOf", 3},
         {"prograssInfoMins", 4},
         {"prograssInfoSecs", 3},
         {"DiskFullErr", 2},

@@ -14,6 +14,7 @@
 #include "container/atom_builder.h"
 #include "support/movielist_state.h"
 #include "support/ui_windows.h"
+#include "shared/messages.h"
 #include "toolkit/localized.h"
 
 namespace {
@@ -49,10 +50,20 @@ TEST_F(ProgressTest, TheEstimateGoesByTheRateSoFarAndAddsASecond) {
     EXPECT_EQ(ProgressSecondsLeft(512ull << 20, kGiB, 64), 65u);
     EXPECT_EQ(ProgressSecondsLeft(kGiB, kGiB, 64), 1u);
     EXPECT_EQ(ProgressSecondsLeft(3 * kGiB, 5 * kGiB, 30), 21u);  // 20 s left, truncated
+}
+
+// Decimal units as the desktop's file manager counts them, rounded down so that the part done
+// never reads as more than the whole.
+TEST_F(ProgressTest, TheSizesAreInDecimalUnits) {
     EXPECT_EQ(ProgressInfoText(512ull << 20, kGiB, 65),
-              LocalizedString("prograssInfoMins").arg("512.0", "1024.0", "1", "5"));
+              LocalizedString("prograssInfoMins").arg("536.8 MB", "1.0 GB", "1", "5"));
     EXPECT_EQ(ProgressInfoText(100 << 20, kGiB, 60),
-              LocalizedString("prograssInfoSecs").arg("100.0", "1024.0", "60"));
+              LocalizedString("prograssInfoSecs").arg("104.8 MB", "1.0 GB", "60"));
+    EXPECT_EQ(ProgressInfoText(1'999'999'999, 2'000'000'000, 2),
+              LocalizedString("prograssInfoSecs").arg("1.9 GB", "2.0 GB", "2"));
+    const QString english = ProgressInfoText(5'000'000, 7'000'000'000, 61);
+    EXPECT_TRUE(english.startsWith("5.0 MB of 7.0 GB")) << english.toStdString();
+    EXPECT_FALSE(english.contains("MiB")) << english.toStdString();
 }
 
 TEST_F(ProgressTest, TheBarIsAPercentOfAllBytesAndTheLinesWaitForOnePercent) {
@@ -70,27 +81,49 @@ TEST_F(ProgressTest, TheBarIsAPercentOfAllBytesAndTheLinesWaitForOnePercent) {
     EXPECT_EQ(GetControl32BitValue(bar), 0);
 }
 
-TEST_F(ProgressTest, TheLinesAreRebuiltOnEveryTenthTickThatHasSomethingToShow) {
+// What the bar shows and what the lines say belong to the same moment: every tick sets all three.
+TEST_F(ProgressTest, TheBarAndTheLinesMoveOnTheSameTick) {
     ASSERT_NO_FATAL_FAILURE(CopyingHoliday());
-    int rebuiltAt = 0;
-    for (int tick = 1; tick <= 20 && rebuiltAt == 0; ++tick) {
-        ProgressIdle(window, 1, 2, 512ull << 20, kGiB);
-        if (!Line(kProgressInfoLine).isEmpty()) rebuiltAt = tick;
-    }
-    ASSERT_GT(rebuiltAt, 0);
-    EXPECT_LE(rebuiltAt, 10);
-    EXPECT_EQ(Line(kProgressFileLine), LocalizedString("prograssFileName").arg("Holiday.mp4"));
+    ControlRef bar = FindNibControl(window, kProgressBar);
+    ProgressIdle(window, 1, 2, 512ull << 20, kGiB);
+    EXPECT_EQ(GetControl32BitValue(bar), 50);
+    EXPECT_EQ(Line(kProgressFileLine), LocalizedString("prograssFileOf").arg("Holiday.mp4", "1", "2"));
     // 64 s, or 65 when the clock ticked meanwhile.
     const QString info = Line(kProgressInfoLine);
-    EXPECT_TRUE(info == LocalizedString("prograssInfoMins").arg("512.0", "1024.0", "1", "5") ||
-                info == LocalizedString("prograssInfoMins").arg("512.0", "1024.0", "1", "6"))
+    EXPECT_TRUE(info == LocalizedString("prograssInfoMins").arg("536.8 MB", "1.0 GB", "1", "5") ||
+                info == LocalizedString("prograssInfoMins").arg("536.8 MB", "1.0 GB", "1", "6"))
         << info.toStdString();
-    // The next nine ticks keep the lines; the tenth rebuilds them.
-    gCopyFileIndex = -1;
-    for (int tick = 1; tick <= 9; ++tick) ProgressIdle(window, 1, 2, 600ull << 20, kGiB);
+
+    // The very next tick: the bar and the sizes have both moved.
+    ProgressIdle(window, 1, 2, 768ull << 20, kGiB);
+    EXPECT_EQ(GetControl32BitValue(bar), 75);
+    EXPECT_TRUE(Line(kProgressInfoLine).startsWith(SizeString(768ull << 20, false)))
+        << Line(kProgressInfoLine).toStdString();
+
+    // The second movie is named, with its place, on the tick its copy shows.
+    const std::string second = dir.file("Trip.mp4");
+    mp4test::writeFile(second, {4, 5});
+    FSRef ref;
+    ASSERT_EQ(FSPathMakeRef(second.c_str(), &ref), 0);
+    ASSERT_EQ(CreateOpenFileInfo(&ref, 0), 0);
+    gCopyFileIndex = 1;
+    ProgressIdle(window, 2, 2, 800ull << 20, kGiB);
+    EXPECT_EQ(Line(kProgressFileLine), LocalizedString("prograssFileOf").arg("Trip.mp4", "2", "2"));
+    EXPECT_EQ(GetControl32BitValue(bar), 78);
+
+    // A count out of range empties the sizes but leaves the name.
+    ProgressIdle(window, 3, 2, kGiB, kGiB);
+    EXPECT_EQ(Line(kProgressInfoLine), "");
+    EXPECT_EQ(Line(kProgressFileLine), LocalizedString("prograssFileOf").arg("Trip.mp4", "2", "2"));
+}
+
+// A send of one movie has no place to tell; the name shows from the start, before one percent.
+TEST_F(ProgressTest, ALoneMovieIsNamedWithoutItsPlaceFromTheFirstTick) {
+    ASSERT_NO_FATAL_FAILURE(CopyingHoliday());
+    ProgressIdle(window, 1, 1, 0, kGiB);
     EXPECT_EQ(Line(kProgressFileLine), LocalizedString("prograssFileName").arg("Holiday.mp4"));
-    ProgressIdle(window, 1, 2, 600ull << 20, kGiB);
-    EXPECT_EQ(Line(kProgressFileLine), LocalizedString("prograssFileName").arg(""));
+    EXPECT_EQ(Line(kProgressInfoLine), "");
+    EXPECT_EQ(ProgressFileText("big.mp4", 2, 5), "Copying “big.mp4” (2 of 5)");
 }
 
 // A screen reader reads each line as what it shows now, and something sensible before that.
