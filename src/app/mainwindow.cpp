@@ -4,12 +4,21 @@
 
 #include <cstdio>
 
+#include <QAbstractItemModel>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QPainter>
+#include <QPalette>
+#include <QTreeView>
+
 #include "app/startup.h"
 #include "movielist/listview.h"
 #include "movielist/opening.h"
 #include "shared/messages.h"
 #include "shared/prefs.h"
 #include "shared/windows.h"
+#include "toolkit/listcontrol.h"
+#include "toolkit/localized.h"
 #include "transfer/device.h"
 #include "transfer/transferglobals.h"
 
@@ -50,6 +59,53 @@ static bool InstallListCallbacks(ControlRef list) {
     return true;
 }
 
+// The hint an empty list shows in itself: painted over the viewport after the view has drawn it,
+// and given to screen readers as the list's description while the list is empty.
+class EmptyListHint final : public QObject {
+public:
+    explicit EmptyListHint(QTreeView* view)
+        : QObject(view), view_(view), description_(view->accessibleDescription()) {
+        view->viewport()->installEventFilter(this);
+        QAbstractItemModel* model = view->model();
+        for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+            connect(model, signal, this, &EmptyListHint::Update);
+        connect(model, &QAbstractItemModel::modelReset, this, &EmptyListHint::Update);
+        connect(model, &QAbstractItemModel::layoutChanged, this, &EmptyListHint::Update);
+        Update();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Paint || painting_ || !Empty()) return false;
+        // The view paints first (its background, a drop indicator), the hint over it.
+        painting_ = true;
+        QCoreApplication::sendEvent(watched, event);
+        painting_ = false;
+        QWidget* viewport = view_->viewport();
+        QPainter painter(viewport);
+        painter.setPen(view_->palette().color(QPalette::PlaceholderText));
+        const QRect room = viewport->rect().adjusted(24, 0, -24, 0);
+        painter.drawText(room, Qt::AlignCenter | Qt::TextWordWrap, Hint());
+        return true;
+    }
+
+private:
+    bool Empty() const { return view_->model()->rowCount() == 0; }
+    static QString Hint() { return LocalizedString(QStringLiteral("emptyListHint")); }
+    void Update() {
+        const bool empty = Empty();
+        if (empty == shownEmpty_) return;
+        shownEmpty_ = empty;
+        view_->setAccessibleDescription(empty ? Hint() : description_);
+        view_->viewport()->update();
+    }
+
+    QTreeView* view_;
+    QString description_;
+    int shownEmpty_ = -1;
+    bool painting_ = false;
+};
+
 bool DoPref() {
     // The movie list in this window asks the application through these to update its commands.
     InstallApplicationInterface({.updateMenus = DoMenuControl});
@@ -76,14 +132,23 @@ bool DoPref() {
     (void)SetListColumnWidth(list, kTitleColumn, int16_t(gPref.titleColumWidth));
     (void)SetListColumnWidth(list, kKindColumn, int16_t(gPref.pspColumWidth));
     const OSStatus sorted = SetDataBrowserSortOrder(list, kDataBrowserOrderIncreasing);
+    if (QTreeView* view = ListControlView(list)) new EmptyListHint(view);
 
     if (ControlRef send = FindControl(window, kPrefSendButton)) DeactivateControl(send);
     if (ControlRef box = FindControl(window, kPrefOptionThumbnail))
         SetControl32BitValue(box, gPref.optionThumbnail);
     if (ControlRef box = FindControl(window, kPrefOptionUnmount))
         SetControl32BitValue(box, gPref.optionUnmount);
-    if (ControlRef note = FindControl(window, kPrefThumbnailNote)) DeactivateControl(note);
+    if (ControlRef note = FindControl(window, kPrefThumbnailNote)) {
+        DeactivateControl(note);
+        // The note explains the button and reads as plain text even while the button is off.
+        QPalette palette = note->palette();
+        for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text})
+            palette.setColor(QPalette::Disabled, role, palette.color(QPalette::Active, role));
+        note->setPalette(palette);
+    }
     if (ControlRef make = FindControl(window, kPrefMakeThumbnail)) DeactivateControl(make);
+    if (ControlRef well = FindControl(window, kPrefThumbnailWell)) SetImageWellEmptyText(well, false);
 
     gPrefContext = PrefDialogContext{window, &gPref};
     LayoutPrefDialog(window, width, height);

@@ -236,6 +236,11 @@ void DataBrowserSelectContextualMenuProc(ControlRef, QMenu*, uint32_t, int16_t, 
 
 // Selection display
 
+void SetImageWellEmptyText(ControlRef well, bool oneSelected) {
+    SetControlText(well, LocalizedString(oneSelected ? QStringLiteral("wellNoThumbnail")
+                                                     : QStringLiteral("wellSelectOne")));
+}
+
 void HandleDataBrowserSelect(ControlRef browser) {
     uint32_t count = 0;
     OSStatus status = GetDataBrowserItemCount(browser, kDataBrowserNoItem, false,
@@ -274,6 +279,7 @@ void HandleDataBrowserSelect(ControlRef browser) {
 
     if (ControlRef well = FindControl(window, kPrefThumbnailWell)) {
         SetImageWellPicture(well, imageInfo.picture ? &*imageInfo.picture : nullptr);
+        if (!imageInfo.picture) SetImageWellEmptyText(well, one);
         // A screen reader says whose thumbnail this is, or why there is none.
         const QString name = entry ? QStringFromHFSUniStr255(entry->fileName) : QString();
         if (!entry)

@@ -61,6 +61,9 @@ void DataBrowserSelectContextualMenuProc(ControlRef browser, QMenu* menu, uint32
 // Controls 7 and 11 are active, and the preview shows the movie's thumbnail, only while exactly
 // one movie is selected; then the commands are brought up to date.
 void HandleDataBrowserSelect(ControlRef browser);
+// What the thumbnail well says while it shows no picture: that the one selected movie has no
+// thumbnail, or that one movie must be selected for it to show one.
+void SetImageWellEmptyText(ControlRef well, bool oneSelected);
 
 // Opens the title of the one selected movie for editing; 0, also when not exactly one is
 // selected (nothing happens then).

@@ -3,6 +3,8 @@
 #include <QAccessible>
 #include <QAccessibleInterface>
 #include <QDialogButtonBox>
+#include <QIcon>
+#include <QImage>
 #include <QImageReader>
 #include <QLabel>
 #include <QMenu>
@@ -15,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "support/ui_windows.h"
+#include "toolkit/resources.h"
 
 namespace {
 
@@ -118,4 +121,19 @@ TEST_F(WindowTexts, AboutShowsTheIconVersionAndLicenceAndCloseClosesIt) {
     close->click();
     SettleEvents();
     EXPECT_TRUE(window.isNull() || !window->isVisible());
+}
+
+// The window manager's title bar, task switcher and dock show the program's own icon.
+TEST_F(WindowTexts, TheMainWindowCarriesTheApplicationsIcon) {
+    SetDesktopIdentity();
+    WindowRef window = LoadNibWindow("Pref");
+    ASSERT_NE(window, nullptr);
+    if (!QImageReader::supportedImageFormats().contains("svg"))
+        GTEST_SKIP() << "no SVG image support";
+    const QIcon icon = window->windowIcon();
+    ASSERT_FALSE(icon.isNull());
+    const QImage shown = icon.pixmap(48, 48).toImage();
+    ASSERT_FALSE(shown.isNull());
+    // Not a blank square: the drawing has more than one colour.
+    EXPECT_NE(shown.pixel(24, 24), shown.pixel(2, 2));
 }
