@@ -148,7 +148,8 @@ bool DoPref() {
         note->setPalette(palette);
     }
     if (ControlRef make = FindControl(window, kPrefMakeThumbnail)) DeactivateControl(make);
-    if (ControlRef well = FindControl(window, kPrefThumbnailWell)) SetImageWellEmptyText(well, false);
+    if (ControlRef well = FindControl(window, kPrefThumbnailWell))
+        SetImageWellEmptyText(well, false);
 
     gPrefContext = PrefDialogContext{window, &gPref};
     LayoutPrefDialog(window, width, height);

@@ -48,9 +48,9 @@ TEST_F(EmptyViews, TheEmptyListShowsAndSaysWhereMoviesComeFromUntilItHoldsOne) {
     EXPECT_EQ(Spoken(view, QAccessible::Name), "Movies");
 
     // Removing the last movie brings the hint back.
-    ASSERT_EQ(RemoveDataBrowserItems(browser, kDataBrowserNoItem, 0, nullptr,
-                                     kDataBrowserItemNoProperty),
-              0);
+    ASSERT_EQ(
+        RemoveDataBrowserItems(browser, kDataBrowserNoItem, 0, nullptr, kDataBrowserItemNoProperty),
+        0);
     EXPECT_EQ(Spoken(view, QAccessible::Description), hint);
 }
 

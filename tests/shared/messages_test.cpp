@@ -199,10 +199,10 @@ TEST(MessageTexts, EveryKeyHasEnglishText) {
         "qtCodecErr", "NewMovieFromFile() error.", "CreateMovieControl() error.",
         "MakeThumbnailErr", "qtErr", "FindPSPErr", "DiskFullErr", "NewThreadErr", "CopyFileErr",
         "UnmountErr", "SendMessage", "RenameMessage", "DeleteMessage", "StopOpenMessage",
-        "onlySelecedItem", "pspNotFound", "prograssFileName", "prograssFileOf", "prograssInfoMins",
-        "prograssInfoSecs", "errorDetails", "sizeBytes", "sendAllButton", "sendSelectedButton",
+        "onlySelecedItem", "pspNotFound", "prograssFileName", "prograssFileOf",
+        "prograssInfoMins", "prograssInfoSecs", "errorDetails", "sizeBytes", "sendAllButton", "sendSelectedButton",
         "renameButton", "deleteButton", "stopOpenButton", "sendDoneSummary", "sendDoneOne",
-        "sendDoneMany", "sendDoneUnplug"};
+        "sendDoneMany", "sendDoneUnplug", "emptyListHint", "wellNoThumbnail", "wellSelectOne"};
     for (const char* key : keys) {
         const QString text = LocalizedString(key);
         EXPECT_NE(text, QString::fromLatin1(key)) << key;

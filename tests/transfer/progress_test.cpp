@@ -10,12 +10,12 @@
 
 #include <gtest/gtest.h>
 
-#include "transfer/transferglobals.h"
 #include "container/atom_builder.h"
+#include "shared/messages.h"
 #include "support/movielist_state.h"
 #include "support/ui_windows.h"
-#include "shared/messages.h"
 #include "toolkit/localized.h"
+#include "transfer/transferglobals.h"
 
 namespace {
 
@@ -87,7 +87,8 @@ TEST_F(ProgressTest, TheBarAndTheLinesMoveOnTheSameTick) {
     ControlRef bar = FindNibControl(window, kProgressBar);
     ProgressIdle(window, 1, 2, 512ull << 20, kGiB);
     EXPECT_EQ(GetControl32BitValue(bar), 50);
-    EXPECT_EQ(Line(kProgressFileLine), LocalizedString("prograssFileOf").arg("Holiday.mp4", "1", "2"));
+    EXPECT_EQ(Line(kProgressFileLine),
+              LocalizedString("prograssFileOf").arg("Holiday.mp4", "1", "2"));
     // 64 s, or 65 when the clock ticked meanwhile.
     const QString info = Line(kProgressInfoLine);
     EXPECT_TRUE(info == LocalizedString("prograssInfoMins").arg("536.8 MB", "1.0 GB", "1", "5") ||
