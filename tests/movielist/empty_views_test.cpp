@@ -69,6 +69,7 @@ TEST_F(EmptyViews, TheWellSaysWhyItShowsNoThumbnail) {
     IdleProc(nullptr);
     EXPECT_EQ(well->text(), "No thumbnail");
     EXPECT_TRUE(well->isVisible());
+    EXPECT_EQ(Spoken(well, QAccessible::Name), "a.mp4 has no thumbnail");
 
     Select({IDOf(0), IDOf(1)});
     IdleProc(nullptr);
@@ -90,4 +91,5 @@ TEST_F(EmptyViews, TheThumbnailNoteIsDrawnAsOrdinaryText) {
               palette.color(QPalette::Active, QPalette::WindowText));
     EXPECT_EQ(palette.color(QPalette::Disabled, QPalette::WindowText),
               window->palette().color(QPalette::Active, QPalette::WindowText));
+    EXPECT_EQ(Spoken(note, QAccessible::Name), "Kept beside the movie as a .THM file.");
 }
