@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <ctime>
 
+#include <QFontMetrics>
 #include <QString>
+#include <QWidget>
 
 #include "movielist/movielist.h"
 #include "shared/ids.h"
@@ -25,6 +27,23 @@ static void SetLine(ControlRef line, const QString& text) {
     if (!line || GetControlText(line) == text) return;
     SetControlText(line, text);
     Draw1Control(line);
+}
+
+// A name too long for the line loses its middle, so that its start, its ending and the place in
+// the send stay in sight; a screen reader still hears it whole.
+static void SetFileLine(ControlRef line, const QString& name, int32_t count, int32_t total) {
+    if (!line) return;
+    const QString whole = ProgressFileText(name, count, total);
+    const QFontMetrics metrics(line->font());
+    const int room = line->contentsRect().width();
+    QString shown = whole;
+    if (metrics.horizontalAdvance(whole) > room) {
+        const int rest = metrics.horizontalAdvance(ProgressFileText(QString(), count, total));
+        shown = ProgressFileText(
+            metrics.elidedText(name, Qt::ElideMiddle, std::max(room - rest, 0)), count, total);
+    }
+    SetLine(line, shown);
+    if (line->accessibleName() != whole) SetControlAccessibleName(line, whole);
 }
 
 int16_t ProgressStart(WindowRef parent) {
@@ -101,7 +120,7 @@ void ProgressIdle(WindowRef window, int32_t count, int32_t total, uint64_t done,
     if (gCopyFileIndex >= 0 && gCopyFileIndex < CountOpenFileInfo() &&
         CFStringNameFromFSRef(&name, &(*gOpenFile)[size_t(gCopyFileIndex)].fileRef, true) == 0 &&
         !name.isEmpty())
-        SetLine(FindControl(window, kProgressFileLine), ProgressFileText(name, count, total));
+        SetFileLine(FindControl(window, kProgressFileLine), name, count, total);
     // Below one percent the rate says too little for an estimate.
     if (GetControl32BitValue(bar) < 1) {
         SetLine(infoLine, QString());

@@ -6,6 +6,7 @@
 
 #include <QAccessible>
 #include <QAccessibleInterface>
+#include <QFontMetrics>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -125,6 +126,26 @@ TEST_F(ProgressTest, ALoneMovieIsNamedWithoutItsPlaceFromTheFirstTick) {
     EXPECT_EQ(Line(kProgressFileLine), LocalizedString("prograssFileName").arg("Holiday.mp4"));
     EXPECT_EQ(Line(kProgressInfoLine), "");
     EXPECT_EQ(ProgressFileText("big.mp4", 2, 5), "Copying “big.mp4” (2 of 5)");
+}
+
+// A long name loses its middle on screen, never the place in the send; it is spoken whole.
+TEST_F(ProgressTest, ALongNameIsShortenedInTheMiddleAndSpokenWhole) {
+    const QString longName = QString(180, QLatin1Char('a')) + "-the-end.mp4";
+    const std::string movie = dir.file(longName.toStdString());
+    mp4test::writeFile(movie, {1});
+    FSRef ref;
+    ASSERT_EQ(FSPathMakeRef(movie.c_str(), &ref), 0);
+    ASSERT_EQ(CreateOpenFileInfo(&ref, 0), 0);
+    gCopyFileIndex = 0;
+    ProgressIdle(window, 12, 150, 0, kGiB);
+    QWidget* line = FindNibControl(window, kProgressFileLine);
+    const QString shown = Line(kProgressFileLine);
+    EXPECT_TRUE(shown.endsWith("-the-end.mp4” (12 of 150)")) << shown.toStdString();
+    EXPECT_TRUE(shown.startsWith("Copying “aaa")) << shown.toStdString();
+    EXPECT_LE(QFontMetrics(line->font()).horizontalAdvance(shown), line->contentsRect().width());
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(line);
+    ASSERT_NE(face, nullptr);
+    EXPECT_EQ(face->text(QAccessible::Name), ProgressFileText(longName, 12, 150));
 }
 
 // A screen reader reads each line as what it shows now, and something sensible before that.
