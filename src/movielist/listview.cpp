@@ -326,7 +326,19 @@ OSStatus RemoveSelectedListItem() {
     if (status != 0) return status;
     if (items.empty()) return 0;
     if (ConfirmAlert(kQuestionDelete) == kAlertCancelButton) return 0;
-    for (DataBrowserItemID item : items)
-        if (const OSStatus removed = RemoveListItem(browser, item); removed != 0) return removed;
-    return 0;
+    // The rows go in one change of the view and the entries in one pass over the list.
+    const OSStatus removedRows = RemoveDataBrowserItems(browser, kDataBrowserNoItem,
+                                                    uint32_t(items.size()), items.data(),
+                                                    kDataBrowserItemNoProperty);
+    if (removedRows != 0) {
+        // The rows removed before the failure take their entries with them.
+        std::vector<DataBrowserItemID> gone;
+        for (DataBrowserItemID item : items)
+            if (GetDataBrowserTableViewItemRow(browser, item, nullptr) != 0) gone.push_back(item);
+        (void)RemoveOpenFileInfos(gone.data(), int(gone.size()));
+        DoMessage(kAlertStop, QStringLiteral("RemoveDataBrowserItems() error."), int16_t(removedRows));
+        return removedRows;
+    }
+    const int removed = RemoveOpenFileInfos(items.data(), int(items.size()));
+    return removed == int(items.size()) ? 0 : kParamErr;
 }

@@ -15,10 +15,7 @@
 static constexpr size_t kFirstCapacity = 64;
 
 static bool IsListed(const FSRef* ref, int count) {
-    const int searched = std::clamp(count, 0, CountOpenFileInfo());
-    for (int i = 0; i < searched; ++i)
-        if (FSCompareFSRefs(ref, &(*gOpenFile)[i].fileRef) == kNoErr) return true;
-    return false;
+    return FindListedOpenFile(*ref, count) >= 0;
 }
 
 // Makes room for one more element in both arrays, so that the additions after it cannot fail.
@@ -51,7 +48,10 @@ static bool ReserveOneMore() {
         return false;
     }
     // IDs left behind by DisposeOpenFileInfo name entries that are gone.
-    if (madeList) gOpenFileID->clear();
+    if (madeList) {
+        gOpenFileID->clear();
+        ClearOpenFileRefIndex();
+    }
     return true;
 }
 
@@ -123,6 +123,11 @@ static int AddMovie(const FSRef* ref, int count, const FSCatalogInfo& catalog) {
         return kMemFullErr;
     }
     lastID += 1;
+    if (!IndexOpenFileRef(lastID)) {
+        // Listed but not found by its file, it could be added twice: taken out again.
+        (void)RemoveOpenFileInfos(&lastID, 1);
+        return kMemFullErr;
+    }
     return kNoErr;
 }
 
@@ -197,6 +202,7 @@ bool RefreshOpenFileInfo(uint32_t itemID) {
             !catalog.isRegularFile)
             return MarkGone(&entry);
         entry.fileRef = std::move(replaced);
+        (void)IndexOpenFileRef(itemID);
         path = entry.path;
     }
     ReadMovie(path.c_str(), catalog, &entry);
@@ -219,10 +225,5 @@ QString MovieKindString(const OpenFileInfo& entry) {
 }
 
 int16_t RemoveOpenFileInfo(uint32_t itemID) {
-    const int index = GetOpenFileInfo(itemID);
-    if (index < 0) return kParamErr;
-    // Entries move without allocating, so shrinking cannot fail and the arrays stay in step.
-    gOpenFile->erase(gOpenFile->begin() + index);
-    gOpenFileID->erase(gOpenFileID->begin() + index);
-    return kNoErr;
+    return RemoveOpenFileInfos(&itemID, 1) == 1 ? kNoErr : kParamErr;
 }

@@ -45,6 +45,7 @@ static void FollowRewrite(const std::string& path, OpenFileInfo* entry) {
                          nullptr) != kNoErr)
         return;
     entry->fileRef = std::move(rewritten);
+    (void)IndexOpenFileRef(entry->itemID);
     entry->fileSize = catalog.dataLogicalSize;
     entry->modDate = catalog.contentModDate;
 }

@@ -61,11 +61,26 @@ extern uint32_t lastID;
 // batch. While it is set nothing is added.
 extern bool gStopOpen;
 
-// The index of the entry with that item ID, or -1.
+// The index of the entry with that item ID, or -1. Item IDs grow in the order of adding, so the
+// entries are ordered by them and the search halves the list each step.
 [[nodiscard]] int GetOpenFileInfo(uint32_t itemID);
 // The entry with that item ID, or null. Valid until the next addition or removal: code that
 // yields (the copy job) looks it up again afterwards.
 [[nodiscard]] OpenFileInfo* FindOpenFileInfo(uint32_t itemID);
+
+// The entries' files by device and inode, so that a file already listed is found without a scan
+// of the list. Every entry is indexed when added and again when given another fileRef (a file
+// rewritten under a new inode); a mapping that has gone stale is dropped when next met. False
+// when memory ran out (the entry is then not found by its file).
+bool IndexOpenFileRef(uint32_t itemID);
+// The index of an entry among the first `count` whose file is the one ref names, or -1.
+[[nodiscard]] int FindListedOpenFile(const FSRef& ref, int count);
+// Forgets every mapping, as when the list starts afresh.
+void ClearOpenFileRefIndex();
+
+// Removes the entries with those item IDs in one pass over the arrays, keeping the order of the
+// others. IDs that no entry has (or that come twice) are passed over; the number removed.
+int RemoveOpenFileInfos(const uint32_t* itemIDs, int count);
 
 // The number of entries; 0 when the list was never made.
 int CountOpenFileInfo();

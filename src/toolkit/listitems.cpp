@@ -61,14 +61,23 @@ OSStatus RemoveDataBrowserItems(ControlRef browser, DataBrowserItemID container,
         model->RemoveAll();
         return 0;
     }
-    QPointer<ListModel> guard = model;
-    for (uint32_t i = 0; i < numItems && guard; ++i) {
-        const int row = model->RowOf(items[i]);
-        if (row < 0) return kErrDataBrowserItemNotFound;
-        model->RemoveRow(row);
-        model->Notify(items[i], kDataBrowserItemRemoved);
+    // The items up to the first that is not listed (or comes twice) go, all rows at once; each
+    // is reported once every row is gone.
+    std::unordered_set<DataBrowserItemID> gone;
+    std::vector<DataBrowserItemID> order;
+    OSStatus status = 0;
+    for (uint32_t i = 0; i < numItems; ++i) {
+        if (!model->listed_.count(items[i]) || !gone.insert(items[i]).second) {
+            status = kErrDataBrowserItemNotFound;
+            break;
+        }
+        order.push_back(items[i]);
     }
-    return 0;
+    model->RemoveItems(gone);
+    QPointer<ListModel> guard = model;
+    for (size_t i = 0; i < order.size() && guard; ++i)
+        model->Notify(order[i], kDataBrowserItemRemoved);
+    return status;
 }
 
 OSStatus UpdateDataBrowserItems(ControlRef browser, DataBrowserItemID container, uint32_t numItems,

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include <QAbstractItemModel>
+#include <QItemSelectionModel>
+#include <QScrollBar>
 #include <QMimeData>
 #include <QStringList>
 #include <QTreeView>
@@ -232,13 +234,93 @@ public:
         if (sortProperty_ != kDataBrowserItemNoProperty) Sort();
     }
 
-    void RemoveRow(int row) {
-        const DataBrowserItemID item = rows_[size_t(row)];
-        beginRemoveRows({}, row, row);
-        rows_.erase(rows_.begin() + row);
-        added_.erase(std::find(added_.begin(), added_.end(), item));
-        listed_.erase(item);
-        endRemoveRows();
+    // Rows of the given items, taken out in a few ranges, each its own removal, or, when they
+    // lie in many, in one reset that keeps the remaining selection, the current row and the
+    // scroll position: a view pays for each removal signal in proportion to the list.
+    void RemoveItems(const std::unordered_set<DataBrowserItemID>& gone) {
+        std::vector<std::pair<int, int>> ranges;  // first and last row, ascending
+        for (int row = 0; row < int(rows_.size()); ++row) {
+            if (!gone.count(rows_[size_t(row)])) continue;
+            if (!ranges.empty() && ranges.back().second == row - 1)
+                ranges.back().second = row;
+            else
+                ranges.emplace_back(row, row);
+        }
+        if (ranges.empty()) return;
+        added_.erase(std::remove_if(added_.begin(), added_.end(),
+                                    [&](DataBrowserItemID item) { return gone.count(item) > 0; }),
+                     added_.end());
+        for (DataBrowserItemID item : gone) listed_.erase(item);
+        // An open editor is closed only when its own row goes.
+        if (ranges.size() <= kFewRanges || editor_) {
+            for (auto range = ranges.rbegin(); range != ranges.rend(); ++range) {
+                beginRemoveRows({}, range->first, range->second);
+                rows_.erase(rows_.begin() + range->first, rows_.begin() + range->second + 1);
+                endRemoveRows();
+            }
+            return;
+        }
+        ResetWithout(gone);
+    }
+
+    static constexpr size_t kFewRanges = 8;
+
+    void ResetWithout(const std::unordered_set<DataBrowserItemID>& gone) {
+        QItemSelectionModel* selection = view_->selectionModel();
+        std::unordered_set<DataBrowserItemID> selected;
+        bool selectionShrinks = false;
+        for (const QItemSelectionRange& range : selection->selection()) {
+            for (int row = range.top(); row <= range.bottom(); ++row) {
+                const DataBrowserItemID item = rows_[size_t(row)];
+                if (gone.count(item))
+                    selectionShrinks = true;
+                else
+                    selected.insert(item);
+            }
+        }
+        // The current row goes to the first row after it that stays, as a removal moves it.
+        const QModelIndex current = selection->currentIndex();
+        DataBrowserItemID currentItem = kDataBrowserNoItem;
+        const int currentColumn = current.isValid() ? current.column() : 0;
+        if (current.isValid()) {
+            for (size_t row = size_t(current.row()); row < rows_.size(); ++row) {
+                if (!gone.count(rows_[row])) {
+                    currentItem = rows_[row];
+                    break;
+                }
+            }
+        }
+        const int vertical = view_->verticalScrollBar()->value();
+        const int horizontal = view_->horizontalScrollBar()->value();
+
+        beginResetModel();
+        rows_.erase(std::remove_if(rows_.begin(), rows_.end(),
+                                   [&](DataBrowserItemID item) { return gone.count(item) > 0; }),
+                    rows_.end());
+        endResetModel();
+
+        const int lastColumn = columnCount() - 1;
+        if (currentItem != kDataBrowserNoItem) {
+            const int row = RowOf(currentItem);
+            selection->setCurrentIndex(index(row, currentColumn), QItemSelectionModel::NoUpdate);
+        }
+        QItemSelection kept;
+        for (int row = 0; row < int(rows_.size());) {
+            if (!selected.count(rows_[size_t(row)])) {
+                ++row;
+                continue;
+            }
+            int last = row;
+            while (last + 1 < int(rows_.size()) && selected.count(rows_[size_t(last + 1)])) ++last;
+            kept.append(QItemSelectionRange(index(row, 0), index(last, lastColumn)));
+            row = last + 1;
+        }
+        if (!kept.isEmpty()) selection->select(kept, QItemSelectionModel::Select);
+        view_->verticalScrollBar()->setValue(vertical);
+        view_->horizontalScrollBar()->setValue(horizontal);
+        // A reset clears the selection without a word; the list is told that it changed.
+        if (selectionShrinks && kept.isEmpty())
+            Notify(kDataBrowserNoItem, kDataBrowserSelectionSetChanged);
     }
 
     void RemoveAll() {
