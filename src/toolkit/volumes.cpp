@@ -1,9 +1,11 @@
 // volumes.cpp - the mounted volumes, read from the kernel's mount table.
 #include "toolkit/volumes.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -11,10 +13,50 @@
 #include <fstream>
 #include <sstream>
 #include <string_view>
+#include <utility>
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
 
 static std::string gMountTableFile;
 
 void SetMountTableFile(const std::string& path) { gMountTableFile = path; }
+
+namespace {
+
+// The open real table and the notifier on it. A change shows as an exceptional condition
+// (POLLPRI) on the descriptor, reported once per change: the kernel clears it as it tells.
+struct MountWatch {
+    int fd = -1;
+    QSocketNotifier* notifier = nullptr;
+    bool changed = true;
+};
+MountWatch gWatch;
+
+bool StartMountWatch() {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) return false;
+    const int fd = open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    gWatch.fd = fd;
+    gWatch.notifier = new QSocketNotifier(fd, QSocketNotifier::Exception, app);
+    QObject::connect(gWatch.notifier, &QSocketNotifier::activated, gWatch.notifier,
+                     [] { gWatch.changed = true; });
+    // With the application gone the descriptor goes too; a later one watches afresh.
+    QObject::connect(gWatch.notifier, &QObject::destroyed, [fd] {
+        close(fd);
+        gWatch = MountWatch{};
+    });
+    return true;
+}
+
+}  // namespace
+
+bool MountTableChanged() {
+    if (!gMountTableFile.empty()) return true;
+    if (!gWatch.notifier && !StartMountWatch()) return true;
+    return std::exchange(gWatch.changed, false);
+}
 
 // The table writes space, tab, newline and backslash in names as a backslash and three octal
 // digits.

@@ -23,6 +23,13 @@ inline constexpr uint16_t kFATFileSystemID = 0x4953;
 // Reads the mount table from another file in mountinfo format (tests); "" restores the real one.
 void SetMountTableFile(const std::string& path);
 
+// Whether the mount table may have changed since the last call. The real table is watched from
+// the first call on: the kernel reports each mount and unmount on an open table, which the
+// running event loop hears, so a call between changes costs no system call. True at the first
+// call, after a reported change, and at every call while the table cannot be watched (no event
+// loop, or a table file set by SetMountTableFile).
+bool MountTableChanged();
+
 // Every entry of the mount table, in its order. Lines that do not parse are left out.
 [[nodiscard]] int16_t ReadMountTable(std::vector<MountEntry>* entries);
 

@@ -54,6 +54,8 @@ int32_t CreatePSPMenu(WindowRef window, bool force) {
     static int32_t lastCount = 0;
 
     if (!window) return 0;
+    // Between mounts and unmounts the count cannot change: nothing is read then.
+    if (!MountTableChanged() && !force) return 1;
     std::vector<FSRef> volumes;
     int count = 0;
     if (FSGetMountedVolumes(&volumes, &count) != kNoErr) return 0;

@@ -18,7 +18,8 @@ inline constexpr OSType kFirstDeviceCommand = 21;
 bool IsPSP(const char* path);
 
 // Refills the device pop-up of the main window with the memory sticks mounted now, when the
-// number of mounted volumes changed since the last scan or force is true, and points
+// number of mounted volumes changed since the last scan or force is true (the table is read
+// only after the kernel reported a change to it, see MountTableChanged), and points
 // gPref.devicePath at the one shown. Plays gPref.mountSound when an unforced scan finds a number
 // of devices other than the last one found. 1 when nothing had to be done, else 0 (a null
 // window or an unreadable mount table change nothing).

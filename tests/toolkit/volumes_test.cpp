@@ -1,11 +1,18 @@
 // volumes_test.cpp - the mount table: parsing, the volume list, finding volumes, kinds and labels.
 #include "toolkit/volumes.h"
 
+#include <sys/mount.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 
 #include <gtest/gtest.h>
 
@@ -87,4 +94,44 @@ TEST(Volumes, OnlyFatFileSystemsCarryTheFatID) {
         EXPECT_NE(FileSystemIDForType(other), kFATFileSystemID) << other;
     }
     EXPECT_EQ(kFATFileSystemID, 18771);
+}
+
+// The watch on the real table: run again as root of a user and mount namespace of its own, where
+// the test may mount, so that a real mount and unmount are what it hears.
+bool HeardWithin(int milliseconds) {
+    QDeadlineTimer deadline(milliseconds);
+    while (!deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        if (MountTableChanged()) return true;
+    }
+    return false;
+}
+
+TEST(MountWatch, MountsAndUnmountsAreHeardOnceAndQuietCallsReportNothing) {
+    if (!std::getenv("MOVIESTICK_MOUNT_NAMESPACE")) {
+        if (std::system("unshare -rm true >/dev/null 2>&1") != 0)
+            GTEST_SKIP() << "no user namespaces here";
+        const std::string command = "MOVIESTICK_MOUNT_NAMESPACE=1 unshare -rm '" +
+                                    std::filesystem::read_symlink("/proc/self/exe").string() +
+                                    "' --gtest_filter=MountWatch.* >/dev/null 2>&1";
+        EXPECT_EQ(std::system(command.c_str()), 0) << "run it alone to see why";
+        return;
+    }
+    TempDir dir;
+    std::filesystem::create_directories(dir.file("stick"));
+    (void)MountTableChanged();  // the first call reports a change: nothing was seen yet
+    EXPECT_FALSE(HeardWithin(200));
+    EXPECT_FALSE(MountTableChanged());
+
+    ASSERT_EQ(mount("none", dir.file("stick").c_str(), "tmpfs", 0, nullptr), 0);
+    EXPECT_TRUE(HeardWithin(5000));
+    EXPECT_FALSE(MountTableChanged());  // once per change
+    ASSERT_EQ(umount(dir.file("stick").c_str()), 0);
+    EXPECT_TRUE(HeardWithin(5000));
+
+    // A table of the tests' own is never watched: every call may have changed.
+    SetMountTableFile(dir.file("stick"));
+    EXPECT_TRUE(MountTableChanged());
+    EXPECT_TRUE(MountTableChanged());
+    SetMountTableFile("");
 }
