@@ -192,6 +192,50 @@ TEST_F(MovieList, RemovalKeepsTheOrderAndIDsAreNeverReused) {
     EXPECT_EQ(*gOpenFileID, std::vector<uint32_t>{5});
 }
 
+// Many removals in one call: the survivors keep their order in both arrays, lookups follow
+// them, and the removed files are new files again while the kept ones stay duplicates.
+TEST_F(MovieList, RemovingManyAtOnceCompactsBothArraysAndFreesTheirFiles) {
+    TempDir dir;
+    constexpr int kMovies = 40;
+    std::vector<std::string> paths;
+    for (int i = 0; i < kMovies; ++i) {
+        paths.push_back(dir.file("m" + std::to_string(i) + ".mp4"));
+        WriteMovie(paths.back());
+    }
+    (void)AddBatch(paths);
+    ASSERT_EQ(CountOpenFileInfo(), kMovies);
+
+    // Every third, out of order, with an unknown ID and one given twice.
+    std::vector<uint32_t> gone{99, 3};
+    for (uint32_t id = kMovies; id >= 1; --id)
+        if (id % 3 == 0) gone.push_back(id);
+    EXPECT_EQ(RemoveOpenFileInfos(gone.data(), int(gone.size())), kMovies / 3);
+    std::vector<uint32_t> kept;
+    for (uint32_t id = 1; id <= kMovies; ++id)
+        if (id % 3 != 0) kept.push_back(id);
+    EXPECT_EQ(*gOpenFileID, kept);
+    ASSERT_EQ(CountOpenFileInfo(), int(kept.size()));
+    for (size_t i = 0; i < kept.size(); ++i) {
+        EXPECT_EQ(Entry(int(i)).itemID, kept[i]);
+        EXPECT_EQ(Entry(int(i)).path, paths[kept[i] - 1]);
+        EXPECT_EQ(GetOpenFileInfo(kept[i]), int(i));
+    }
+    EXPECT_EQ(GetOpenFileInfo(3), -1);
+    EXPECT_EQ(RemoveOpenFileInfos(gone.data(), int(gone.size())), 0);
+
+    EXPECT_EQ(Add(paths[0], CountOpenFileInfo()), kDupFNErr);
+    EXPECT_EQ(Add(paths[2], CountOpenFileInfo()), kNoErr);  // was ID 3
+    EXPECT_EQ(gOpenFileID->back(), uint32_t(kMovies + 1));
+    // Only the entries before the batch count: the one just added is not searched.
+    EXPECT_EQ(Add(paths[2], CountOpenFileInfo() - 1), kNoErr);
+    EXPECT_EQ(Add(paths[2], CountOpenFileInfo()), kDupFNErr);
+
+    // A list made afresh forgets the files of the old one.
+    Reset();
+    EXPECT_EQ(Add(paths[0], 0), kNoErr);
+    EXPECT_EQ(Add(paths[0], 1), kDupFNErr);
+}
+
 TEST_F(MovieList, TotalsSumTheGivenEntriesAndEntriesSortByPathBytes) {
     TempDir dir;
     writeFile(dir.file("b.mp4"), Bytes(1000, 0));

@@ -169,6 +169,9 @@ TEST_F(Title, AfterATitleChangeThatCopiedTheMovieTheEntryStillNamesItsFile) {
     // Its own change is no change to read again.
     EXPECT_FALSE(RefreshOpenFileInfo(1));
     EXPECT_EQ(Entry(0).title, QString("New"));
+    // The copy at the old path is the listed movie, not a new one.
+    EXPECT_EQ(Add(path, 1), kDupFNErr);
+    EXPECT_EQ(CountOpenFileInfo(), 1);
 }
 
 TEST_F(Title, AFailedWriteKeepsTheTitleTheFileHoldsAndGivesTheCause) {
@@ -212,6 +215,7 @@ TEST_F(Title, AMovieIsReadAgainOnlyWhenItsFileChangedAndAGoneOneCannotGo) {
     EXPECT_EQ(Entry(0).movieType, kMovieTypeMp4v);
     EXPECT_EQ(Entry(0).fileSize, fs::file_size(path));
     EXPECT_FALSE(RefreshOpenFileInfo(1));
+    EXPECT_EQ(Add(path, 1), kDupFNErr);  // the file it follows now is listed
 
     fs::remove(path);
     EXPECT_TRUE(RefreshOpenFileInfo(1));

@@ -239,6 +239,65 @@ TEST_F(ListControl, RemovalIsReportedOnceTheRowIsGoneAndStopsAtAnUnknownItem) {
     EXPECT_EQ(gState.told, (Messages{2, 2, 2}));
 }
 
+// Rows scattered over the list go in one change of the view: the rest keep their order, their
+// selection and a current row, in display order also while sorted, and each removal is told once.
+TEST_F(ListControl, ManyScatteredRemovalsKeepTheRestTheirOrderSelectionAndCurrentRow) {
+    std::vector<QString> names;
+    for (int i = 0; i < 40; ++i) names.push_back(QString::number(100 + (i * 7) % 40));
+    AddItems(names);
+    ASSERT_EQ(SetDataBrowserSortProperty(list, kName), 0);
+    const Ids sorted = Items();
+    // Every other item of the first half selected; the current row is one that goes.
+    Ids selected;
+    for (size_t row = 0; row < 20; row += 2) selected.push_back(sorted[row]);
+    ASSERT_EQ(SetDataBrowserSelectedItems(list, uint32_t(selected.size()), selected.data(),
+                                          kDataBrowserItemsAssign),
+              0);
+    view->selectionModel()->setCurrentIndex(view->model()->index(8, 0),
+                                            QItemSelectionModel::NoUpdate);
+    Ids gone;
+    for (size_t row = 0; row < sorted.size(); row += 4) gone.push_back(sorted[row]);
+    gState.told.clear();
+    gState.listedWhenRemoved.clear();
+    ASSERT_EQ(RemoveDataBrowserItems(list, 0, uint32_t(gone.size()), gone.data(), 0), 0);
+
+    Ids rest;
+    for (size_t row = 0; row < sorted.size(); ++row)
+        if (row % 4 != 0) rest.push_back(sorted[row]);
+    EXPECT_EQ(Items(), rest);
+    Ids stillSelected;
+    for (size_t row = 2; row < 20; row += 4) stillSelected.push_back(sorted[row]);
+    EXPECT_EQ(Items(kDataBrowserItemIsSelected), stillSelected);
+    EXPECT_EQ(std::count(gState.told.begin(), gState.told.end(), kDataBrowserItemRemoved),
+              long(gone.size()));
+    EXPECT_EQ(gState.listedWhenRemoved, std::vector<bool>(gone.size(), false));
+    const QModelIndex current = view->selectionModel()->currentIndex();
+    ASSERT_TRUE(current.isValid());
+    EXPECT_EQ(rest[size_t(current.row())], sorted[9]);
+
+    // The order of adding forgot them too.
+    ASSERT_EQ(SetDataBrowserSortProperty(list, kDataBrowserItemNoProperty), 0);
+    Ids added;
+    for (DataBrowserItemID item = 1; item <= 40; ++item)
+        if (std::find(gone.begin(), gone.end(), item) == gone.end()) added.push_back(item);
+    EXPECT_EQ(Items(), added);
+
+    // Removing the whole selection leaves none, and the list hears that it changed.
+    gState.told.clear();
+    const Ids all = Items();
+    Ids everyOther;
+    for (size_t row = 0; row < all.size(); row += 2) everyOther.push_back(all[row]);
+    ASSERT_EQ(SetDataBrowserSelectedItems(list, uint32_t(everyOther.size()), everyOther.data(),
+                                          kDataBrowserItemsAssign),
+              0);
+    gState.told.clear();
+    ASSERT_EQ(RemoveDataBrowserItems(list, 0, uint32_t(everyOther.size()), everyOther.data(), 0),
+              0);
+    EXPECT_TRUE(Items(kDataBrowserItemIsSelected).empty());
+    EXPECT_NE(std::find(gState.told.begin(), gState.told.end(), kDataBrowserSelectionSetChanged),
+              gState.told.end());
+}
+
 // F2 edits the row's title, whichever cell of the row is current.
 TEST_F(ListControl, AnEditEndsWithItsReportAlsoWhenCancelledOrWhenItsRowGoes) {
     AddItems({"a"});
