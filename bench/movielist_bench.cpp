@@ -7,6 +7,11 @@
 // movies' data from the page cache before each run; the folder and inodes stay cached, which
 // is what a second look at a folder meets in practice. ffprobe reads 100 of the same movies,
 // one process each, for comparison.
+//
+// BM_ListScale adds folders of 1,000, 10,000 and 50,000 movies, adds each again (every file a
+// duplicate) and removes every tenth entry in one call, each timed beside its anchor from the
+// same run: `xargs cat` of the folder's movies into /dev/null. The growth exponent of each step
+// from 1,000 to 50,000 movies (1.0 is linear) is printed at the end.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -15,11 +20,15 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <map>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include <QApplication>
 
@@ -150,6 +159,98 @@ void BM_Ffprobe(benchmark::State& state) {
     state.counters["per_item_us"] = total / double(state.iterations()) / kProbed * 1e6;
 }
 
+// A folder of n movies with their ".THM" files, one per size.
+const std::string& ScaleFolder(int n) {
+    static std::map<int, std::string> folders;
+    std::string& dir = folders[n];
+    if (!dir.empty()) return dir;
+    dir = MakeBenchFolder("listscale" + std::to_string(n));
+    const Bytes movie = [] {
+        const std::string title = "Movie";
+        return smallMovie(std::u16string(title.begin(), title.end()));
+    }();
+    for (int i = 0; i < n; ++i) {
+        const std::string stem = dir + "/" + MovieName(i);
+        const int fd = open((stem + ".MP4").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd < 0 || write(fd, movie.data(), movie.size()) != ssize_t(movie.size()))
+            throw std::runtime_error("cannot write a movie");
+        close(fd);
+        const int thm = open((stem + ".THM").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (thm < 0) throw std::runtime_error("cannot write THM");
+        close(thm);
+    }
+    return dir;
+}
+
+double SecondsOf(const std::function<void()>& step) {
+    const auto start = std::chrono::steady_clock::now();
+    step();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Per size: the best of the repetitions of each step and of its anchor.
+struct ScaleTimes {
+    double add = 1e9, again = 1e9, remove = 1e9, anchor = 1e9;
+};
+std::map<int, ScaleTimes> gScale;
+
+void BM_ListScale(benchmark::State& state) {
+    const int n = int(state.range(0));
+    const std::string& folder = ScaleFolder(n);
+    FSRef ref;
+    if (FSPathMakeRef(folder.c_str(), &ref) != kNoErr) throw std::runtime_error("no folder");
+    const std::string anchor =
+        "cd '" + folder + "' && find . -name '*.MP4' -print0 | xargs -0 cat >/dev/null";
+    ScaleTimes& best = gScale[n];
+    for (auto _ : state) {
+        ResetList();
+        const double add = SecondsOf([&] { (void)CreateOpenFileInfo(&ref, 0); });
+        const double again =
+            SecondsOf([&] { (void)CreateOpenFileInfo(&ref, CountOpenFileInfo()); });
+        if (CountOpenFileInfo() != n) {
+            state.SkipWithError("the folder was not added once, whole");
+            break;
+        }
+        std::vector<uint32_t> tenth;
+        for (int i = 0; i < n; i += 10) tenth.push_back((*gOpenFileID)[size_t(i)]);
+        const double remove =
+            SecondsOf([&] { (void)RemoveOpenFileInfos(tenth.data(), int(tenth.size())); });
+        if (CountOpenFileInfo() != n - int(tenth.size())) {
+            state.SkipWithError("the tenth was not removed");
+            break;
+        }
+        const double cat = SecondsOf([&] {
+            if (std::system(anchor.c_str()) != 0) throw std::runtime_error("the anchor failed");
+        });
+        state.SetIterationTime(add + again + remove);
+        best.add = std::min(best.add, add);
+        best.again = std::min(best.again, again);
+        best.remove = std::min(best.remove, remove);
+        best.anchor = std::min(best.anchor, cat);
+    }
+    state.counters["add_s"] = best.add;
+    state.counters["again_s"] = best.again;
+    state.counters["remove10_s"] = best.remove;
+    state.counters["anchor_s"] = best.anchor;
+    state.counters["add_x_anchor"] = best.add / best.anchor;
+    state.counters["again_x_anchor"] = best.again / best.anchor;
+    state.counters["remove10_x_anchor"] = best.remove / best.anchor;
+    ResetList();
+}
+
+// log(t(large) / t(small)) / log(large / small) for each step.
+void PrintGrowth() {
+    if (gScale.size() < 2) return;
+    const auto& [small, a] = *gScale.begin();
+    const auto& [large, b] = *gScale.rbegin();
+    const double sizes = std::log(double(large) / double(small));
+    auto exponent = [&](double ta, double tb) { return std::log(tb / ta) / sizes; };
+    std::printf("growth %d -> %d movies (1.0 = linear): add %.2f, again %.2f, remove 10%% %.2f, "
+                "anchor %.2f\n",
+                small, large, exponent(a.add, b.add), exponent(a.again, b.again),
+                exponent(a.remove, b.remove), exponent(a.anchor, b.anchor));
+}
+
 }  // namespace
 
 BENCHMARK(BM_AddFolderWarm)
@@ -163,6 +264,13 @@ BENCHMARK(BM_AddFolderColdData)
     ->UseManualTime()
     ->Iterations(1)
     ->Repetitions(5)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListScale)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(50000)
+    ->UseManualTime()
+    ->Iterations(3)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Ffprobe)
     ->Name("BM_Ffprobe/100")
@@ -178,6 +286,7 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
+    PrintGrowth();
     benchmark::Shutdown();
     return 0;
 }
