@@ -327,5 +327,21 @@
         <source>wellSelectOne</source>
         <translation>Einen Film auswählen</translation>
     </message>
+    <message>
+        <source>will be converted</source>
+        <translation>wird umgewandelt</translation>
+    </message>
+    <message>
+        <source>cannot be converted: %1</source>
+        <translation>nicht umwandelbar: %1</translation>
+    </message>
+    <message>
+        <source>progressConvertingFileName</source>
+        <translation>„%1“ wird umgewandelt (%2 von %3)</translation>
+    </message>
+    <message>
+        <source>the conversion failed: %1</source>
+        <translation>die Umwandlung ist fehlgeschlagen: %1</translation>
+    </message>
 </context>
 </TS>

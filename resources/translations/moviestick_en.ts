@@ -327,5 +327,21 @@
         <source>wellSelectOne</source>
         <translation>Select one movie</translation>
     </message>
+    <message>
+        <source>will be converted</source>
+        <translation>will be converted</translation>
+    </message>
+    <message>
+        <source>cannot be converted: %1</source>
+        <translation>cannot be converted: %1</translation>
+    </message>
+    <message>
+        <source>progressConvertingFileName</source>
+        <translation>Converting “%1” (%2 of %3)</translation>
+    </message>
+    <message>
+        <source>the conversion failed: %1</source>
+        <translation>the conversion failed: %1</translation>
+    </message>
 </context>
 </TS>

@@ -7,8 +7,11 @@
 #include <new>
 
 #include "container/movie.h"
+#include "convert/decision.h"
 #include "fsquery/fsquery.h"
 #include "shared/messages.h"
+#include "shared/prefs.h"
+#include "toolkit/localized.h"
 
 // The arrays grow by doubling from this many, so that adding a folder of thousands of movies
 // moves each entry a few times rather than once per addition.
@@ -69,11 +72,11 @@ static bool FindThumbnailAt(const std::string& path, OpenFileInfo* entry) {
     return true;
 }
 
-// The companion beside the movie: its path with ".THM" for the ".mp4". Names are matched
-// exactly here, so a companion copied from a file system that ignores case, where ".thm" was
-// found as ".THM", is looked for too.
+// The companion beside the movie: its path with ".THM" for its ending (".mp4", ".mpeg", ...).
+// Names are matched exactly here, so a companion copied from a file system that ignores case,
+// where ".thm" was found as ".THM", is looked for too.
 static void FindThumbnail(OpenFileInfo* entry) {
-    const std::string stem = entry->path.substr(0, entry->path.size() - 4);
+    const std::string stem = entry->path.substr(0, entry->path.rfind('.'));
     if (!FindThumbnailAt(stem + ".THM", entry)) FindThumbnailAt(stem + ".thm", entry);
 }
 
@@ -82,14 +85,30 @@ static constexpr uint32_t kChangeInfo = kFSCatInfoDataSizes | kFSCatInfoContentM
 
 // Title, kind and why it cannot go, from one open and one parse of the file; the size and date
 // that tell a later change, from the catalog query made just before.
+// An other video is read by FFmpeg alone; an MP4 by the container engine, and by FFmpeg for
+// the limits its video may break.
 static void ReadMovie(const char* path, const FSCatalogInfo& catalog, OpenFileInfo* entry) {
-    MovieSummary summary = ReadMovieSummary(path);
-    entry->title.reset();
-    if (summary.title) entry->title = QString::fromStdString(*summary.title);
-    entry->movieType = summary.kind;
-    entry->readError = summary.error;
-    entry->hasVideo = summary.hasVideo;
-    memcpy(entry->videoCoding, summary.coding, sizeof entry->videoCoding);
+    entry->facts = ReadVideoFacts(path);
+    entry->haveFacts = entry->facts.video != VideoCoding::kNone;
+    if (entry->otherVideo) {
+        if (!entry->titleEdited) {
+            entry->title.reset();
+            if (!entry->facts.title.empty())
+                entry->title = QString::fromStdString(entry->facts.title);
+        }
+        entry->movieType = kMovieTypeOther;
+        entry->readError = MovieError::none;
+        entry->hasVideo = entry->haveFacts;
+        memset(entry->videoCoding, 0, sizeof entry->videoCoding);
+    } else {
+        MovieSummary summary = ReadMovieSummary(path);
+        entry->title.reset();
+        if (summary.title) entry->title = QString::fromStdString(*summary.title);
+        entry->movieType = summary.kind;
+        entry->readError = summary.error;
+        entry->hasVideo = summary.hasVideo;
+        memcpy(entry->videoCoding, summary.coding, sizeof entry->videoCoding);
+    }
     entry->fileSize = catalog.dataLogicalSize;
     entry->modDate = catalog.contentModDate;
 }
@@ -98,8 +117,9 @@ static int AddMovie(const FSRef* ref, int count, const FSCatalogInfo& catalog) {
     if (lastID == std::numeric_limits<uint32_t>::max()) return kMemFullErr;
     if (IsListed(ref, count)) return kDupFNErr;
     HFSUniStr255 name;
-    if (FSGetFileDirName(ref, &name) != kNoErr || !IsSameSuffixUnicode(name, ".mp4"))
-        return kDupFNErr;
+    if (FSGetFileDirName(ref, &name) != kNoErr) return kDupFNErr;
+    const VideoEnding ending = VideoEndingOf(name);
+    if (ending == VideoEnding::kNone) return kDupFNErr;
     // A device or pipe named like a movie would block the reads that follow.
     if (!catalog.isRegularFile) return kDupFNErr;
     // A longer path would be cut, and then name another file or none.
@@ -114,6 +134,7 @@ static int AddMovie(const FSRef* ref, int count, const FSCatalogInfo& catalog) {
         entry.fileName = name;
         entry.path = path;
         entry.pathString = QString::fromUtf8(path);
+        entry.otherVideo = ending == VideoEnding::kOther;
         ReadMovie(path, catalog, &entry);
         FindThumbnail(&entry);
         // Both arrays have room: neither addition can throw, so they stay in step.
@@ -209,11 +230,51 @@ bool RefreshOpenFileInfo(uint32_t itemID) {
     return true;
 }
 
+VideoEnding VideoEndingOf(const HFSUniStr255& name) {
+    if (IsSameSuffixUnicode(name, ".mp4")) return VideoEnding::kMp4;
+    static const char* const kOtherEndings[] = {".m4v", ".mov", ".mkv", ".avi", ".webm",
+                                                ".mpg", ".mpeg", ".ts", ".3gp"};
+    for (const char* ending : kOtherEndings)
+        if (IsSameSuffixUnicode(name, ending)) return VideoEnding::kOther;
+    return VideoEnding::kNone;
+}
+
+static Playback Verdict(const OpenFileInfo& entry) {
+    return DecidePlayback(entry.facts, gPref.firmware330).verdict;
+}
+
+SendWay HowSent(const OpenFileInfo& entry) {
+    if (entry.readError == MovieError::noSuchFile) return SendWay::kNone;
+    const Playback verdict = entry.haveFacts ? Verdict(entry) : Playback::kCannotConvert;
+    if (entry.otherVideo)
+        return verdict == Playback::kCannotConvert ? SendWay::kNone : SendWay::kConvert;
+    if (verdict == Playback::kNeedsConverting) return SendWay::kConvert;
+    // What FFmpeg could not read goes as the container engine sees it, as it always has.
+    if (entry.movieType == kMovieTypeMp4v || entry.movieType == kMovieTypeAvc1)
+        return SendWay::kCopy;
+    return verdict == Playback::kPlaysAsIs ? SendWay::kConvert : SendWay::kNone;
+}
+
 bool IsSendableMovie(const OpenFileInfo& entry) {
-    return entry.movieType == kMovieTypeMp4v || entry.movieType == kMovieTypeAvc1;
+    return HowSent(entry) != SendWay::kNone;
+}
+
+// Why FFmpeg cannot make a PSP movie of an other video.
+static QString CannotConvertString(const OpenFileInfo& entry) {
+    if (entry.readError == MovieError::noSuchFile) return MovieErrorString(entry.readError);
+    std::string why = entry.facts.cannotConvert;
+    if (why.empty()) {
+        const PlaybackDecision decision = DecidePlayback(entry.facts, gPref.firmware330);
+        if (!decision.reasons.empty()) why = decision.reasons.front();
+    }
+    return LocalizedString(QStringLiteral("cannot be converted: %1"))
+        .arg(QString::fromStdString(why));
 }
 
 QString MovieKindString(const OpenFileInfo& entry) {
+    const SendWay way = HowSent(entry);
+    if (way == SendWay::kConvert) return LocalizedString(QStringLiteral("will be converted"));
+    if (way == SendWay::kNone && entry.otherVideo) return CannotConvertString(entry);
     switch (entry.movieType) {
         case kMovieTypeMp4v:
             return QStringLiteral("MPEG-4");

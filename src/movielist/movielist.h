@@ -18,11 +18,11 @@
 inline constexpr int kChangeTitleFromFileName = 2;
 inline constexpr int kChangeTitleFromText = 3;
 
-// Adds the movie file, or every ".mp4" file found under the folder, that ref names. Only the
+// Adds the movie file, or every video file (see VideoEndingOf) found under the folder, that ref names. Only the
 // first `count` entries are searched for duplicates: openers pass the number of entries before
 // their batch, while a folder walk passes the number that exist at each item.
 // 0: a movie was added, or adding has been stopped; -48: nothing was added for this object (a
-// folder, whatever its walk added; a duplicate; not a ".mp4" regular file; a path too long);
+// folder, whatever its walk added; a duplicate; not a regular file with a video ending; a path too long);
 // -108: item IDs or memory are exhausted, which also ends an enclosing folder walk.
 [[nodiscard]] int CreateOpenFileInfo(const FSRef* ref, int count);
 // The same for an item the user chose (dropped, picked in the Open dialog, opened with the
@@ -40,10 +40,22 @@ inline constexpr int kChangeTitleFromText = 3;
 // is of kind 0 until it is there again. True when the entry changed.
 bool RefreshOpenFileInfo(uint32_t itemID);
 
-// True when the movie can go to the PSP as it was last read: its video is MPEG-4 or AVC.
+// How a send takes a movie, as it was last read: not at all, copied as it is, or converted on
+// the way. An MP4 whose video the PSP plays goes as it is; one that breaks a PSP limit (with
+// the firmware preference), and every other video FFmpeg can decode, is converted.
+enum class SendWay { kNone, kCopy, kConvert };
+SendWay HowSent(const OpenFileInfo& entry);
+
+// True when the movie can go to the PSP as it was last read, as it is or converted.
 bool IsSendableMovie(const OpenFileInfo& entry);
-// The PSP column's text: "MPEG-4", "AVC", or why the movie cannot go, in the user's language.
+// The PSP column's text: "MPEG-4", "AVC", "will be converted", or why the movie cannot go, in
+// the user's language.
 QString MovieKindString(const OpenFileInfo& entry);
+
+// What a file name's ending makes of it: a movie (".mp4"), another video the list takes
+// (".m4v" ".mov" ".mkv" ".avi" ".webm" ".mpg" ".mpeg" ".ts" ".3gp"), or neither; any case.
+enum class VideoEnding { kNone, kMp4, kOther };
+VideoEnding VideoEndingOf(const HFSUniStr255& name);
 
 // ChangeTitle's answer when the movie file could not take the title.
 inline constexpr int16_t kTitleNotStoredErr = -36;
@@ -52,7 +64,8 @@ inline constexpr int16_t kTitleNotStoredErr = -36;
 // text typed into the title cell. The movie is read again first when its file has changed, and
 // its file is rewritten only when the new title differs from the entry's. When the file cannot
 // take the title, the entry keeps the title the file holds and the answer is
-// kTitleNotStoredErr, with the cause in *why (optional). Other modes do nothing. -50 for mode 3
+// kTitleNotStoredErr, with the cause in *why (optional). A video of another ending keeps the
+// title in its entry only, for the movie its conversion makes: its file is never written. Other modes do nothing. -50 for mode 3
 // without text or for an item ID that no entry has; for mode 2 the status of reading the name
 // (the cause noSuchFile); else 0.
 [[nodiscard]] int16_t ChangeTitle(uint32_t itemID, int mode, const QString* text,

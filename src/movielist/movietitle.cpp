@@ -86,6 +86,11 @@ int16_t ChangeTitle(uint32_t itemID, int mode, const QString* text, MovieError* 
     const QByteArray utf8 = TitleBytes(source);
     const QString candidate = QString::fromUtf8(utf8);
     if (entry.title && *entry.title == candidate) return kNoErr;
+    if (entry.otherVideo) {
+        entry.title = mode == kChangeTitleFromFileName ? candidate : *text;
+        entry.titleEdited = true;
+        return kNoErr;
+    }
 
     const std::string path = CurrentPath(entry);
     if (SetTitleWithCause(path.c_str(), utf8.constData(), why) != 0) {

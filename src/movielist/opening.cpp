@@ -103,7 +103,7 @@ bool FilterProc(const FSRef* item, const NavFileOrFolderInfo* info, void*, int16
     if (!item || !info) return false;
     if (info->isFolder) return true;
     HFSUniStr255 name;
-    return HFSNameFromFSSpec(&name, item) == kNoErr && IsSameSuffixUnicode(name, ".mp4");
+    return HFSNameFromFSSpec(&name, item) == kNoErr && VideoEndingOf(name) != VideoEnding::kNone;
 }
 
 static void ChooseAndAdd() {
@@ -169,7 +169,7 @@ bool DataBrowserAcceptDragProc(ControlRef browser, DragRef drag, DataBrowserItem
         if (flavor.fileType == kContainerFolderAliasType) continue;
         HFSUniStr255 name;
         if (HFSNameFromFSSpec(&name, &flavor.fileSpec) != kNoErr ||
-            !IsSameSuffixUnicode(name, ".mp4"))
+            VideoEndingOf(name) == VideoEnding::kNone)
             return false;
     }
     (void)SetDataBrowserSortProperty(browser, kDataBrowserItemNoProperty);

@@ -26,12 +26,12 @@ void DoOpenDialog();
 // CreateOpenFileInfo, so -48 when the last item was a folder, a duplicate or not a movie.
 int16_t AEOpenDoc(const AppleEvent& event, void* reply, long refcon);
 
-// The Open dialog lists folders, and files whose names end in ".mp4" in any case.
+// The Open dialog lists folders, and files with a video ending (VideoEndingOf), in any case.
 bool FilterProc(const FSRef* item, const NavFileOrFolderInfo* info, void* userData,
                 int16_t filterMode);
 
-// A drag is accepted only when it comes from elsewhere and every item is a folder or a ".mp4"
-// file; accepting shows the list in the order of adding again.
+// A drag is accepted only when it comes from elsewhere and every item is a folder or a file
+// with a video ending; accepting shows the list in the order of adding again.
 bool DataBrowserAcceptDragProc(ControlRef browser, DragRef drag, DataBrowserItemID item);
 // Adds the dropped items; false when their data could not be read or the batch failed.
 bool DataBrowserItemReceiveDragProc(ControlRef browser, DragRef drag, DataBrowserItemID item);

@@ -15,6 +15,7 @@
 #include <QString>
 
 #include "container/movieerror.h"
+#include "convert/facts.h"
 #include "toolkit/fileref.h"
 
 // Video kinds: they choose the device folder and the file-name prefix.
@@ -46,6 +47,14 @@ struct OpenFileInfo {
     bool hasThumbnail = false;
     FSRef thumbnailRef;          // valid only with hasThumbnail
     uint64_t thumbnailSize = 0;  // taken when the entry is made; 0 when there was no thumbnail
+    // A video of another ending than ".mp4": it can only go converted, and its title lives in
+    // the entry alone (the source is never written).
+    bool otherVideo = false;
+    bool titleEdited = false;  // the user gave an other video its title: a re-read keeps it
+    // What FFmpeg read in the file, for the decision whether a send converts it; haveFacts is
+    // false when they were never read or could not be.
+    bool haveFacts = false;
+    VideoFacts facts;
 };
 
 // The list: entries in the order they were added (never re-sorted; a removal closes the gap) and,

@@ -3,6 +3,8 @@
 
 #include <QSettings>
 
+#include "convert/convert.h"
+
 Preferences gPref;
 
 // The window opens 22 pixels below the top of the main screen's free area, where its title bar
@@ -32,6 +34,8 @@ static void SetDefaults() {
     gPref.windowBounds = DefaultWindowBounds();
     gPref.doubleClickAction = 2;
     gPref.debugLocalVolumeAsPSPVolume = false;
+    gPref.firmware330 = false;
+    gPref.videoKbps = kStandardVideoKbps;
 }
 
 static void ReadBool(QSettings& store, const char* key, bool* field) {
@@ -83,6 +87,10 @@ bool GetCFPreferences() {
     ReadShort(store, "windowBoundsRight", &gPref.windowBounds.right);
     ReadShort(store, "windowBoundsBottom", &gPref.windowBounds.bottom);
     if (IsBadWindowPosition(gPref.windowBounds)) gPref.windowBounds = DefaultWindowBounds();
+    ReadBool(store, "firmware330", &gPref.firmware330);
+    ReadInt(store, "videoKbps", &gPref.videoKbps);
+    // Only the two offered rates: a hand-edited store cannot ask the encoder for anything else.
+    if (gPref.videoKbps != kHighVideoKbps) gPref.videoKbps = kStandardVideoKbps;
     if (store.contains("doubleClickAction"))
         ReadInt(store, "doubleClickAction", &gPref.doubleClickAction);
     else
@@ -104,6 +112,8 @@ bool SaveCFPreferences() {
     store.setValue("windowBoundsTop", gPref.windowBounds.top);
     store.setValue("windowBoundsRight", gPref.windowBounds.right);
     store.setValue("windowBoundsBottom", gPref.windowBounds.bottom);
+    store.setValue("firmware330", gPref.firmware330);
+    store.setValue("videoKbps", gPref.videoKbps);
     store.sync();
     return true;
 }

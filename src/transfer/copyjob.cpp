@@ -6,15 +6,21 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <future>
 #include <memory>
 #include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <QByteArray>
 #include <QString>
 
+#include "container/movie.h"
+#include "convert/convert.h"
 #include "fsquery/fsquery.h"
 #include "movielist/listview.h"
 #include "movielist/movielist.h"
@@ -38,16 +44,33 @@ static int16_t FailureStatus() {
     return status != kNoErr ? status : kIOErr;
 }
 
+// The bytes a movie takes on the device: its size when it goes as it is, the estimate of the
+// converted movie when it is converted, 0 when it cannot go.
+static uint64_t MovieBytesOnDevice(const OpenFileInfo& entry) {
+    switch (HowSent(entry)) {
+        case SendWay::kCopy:
+            return entry.fileSize;
+        case SendWay::kConvert:
+            return uint64_t(std::max<int64_t>(0, EstimateConvertedBytes(entry.facts, gPref.videoKbps)));
+        case SendWay::kNone:
+            break;
+    }
+    return 0;
+}
+
 // Bytes the items will copy: the movies that can go as they were last read (a movie the PSP
-// cannot play is left behind and needs no room), and their thumbnails when those go along.
+// cannot play is left behind and needs no room; one that is converted counts the estimate of
+// its converted size), and their thumbnails when those go along.
 static uint64_t BytesToSend(const std::vector<DataBrowserItemID>& items) {
     std::vector<DataBrowserItemID> sendable;
+    uint64_t total = 0;
     for (DataBrowserItemID item : items) {
         const OpenFileInfo* entry = FindOpenFileInfo(item);
-        if (entry && !entry->sent && IsSendableMovie(*entry)) sendable.push_back(item);
+        if (!entry || entry->sent || !IsSendableMovie(*entry)) continue;
+        sendable.push_back(item);
+        total += MovieBytesOnDevice(*entry);
     }
     const int count = int(sendable.size());
-    uint64_t total = GetOpenFileTotalSize(sendable.data(), count);
     if (gPref.optionThumbnail) total += GetOpenFileTotalThumbnailSize(sendable.data(), count);
     return total;
 }
@@ -92,11 +115,16 @@ int16_t SendToPSP(DataBrowserItemState itemState) {
     return 0;
 }
 
-// Copies one movie under the first free number from `number` on, and its thumbnail under the
-// same number when it goes along. 0 when the movie is on the device; else the failed copy's
-// status, -48 when every number up to the last one is taken.
+// Why the last conversion failed, in plain words, for the message at the end of the send.
+static QString gConvertCause;
+// A failed conversion's status: the message names its cause (gConvertCause).
+static constexpr int16_t kConvertFailedErr = -1;
+
+// Copies one movie, or converts it when `convert`, under the first free number from `number`
+// on, and its thumbnail under the same number when it goes along. 0 when the movie is on the
+// device; else the failed copy's status, -48 when every number up to the last one is taken.
 static int16_t CopyMovie(DataBrowserItemID item, const FSRef& folder, const char* prefix,
-                         int32_t number) {
+                         int32_t number, bool convert) {
     const OpenFileInfo* listed = FindOpenFileInfo(item);
     if (!listed) return kFnfErr;
     const FSRef movie = listed->fileRef;
@@ -105,7 +133,8 @@ static int16_t CopyMovie(DataBrowserItemID item, const FSRef& folder, const char
         const QString name = CreatePSPStyleFileName(prefix, number, ".MP4");
         if (name.isNull()) return kDupFNErr;
         const HFSUniStr255 unicodeName = HFSUniStr255FromQString(name);
-        status = CopyFile(&movie, &folder, &unicodeName);
+        status = convert ? ConvertFile(item, &folder, &unicodeName)
+                         : CopyFile(&movie, &folder, &unicodeName);
         if (status != kDupFNErr) break;
     }
     if (status != kNoErr) return status;
@@ -134,6 +163,8 @@ static QString CopyFailureString(int16_t status) {
             return LocalizedString(QStringLiteral("the PSP is read-only"));
         case kDupFNErr:
             return LocalizedString(QStringLiteral("no free file number on the PSP"));
+        case kConvertFailedErr:
+            return LocalizedString(QStringLiteral("the conversion failed: %1")).arg(gConvertCause);
         default:
             return LocalizedString(QStringLiteral("the copy failed (error code %1)")).arg(status);
     }
@@ -195,7 +226,12 @@ void* ThreadCopyProc(void* param) {
             notSent.Add(entry, MovieKindString(entry));
             continue;
         }
-        const int32_t kind = entry.movieType;
+        // A converted movie is H.264 and goes where AVC movies go.
+        const bool convert = HowSent(entry) == SendWay::kConvert;
+        const int32_t kind = convert ? kMovieTypeAvc1 : entry.movieType;
+        const uint64_t doneBefore = gCurrentSize;
+        const uint64_t movieBytes = MovieBytesOnDevice(entry);
+        gCopyConverting = convert;
         FSRef folder;
         if (!GetPSPRef(gPref.devicePath, &folder, int16_t(kind))) {
             const QString reason =
@@ -206,7 +242,10 @@ void* ThreadCopyProc(void* param) {
         int32_t number = GetMaxNumber(&folder) + 1;
         if (number > kMaxPSPFileNumber) number = 1;
         const int16_t copied =
-            CopyMovie(item, folder, kind == kMovieTypeMp4v ? "M4V" : "MAQ", number);
+            CopyMovie(item, folder, kind == kMovieTypeMp4v ? "M4V" : "MAQ", number, convert);
+        gCopyConverting = false;
+        // A conversion advanced the bar by the estimate; what it wrote is counted as that.
+        if (convert) gCurrentSize = doneBefore + movieBytes;
         if (copied == kUserCanceledErr) {
             cancelled = true;
             break;
@@ -373,6 +412,113 @@ int16_t CopyFile(const FSRef* source, const FSRef* folder, const HFSUniStr255* n
     // A FUSE volume may report a failed write only when the file is closed.
     if (ThreadCall([out]() -> ssize_t { return close(out); }) != 0 && status == kNoErr)
         status = FailureStatus();
+    if (status == kNoErr) status = SyncDeviceFolder(folderPath);
+    if (status != kNoErr) (void)ThreadCall([&]() -> ssize_t { return unlink(path.c_str()); });
+    return status;
+}
+
+// A conversion
+
+// The title the converted movie carries: the list's, else the file's name without its ending.
+static QString ConvertedTitle(const OpenFileInfo& entry) {
+    if (entry.title && !entry.title->isEmpty()) return *entry.title;
+    QString name = QStringFromHFSUniStr255(entry.fileName);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot > 0) name.truncate(dot);
+    return name;
+}
+
+static bool BeyondBasicPlane(const QString& text) {
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isSurrogate(); });
+}
+
+// What the converting thread shares with the copy thread: its progress, the cancel and the end.
+struct ConversionState {
+    std::atomic<double> done{0};
+    std::atomic<double> total{0};
+    std::atomic<bool> cancel{false};
+};
+
+static int16_t ConvertStatusToCopyStatus(const ConvertResult& result) {
+    switch (result.status) {
+        case ConvertStatus::kDone:
+            return kNoErr;
+        case ConvertStatus::kCancelled:
+            return kUserCanceledErr;
+        default:
+            gConvertCause = QString::fromStdString(result.cause);
+            return kConvertFailedErr;
+    }
+}
+
+int16_t ConvertFile(DataBrowserItemID item, const FSRef* folder, const HFSUniStr255* name) {
+    const OpenFileInfo* entry = FindOpenFileInfo(item);
+    if (!entry || !folder || !name || !folder->valid) return kParamErr;
+    const QByteArray fileName = QStringFromHFSUniStr255(*name).toUtf8();
+    if (!IsPlainName(fileName)) return kParamErr;
+    std::string sourcePath, folderPath;
+    if (const int16_t status = FSRefCurrentPath(&entry->fileRef, &sourcePath); status != kNoErr)
+        return status;
+    if (const int16_t status = FSRefCurrentPath(folder, &folderPath); status != kNoErr)
+        return status;
+    std::string path = folderPath;
+    if (path.back() != '/') path += '/';
+    path += fileName.toStdString();
+    if (path.size() >= kPathBufferSize) return kPathTooLongErr;
+    const QString title = ConvertedTitle(*entry);
+    const uint64_t estimate = MovieBytesOnDevice(*entry);
+    const uint64_t doneBefore = gCurrentSize;
+
+    const int out = int(ThreadCall([&]() -> ssize_t {
+        return open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    }));
+    if (out < 0) return FailureStatus();  // -48 when the name exists; nothing was made
+
+    // The encoder runs on a thread of its own (and libx264's); this thread, on the GUI's, only
+    // waits for it in short steps off the GUI thread and moves the bar meanwhile.
+    ConversionState state;
+    ConvertRequest request;
+    request.source = sourcePath;
+    request.outputFd = out;
+    request.title = title.toStdString();
+    request.videoKbps = gPref.videoKbps;
+    request.progress = [&state](double done, double total) {
+        state.done.store(done, std::memory_order_relaxed);
+        state.total.store(total, std::memory_order_relaxed);
+    };
+    request.cancel = &state.cancel;
+    std::promise<ConvertResult> promise;
+    std::future<ConvertResult> future = promise.get_future();
+    std::thread converter([&request, &promise] { promise.set_value(ConvertForPsp(request)); });
+    for (;;) {
+        (void)ThreadCall([&future]() -> ssize_t {
+            return future.wait_for(std::chrono::milliseconds(50)) == std::future_status::ready;
+        });
+        if (gCopyCancelRequest) state.cancel.store(true);
+        const double total = state.total.load(std::memory_order_relaxed);
+        if (total > 0) {
+            const double part = std::clamp(state.done.load(std::memory_order_relaxed) / total, 0.0, 1.0);
+            gCurrentSize = doneBefore + uint64_t(double(estimate) * part);
+        }
+        if (future.wait_for(std::chrono::seconds(0)) == std::future_status::ready) break;
+        (void)YieldToAnyThread();
+    }
+    converter.join();
+    int16_t status = ConvertStatusToCopyStatus(future.get());
+    // Only bytes on the device count as sent.
+    if (status == kNoErr && ThreadCall([out]() -> ssize_t { return fsync(out); }) != 0)
+        status = FailureStatus();
+    if (ThreadCall([out]() -> ssize_t { return close(out); }) != 0 && status == kNoErr)
+        status = FailureStatus();
+    // The conversion's metadata holds only characters of the basic plane; the container engine
+    // writes the whole title.
+    if (status == kNoErr && BeyondBasicPlane(title)) {
+        const QByteArray utf8 = title.toUtf8();
+        MovieError why = MovieError::none;
+        (void)ThreadCall([&]() -> ssize_t {
+            return SetTitleWithCause(path.c_str(), utf8.constData(), &why);
+        });
+    }
     if (status == kNoErr) status = SyncDeviceFolder(folderPath);
     if (status != kNoErr) (void)ThreadCall([&]() -> ssize_t { return unlink(path.c_str()); });
     return status;

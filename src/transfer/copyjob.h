@@ -24,3 +24,9 @@ void* ThreadCopyProc(void* param);
 // Copies the source's data into a new file of that name in the folder, with the source's dates.
 // -48 when the name exists, -128 when cancelled; on any failure the new file is gone again.
 [[nodiscard]] int16_t CopyFile(const FSRef* source, const FSRef* folder, const HFSUniStr255* name);
+// Converts the listed movie into a new file of that name in the folder, a movie the PSP plays,
+// carrying the list's title. The encoder works on threads of its own while the copy thread
+// yields; a cancel request stops it. -48 when the name exists, -128 when cancelled, -1 when the
+// conversion failed; on any failure the new file is gone again.
+[[nodiscard]] int16_t ConvertFile(DataBrowserItemID item, const FSRef* folder,
+                                  const HFSUniStr255* name);

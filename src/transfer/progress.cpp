@@ -98,6 +98,9 @@ QString ProgressInfoText(uint64_t done, uint64_t total, uint32_t secondsLeft) {
 }
 
 QString ProgressFileText(const QString& name, int32_t count, int32_t total) {
+    if (gCopyConverting)
+        return LocalizedString(QStringLiteral("progressConvertingFileName"))
+            .arg(name, QString::number(count), QString::number(total));
     if (total <= 1) return LocalizedString(QStringLiteral("prograssFileName")).arg(name);
     return LocalizedString(QStringLiteral("prograssFileOf"))
         .arg(name, QString::number(count), QString::number(total));

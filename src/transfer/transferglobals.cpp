@@ -7,6 +7,7 @@ bool gCopyCancelRequest = false;
 int32_t gCopyTotal = 0;
 int32_t gCopyCount = 0;
 int32_t gCopyFileIndex = 0;
+bool gCopyConverting = false;
 uint64_t gTotalSize = 0;
 uint64_t gCurrentSize = 0;
 uint32_t gProgressStart = 0;

@@ -22,6 +22,8 @@ extern bool gCopyCancelRequest;
 extern int32_t gCopyTotal;
 extern int32_t gCopyCount;
 extern int32_t gCopyFileIndex;
+// The movie being handled is converted on its way rather than copied.
+extern bool gCopyConverting;
 // Bytes the send will copy (movies, plus thumbnails when they go along) and bytes copied so far.
 extern uint64_t gTotalSize;
 extern uint64_t gCurrentSize;

@@ -81,12 +81,12 @@ TEST_F(MovieList, KindFollowsTheVideoCodingAndTheThumbnailIsFoundInEitherCase) {
 
 TEST_F(MovieList, OnlyNamesEndingInMp4InAnyCaseAreTaken) {
     TempDir dir;
-    for (const char* name : {"Clip.MP4", "clip.Mp4", "clip.mp4.mov", "mp4", "a.m4v", "c.txt"})
+    for (const char* name : {"Clip.MP4", "clip.Mp4", "clip.mp4.mp3", "mp4", "a.m4a", "c.txt"})
         WriteMovie(dir.file(name));
     fs::create_directory(dir.file("folder.mp4"));  // walked, not taken
 
-    EXPECT_EQ(AddBatch({dir.file("Clip.MP4"), dir.file("clip.Mp4"), dir.file("clip.mp4.mov"),
-                        dir.file("mp4"), dir.file("a.m4v"), dir.file("folder.mp4")}),
+    EXPECT_EQ(AddBatch({dir.file("Clip.MP4"), dir.file("clip.Mp4"), dir.file("clip.mp4.mp3"),
+                        dir.file("mp4"), dir.file("a.m4a"), dir.file("folder.mp4")}),
               (std::vector<int>{kNoErr, kNoErr, kDupFNErr, kDupFNErr, kDupFNErr, kDupFNErr}));
     EXPECT_EQ(ListedNames(), (Names{"Clip.MP4", "clip.Mp4"}));
 

@@ -106,8 +106,8 @@ TEST_F(ListView, ADropIsTakenOnlyWhenItsBatchRanToItsEnd) {
 
 TEST_F(ListView, ADragWithOneNonMovieOrFromTheListItselfIsRefusedAsAWhole) {
     const auto paths = Movies({"a.mp4", "b.mp4"});
-    mp4test::writeFile(dir.file("clip.mov"), mp4test::smallMovie(u"mov"));
-    EXPECT_FALSE(Drop(FileDrag({paths[0], dir.file("clip.mov"), paths[1]})));
+    mp4test::writeFile(dir.file("clip.mp3"), mp4test::smallMovie(u"mp3"));
+    EXPECT_FALSE(Drop(FileDrag({paths[0], dir.file("clip.mp3"), paths[1]})));
     EXPECT_EQ(CountOpenFileInfo(), 0);
     EXPECT_FALSE(Drop(FileDrag({dir.file("gone.mp4")})));
     auto* text = new QMimeData;
@@ -227,10 +227,11 @@ TEST_F(ListView, DocumentsHandedOverDuringABatchAreAddedAfterIt) {
     EXPECT_EQ(ShownNames().back(), "forwarded.mp4");
 }
 
-TEST(OpenDialogFilter, ListsFoldersAndMp4FilesInAnyCase) {
+TEST(OpenDialogFilter, ListsFoldersAndVideoFilesInAnyCase) {
     mp4test::TempDir dir;
     ASSERT_EQ(mkdir(dir.file("folder.mp4.d").c_str(), 0755), 0);
-    for (const char* name : {"a.mp4", "B.MP4", "c.Mp4", "d.mov", "mp4", "e.mp4.txt"})
+    for (const char* name : {"a.mp4", "B.MP4", "c.Mp4", "d.mp3", "mp4", "e.mp4.txt", "f.MKV",
+                             "g.mpeg", "h.Ts", "i.3gp", "j.webm", "mkv"})
         mp4test::writeFile(dir.file(name), {1});
     auto listed = [&](const char* name) {
         FSRef ref;
@@ -243,9 +244,12 @@ TEST(OpenDialogFilter, ListsFoldersAndMp4FilesInAnyCase) {
     EXPECT_TRUE(listed("a.mp4"));
     EXPECT_TRUE(listed("B.MP4"));
     EXPECT_TRUE(listed("c.Mp4"));
-    EXPECT_FALSE(listed("d.mov"));
+    EXPECT_FALSE(listed("d.mp3"));
     EXPECT_FALSE(listed("mp4"));
     EXPECT_FALSE(listed("e.mp4.txt"));
+    for (const char* name : {"f.MKV", "g.mpeg", "h.Ts", "i.3gp", "j.webm"})
+        EXPECT_TRUE(listed(name)) << name;
+    EXPECT_FALSE(listed("mkv"));
 }
 
 class OpenDialog : public ListView {
@@ -294,7 +298,7 @@ protected:
 TEST_F(OpenDialog, ListsOnlyFoldersAndMoviesAndAddsTheChoiceInNameOrder) {
     Movies({"Zeta.mp4", "alpha.mp4", "Beta.MP4"});
     mp4test::writeFile(dir.file("notes.txt"), {1});
-    mp4test::writeFile(dir.file("clip.mov"), {1});
+    mp4test::writeFile(dir.file("clip.mp3"), {1});
     ASSERT_EQ(mkdir(dir.file("sub").c_str(), 0755), 0);
     WriteMovie(dir.file("sub/inner.mp4"));
 
