@@ -343,5 +343,17 @@
         <source>the conversion failed: %1</source>
         <translation>die Umwandlung ist fehlgeschlagen: %1</translation>
     </message>
+    <message>
+        <source>ConvertSkipErr</source>
+        <translation>„%1“ wurde nicht für die PSP umgewandelt: %2.</translation>
+    </message>
+    <message>
+        <source>ConvertSkipListErr</source>
+        <translation>%1 Filme wurden nicht für die PSP umgewandelt.</translation>
+    </message>
+    <message>
+        <source>a converted copy could not be named</source>
+        <translation>jeder Name für die umgewandelte Kopie ist vergeben</translation>
+    </message>
 </context>
 </TS>

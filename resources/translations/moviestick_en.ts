@@ -343,5 +343,17 @@
         <source>the conversion failed: %1</source>
         <translation>the conversion failed: %1</translation>
     </message>
+    <message>
+        <source>ConvertSkipErr</source>
+        <translation>“%1” was not converted for the PSP: %2.</translation>
+    </message>
+    <message>
+        <source>ConvertSkipListErr</source>
+        <translation>%1 movies were not converted for the PSP.</translation>
+    </message>
+    <message>
+        <source>a converted copy could not be named</source>
+        <translation>every name for its converted copy is taken</translation>
+    </message>
 </context>
 </TS>

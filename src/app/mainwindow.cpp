@@ -12,6 +12,7 @@
 #include <QTreeView>
 
 #include "app/startup.h"
+#include "convert/convert.h"
 #include "movielist/listview.h"
 #include "movielist/opening.h"
 #include "shared/messages.h"
@@ -139,6 +140,10 @@ bool DoPref() {
         SetControl32BitValue(box, gPref.optionThumbnail);
     if (ControlRef box = FindControl(window, kPrefOptionUnmount))
         SetControl32BitValue(box, gPref.optionUnmount);
+    if (ControlRef box = FindControl(window, kPrefFirmware330))
+        SetControl32BitValue(box, gPref.firmware330);
+    if (ControlRef quality = FindControl(window, kPrefConvertQuality))
+        SetControl32BitValue(quality, gPref.videoKbps == kHighVideoKbps ? 2 : 1);
     if (ControlRef note = FindControl(window, kPrefThumbnailNote)) {
         DeactivateControl(note);
         // The note explains the button and reads as plain text even while the button is off.
@@ -214,6 +219,17 @@ static void HandleControlHit(const EventRecord& event, PrefDialogContext* contex
             break;
         case kPrefOptionUnmount:
             context->prefs->optionUnmount = GetControl32BitValue(event.control) != 0;
+            break;
+        // Which movies go converted depends on the firmware: the list's PSP column says anew.
+        case kPrefFirmware330:
+            context->prefs->firmware330 = GetControl32BitValue(event.control) != 0;
+            if (ControlRef list = GetDataBrowserControl(context->window))
+                (void)UpdateDataBrowserItems(list, kDataBrowserNoItem, 0, nullptr,
+                                             kDataBrowserItemNoProperty, kDataBrowserItemNoProperty);
+            break;
+        case kPrefConvertQuality:
+            context->prefs->videoKbps =
+                GetControl32BitValue(event.control) == 2 ? kHighVideoKbps : kStandardVideoKbps;
             break;
         default:
             break;

@@ -90,7 +90,8 @@ void DoMenuControl() {
     EnableMenuCommand(kHICommandClose);
     if (GetWindowTag(front) != kMainWindowTag) {
         for (OSType command : {kCommandOpen, kCommandSend, kCommandTitlesFromFileNames,
-                               kCommandRemove, kCommandMakeThumbnail, kCommandEditTitle})
+                               kCommandRemove, kCommandMakeThumbnail, kCommandEditTitle,
+                               kCommandConvert})
             DisableMenuCommand(command);
         return;
     }
@@ -109,6 +110,7 @@ void DoMenuControl() {
 
     const uint32_t selected = CountSelectedMovies(front);
     SetMenuCommandEnabled(kCommandRemove, selected >= 1);
+    SetMenuCommandEnabled(kCommandConvert, selected >= 1 && gThreadID == 0);
     SetMenuCommandEnabled(kCommandMakeThumbnail, selected == 1);
     SetMenuCommandEnabled(kCommandEditTitle, selected == 1);
 }
@@ -195,6 +197,10 @@ static OSStatus HandleCommand(OSType command) {
             return SetTitlesFromFileNames();
         case kCommandEditTitle:
             return EditSelectedTitle();
+        case kCommandConvert:
+            // One job at a time: a send or another conversion runs the progress window.
+            if (gThreadID != 0) return kEventNotHandledErr;
+            return ConvertBesideMovies(kDataBrowserItemIsSelected);
         default:
             return kEventNotHandledErr;
     }

@@ -22,6 +22,8 @@ inline constexpr int32_t kPrefMakeThumbnail = 7;  // under the preview, for one 
 inline constexpr int32_t kPrefColumnHeading = 8;  // heads the right-hand column
 inline constexpr int32_t kPrefThumbnailWell = 9;
 inline constexpr int32_t kPrefThumbnailNote = 11;  // under the button, for one selected movie
+inline constexpr int32_t kPrefFirmware330 = 12;     // check box: firmware 3.30 or later
+inline constexpr int32_t kPrefConvertQuality = 13;  // pop-up: 1 Standard, 2 High bit rate
 
 // Window tags besides the main window's (kMainWindowTag).
 inline constexpr OSType kWindowTagProgress = FourCharCode("Prog");
@@ -36,6 +38,7 @@ inline constexpr OSType kCommandMakeThumbnail = FourCharCode("MThm");
 inline constexpr OSType kCommandSend = FourCharCode("Send");
 inline constexpr OSType kCommandAbout = FourCharCode("Abou");
 inline constexpr OSType kCommandEditTitle = FourCharCode("EdTl");
+inline constexpr OSType kCommandConvert = FourCharCode("Conv");
 
 // Making thumbnails needs a movie toolkit above this version.
 inline constexpr int32_t kLastQuickTimeWithoutThumbnails = 0x05FFFFFF;

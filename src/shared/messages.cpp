@@ -124,6 +124,10 @@ void DoSendFailureMessage(const std::vector<MovieFailure>& failures) {
     DoMovieFailureMessage("SendSkipErr", "SendSkipListErr", failures);
 }
 
+void DoConvertFailureMessage(const std::vector<MovieFailure>& failures) {
+    DoMovieFailureMessage("ConvertSkipErr", "ConvertSkipListErr", failures);
+}
+
 bool NotifySendDone(int32_t sent, const QString& device, bool unmounted) {
     if (sent <= 0) return false;
     const QString summary = LocalizedString(QStringLiteral("sendDoneSummary"));

@@ -42,6 +42,9 @@ struct MovieFailure {
 void DoTitleFailureMessage(const std::vector<MovieFailure>& failures);
 // The same for the movies a send left behind ("SendSkipErr", "SendSkipListErr").
 void DoSendFailureMessage(const std::vector<MovieFailure>& failures);
+// The same for the movies "Convert for PSP" could not convert ("ConvertSkipErr",
+// "ConvertSkipListErr").
+void DoConvertFailureMessage(const std::vector<MovieFailure>& failures);
 
 // The desktop notification at the end of a send: how many movies went to the device (its name as
 // the device menu shows it) and, when it was unmounted, that it is safe to unplug. Nothing for no

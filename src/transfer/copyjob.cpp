@@ -24,6 +24,7 @@
 #include "fsquery/fsquery.h"
 #include "movielist/listview.h"
 #include "movielist/movielist.h"
+#include "movielist/opening.h"
 #include "shared/messages.h"
 #include "shared/prefs.h"
 #include "toolkit/fiber.h"
@@ -522,4 +523,113 @@ int16_t ConvertFile(DataBrowserItemID item, const FSRef* folder, const HFSUniStr
     if (status == kNoErr) status = SyncDeviceFolder(folderPath);
     if (status != kNoErr) (void)ThreadCall([&]() -> ssize_t { return unlink(path.c_str()); });
     return status;
+}
+
+// Converted copies beside the movies
+
+QString ConvertedCopyName(const QString& movieName, int attempt) {
+    QString stem = movieName;
+    const qsizetype dot = stem.lastIndexOf(QLatin1Char('.'));
+    if (dot > 0) stem.truncate(dot);
+    const QString mark = attempt <= 1 ? QStringLiteral(" (PSP)")
+                                      : QStringLiteral(" (PSP %1)").arg(attempt);
+    return stem + mark + QStringLiteral(".mp4");
+}
+
+int16_t ConvertBesideMovies(DataBrowserItemState itemState) {
+    gCopyParam.itemState = itemState;
+    ThreadID thread = kNoThreadID;
+    if (const int16_t status = NewThread(ThreadConvertBesideProc, &gCopyParam, 0, &thread);
+        status != 0) {
+        DoMessage(kAlertStop, QStringLiteral("NewThreadErr"), status);
+        return status;
+    }
+    gThreadID = thread;
+    (void)ProgressStart(FrontWindow());
+    return 0;
+}
+
+// The attempts at a free name before the job gives up on a movie.
+static constexpr int kConvertedNameAttempts = 999;
+
+// Converts one movie into a free name beside it; the copy's path in *made.
+static int16_t ConvertBeside(DataBrowserItemID item, std::string* made) {
+    const OpenFileInfo* entry = FindOpenFileInfo(item);
+    if (!entry) return kFnfErr;
+    std::string path;
+    if (const int16_t status = FSRefCurrentPath(&entry->fileRef, &path); status != kNoErr)
+        return status;
+    const std::string folderPath = path.substr(0, path.rfind('/') + 1);
+    FSRef folder;
+    if (const int16_t status = FSPathMakeRef(folderPath.c_str(), &folder); status != kNoErr)
+        return status;
+    const QString movieName = QString::fromUtf8(path.substr(folderPath.size()));
+    for (int attempt = 1; attempt <= kConvertedNameAttempts; ++attempt) {
+        const QString name = ConvertedCopyName(movieName, attempt);
+        const HFSUniStr255 unicodeName = HFSUniStr255FromQString(name);
+        const int16_t status = ConvertFile(item, &folder, &unicodeName);
+        if (status == kDupFNErr) continue;
+        if (status == kNoErr) *made = folderPath + name.toStdString();
+        return status;
+    }
+    return kDupFNErr;
+}
+
+void* ThreadConvertBesideProc(void* param) {
+    const DataBrowserItemState itemState = static_cast<CopyParam*>(param)->itemState;
+    ControlRef browser = GetDataBrowserControl(nullptr);
+    std::vector<DataBrowserItemID> items;
+    (void)GetDataBrowserItems(browser, kDataBrowserNoItem, false, itemState, &items);
+    gCopyTotal = int32_t(items.size());
+    gTotalSize = 0;
+    for (DataBrowserItemID item : items)
+        if (const OpenFileInfo* entry = FindOpenFileInfo(item); entry && entry->haveFacts)
+            gTotalSize += MovieBytesOnDevice(*entry);
+    gCopyCount = 0;
+    gCurrentSize = 0;
+
+    std::vector<MovieFailure> failures;
+    for (int32_t n = 0; n < gCopyTotal; ++n) {
+        const DataBrowserItemID item = items[size_t(n)];
+        gCopyCount += 1;
+        gCopyFileIndex = GetOpenFileInfo(item);
+        if (gCopyFileIndex < 0) continue;
+        if (RefreshOpenFileInfo(item))
+            (void)UpdateDataBrowserItems(browser, kDataBrowserNoItem, 1, &item,
+                                         kDataBrowserItemNoProperty, kDataBrowserItemNoProperty);
+        const OpenFileInfo& entry = *FindOpenFileInfo(item);
+        const QString name = QStringFromHFSUniStr255(entry.fileName);
+        // A movie FFmpeg cannot read cannot be converted, whatever the container engine says.
+        if (!entry.haveFacts || !IsSendableMovie(entry)) {
+            failures.push_back(
+                {name, entry.haveFacts
+                           ? MovieKindString(entry)
+                           : LocalizedString(QStringLiteral("cannot be converted: %1"))
+                                 .arg(QString::fromStdString(entry.facts.cannotConvert))});
+            continue;
+        }
+        const uint64_t doneBefore = gCurrentSize;
+        const uint64_t movieBytes = MovieBytesOnDevice(entry);
+        gCopyConverting = true;
+        std::string made;
+        const int16_t status = ConvertBeside(item, &made);
+        gCopyConverting = false;
+        gCurrentSize = doneBefore + movieBytes;
+        if (status == kUserCanceledErr) break;
+        if (status != kNoErr) {
+            failures.push_back(
+                {name, status == kDupFNErr
+                           ? LocalizedString(QStringLiteral("a converted copy could not be named"))
+                           : CopyFailureString(status)});
+            continue;
+        }
+        // The copy is an ordinary movie of the list.
+        FSRef ref;
+        const int index = CountOpenFileInfo();
+        if (FSPathMakeRef(made.c_str(), &ref) == kNoErr && CreateOpenFileInfo(&ref, index) == kNoErr)
+            (void)DoOpenFile(index);
+    }
+    if (!gCopyCancelRequest) DoConvertFailureMessage(failures);
+    gThreadID = 0;
+    return nullptr;
 }

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include <QString>
+
 #include "toolkit/fileref.h"
 #include "toolkit/listcontrol.h"
 
@@ -19,6 +21,16 @@ inline constexpr size_t kCopyBlockSize = 1048576;
 // Starts the copy thread for the items in that state and runs the progress window until the
 // job has ended. 0, or the thread creation's status (after "NewThreadErr").
 [[nodiscard]] int16_t SendToPSP(DataBrowserItemState itemState);
+// "Convert for PSP": starts the job that writes a converted copy, "NAME (PSP).mp4", beside each
+// list item in that state, and runs the progress window until it has ended. A name that is taken
+// is never written over: the copy is then "NAME (PSP 2).mp4", and so on. Each copy joins the
+// list. 0, or the thread creation's status (after "NewThreadErr").
+[[nodiscard]] int16_t ConvertBesideMovies(DataBrowserItemState itemState);
+// That job's body; param points at gCopyParam. Always null.
+void* ThreadConvertBesideProc(void* param);
+// The copy's name for the movie file's name: "clip.mkv" gives "clip (PSP).mp4", and attempt 2
+// and later "clip (PSP 2).mp4". A name without an ending keeps it whole.
+QString ConvertedCopyName(const QString& movieName, int attempt);
 // The copy thread's body; param points at gCopyParam. Always null.
 void* ThreadCopyProc(void* param);
 // Copies the source's data into a new file of that name in the folder, with the source's dates.

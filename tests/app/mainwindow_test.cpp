@@ -256,6 +256,28 @@ TEST_F(MainWindow, ClosingOtherwiseEndsTheEventLoop) {
     EXPECT_FALSE(gCopyCancelRequest);
 }
 
+TEST_F(MainWindow, ConversionControlsShowAndKeepTheFirmwareAndQualityChoices) {
+    gPref.firmware330 = true;
+    gPref.videoKbps = 1500;
+    WindowRef window = MakeMainWindow();
+    ASSERT_NE(window, nullptr);
+    auto* firmware = qobject_cast<QAbstractButton*>(FindNibControl(window, kPrefFirmware330));
+    auto* quality = qobject_cast<QComboBox*>(FindNibControl(window, kPrefConvertQuality));
+    ASSERT_NE(firmware, nullptr);
+    ASSERT_NE(quality, nullptr);
+    EXPECT_TRUE(firmware->isChecked());
+    EXPECT_EQ(quality->count(), 2);
+    EXPECT_EQ(quality->currentIndex(), 1);
+    firmware->click();
+    EXPECT_FALSE(gPref.firmware330);
+    quality->setCurrentIndex(0);
+    emit quality->activated(0);
+    EXPECT_EQ(gPref.videoKbps, 768);
+    quality->setCurrentIndex(1);
+    emit quality->activated(1);
+    EXPECT_EQ(gPref.videoKbps, 1500);
+}
+
 TEST_F(MainWindow, ControlsKeepTheOptionsDeviceAndColumnWidthsInThePreferences) {
     WindowRef window = MakeMainWindow();
     ASSERT_NE(window, nullptr);

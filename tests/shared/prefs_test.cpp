@@ -77,11 +77,32 @@ TEST_F(Prefs, FirstRunStoresSoundsAndDoubleClickThenQuitAddsTheTwelveKeys) {
 
     ASSERT_TRUE(SaveCFPreferences());
     EXPECT_EQ(StoredKeys(),
-              (QStringList{"copyDoneSound", "doubleClickAction", "filenameColumWidth", "mountSound",
-                           "optionThumbnail", "optionUnmount", "pspColumWidth", "pspMenuSelect",
-                           "thumbnailArrowSecs1", "thumbnailArrowSecs2", "titleColumWidth",
+              (QStringList{"copyDoneSound", "doubleClickAction", "filenameColumWidth",
+                           "firmware330", "mountSound", "optionThumbnail", "optionUnmount",
+                           "pspColumWidth", "pspMenuSelect", "thumbnailArrowSecs1",
+                           "thumbnailArrowSecs2", "titleColumWidth", "videoKbps",
                            "windowBoundsBottom", "windowBoundsLeft", "windowBoundsRight",
                            "windowBoundsTop"}));
+}
+
+TEST_F(Prefs, ConversionChoicesAreKeptAndOnlyTheTwoOfferedRatesAreTaken) {
+    ASSERT_TRUE(GetCFPreferences());
+    EXPECT_FALSE(gPref.firmware330);
+    EXPECT_EQ(gPref.videoKbps, 768);
+    gPref.firmware330 = true;
+    gPref.videoKbps = 1500;
+    ASSERT_TRUE(SaveCFPreferences());
+    gPref.firmware330 = false;
+    gPref.videoKbps = 0;
+    ASSERT_TRUE(GetCFPreferences());
+    EXPECT_TRUE(gPref.firmware330);
+    EXPECT_EQ(gPref.videoKbps, 1500);
+    // A rate edited into the store by hand would reach the encoder: it falls back.
+    for (const QVariant& bogus : {QVariant(100000), QVariant(0), QVariant("fast")}) {
+        Store("videoKbps", bogus);
+        ASSERT_TRUE(GetCFPreferences());
+        EXPECT_EQ(gPref.videoKbps, 768) << bogus.toString().toStdString();
+    }
 }
 
 TEST_F(Prefs, StoredValuesAreReadAndSavedBackWithoutTheOnesNeverWritten) {

@@ -436,6 +436,18 @@ protected:
     }
 };
 
+// Runs "Convert for PSP" on every movie of the list with the application's idle tick.
+int16_t ConvertAll() {
+    QTimer idle;
+    QObject::connect(&idle, &QTimer::timeout, [] { IdleProc(nullptr); });
+    idle.start(100);
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { gCopyCancelRequest = true; });
+    guard.start(30000);
+    return ConvertBesideMovies(kDataBrowserItemAnyState);
+}
+
 // A video long enough that a cancel lands in the middle of its conversion.
 std::string LongHdMatroska() {
     return MakeVideo("long-hd.mkv", PictureSource("1280x720", "30", 12) + ToneSource(12) +
@@ -525,4 +537,30 @@ TEST_F(ConvertingSend, OnAFatStickTheConvertedMovieArrivesUnderTheAvcName) {
     EXPECT_TRUE(alerts.isEmpty());
     EXPECT_EQ(CountOpenFileInfo(), 0);
     ExpectPspMovie(fat.point + "/MP_ROOT/101ANV01/MAQ00001.MP4", "dvd");
+}
+
+TEST_F(ConvertingSend, ConvertForPspWritesAPlayableCopyBesideWithoutReplacingAnyFileAndListsIt) {
+    const uint32_t id = AddVideo(HdMatroska(), "Trip.mkv");
+    const Bytes source = readFile(dir.file("Trip.mkv"));
+    const Bytes taken = Pattern(1000, 5);
+    writeFile(dir.file("Trip (PSP).mp4"), taken);
+    ASSERT_EQ(ConvertAll(), 0);
+    for (const AlertRecord& alert : alerts)
+        ADD_FAILURE() << alert.message.toStdString() << " " << alert.explanation.toStdString();
+    EXPECT_EQ(readFile(dir.file("Trip (PSP).mp4")), taken);
+    EXPECT_EQ(readFile(dir.file("Trip.mkv")), source);
+    ExpectPspMovie(dir.file("Trip (PSP 2).mp4"), "Holiday");
+    // Nothing went to the device, and the copy is a movie of the list that goes as it is.
+    EXPECT_FALSE(std::filesystem::exists(Folder("101ANV01")));
+    EXPECT_TRUE(Listed(id));
+    ASSERT_EQ(CountOpenFileInfo(), 2);
+    EXPECT_EQ(QStringFromHFSUniStr255((*gOpenFile)[1].fileName), QString("Trip (PSP 2).mp4"));
+    EXPECT_EQ(HowSent((*gOpenFile)[1]), SendWay::kCopy);
+}
+
+TEST(ConvertedCopyName, KeepsTheStemAndNumbersLaterAttempts) {
+    EXPECT_EQ(ConvertedCopyName("clip.mkv", 1), "clip (PSP).mp4");
+    EXPECT_EQ(ConvertedCopyName("my.holiday.MPEG", 3), "my.holiday (PSP 3).mp4");
+    EXPECT_EQ(ConvertedCopyName("noending", 1), "noending (PSP).mp4");
+    EXPECT_EQ(ConvertedCopyName(".hidden", 1), ".hidden (PSP).mp4");
 }
