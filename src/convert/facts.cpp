@@ -93,13 +93,50 @@ void readAudio(const AVStream* stream, VideoFacts* facts) {
     facts->sampleRate = codec->sample_rate;
 }
 
+// An MP4 or QuickTime header already holds what the limits ask about, in the sample
+// descriptions: the size, the frame rate (from the sample times), the sound's layout and rate,
+// H.264's profile and level (its configuration record's bytes 1 and 3) and AAC's object type
+// (the first five bits of its configuration). Probing the streams decodes frames, about 9 ms
+// for a 1080p movie against 0.5 ms for the header, so it is left out where the header says
+// it all; the codecs whose header says less (MPEG-4 part 2's B-frames, AAC with an escaped
+// object type) are probed.
+bool completeFromHeader(AVFormatContext* format) {
+    if (std::string(format->iformat->name).rfind("mov,", 0) != 0) return false;
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        AVCodecParameters* codec = format->streams[i]->codecpar;
+        const uint8_t* extra = codec->extradata;
+        const int size = codec->extradata_size;
+        switch (codec->codec_id) {
+        case AV_CODEC_ID_H264:
+            if (!extra || size < 4 || extra[0] != 1 || codec->width <= 0) return false;
+            if (codec->profile < 0) codec->profile = extra[1];
+            if (codec->level <= 0) codec->level = extra[3];
+            break;
+        case AV_CODEC_ID_AAC: {
+            if (!extra || size < 2 || codec->sample_rate <= 0) return false;
+            const int objectType = extra[0] >> 3;
+            if (objectType == 0 || objectType == 31) return false;
+            // FFmpeg's AAC profiles are the object types less one.
+            if (codec->profile < 0) codec->profile = objectType - 1;
+            break;
+        }
+        case AV_CODEC_ID_MPEG4:
+            return false;
+        default:
+            break;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 VideoFacts ReadVideoFacts(const std::string& path) {
     VideoFacts facts;
-    const InputPtr input = OpenVideoInput(path, &facts.cannotConvert);
+    const InputPtr input = OpenVideoHeader(path, &facts.cannotConvert);
     if (!input) return facts;
     AVFormatContext* format = input.get();
+    if (!completeFromHeader(format) && !ProbeStreams(format, &facts.cannotConvert)) return facts;
     facts.container = containerName(format);
     if (const AVDictionaryEntry* title = av_dict_get(format->metadata, "title", nullptr, 0))
         facts.title = title->value;

@@ -16,8 +16,8 @@ static std::string openFailure(int err) {
     return "the file cannot be read (" + AvErrorText(err) + ")";
 }
 
-InputPtr OpenVideoInput(const std::string& path, std::string* cause,
-                        const AVIOInterruptCB* interrupt) {
+static InputPtr openInput(const std::string& path, std::string* cause,
+                          const AVIOInterruptCB* interrupt) {
     AVFormatContext* format = avformat_alloc_context();
     if (!format) {
         *cause = "out of memory";
@@ -29,11 +29,25 @@ InputPtr OpenVideoInput(const std::string& path, std::string* cause,
         *cause = err == AVERROR_EXIT ? "cancelled" : openFailure(err);
         return nullptr;
     }
-    InputPtr input(format);
+    return InputPtr(format);
+}
+
+bool ProbeStreams(AVFormatContext* format, std::string* cause) {
     if (const int err = avformat_find_stream_info(format, nullptr); err < 0) {
         *cause = err == AVERROR_EXIT ? "cancelled" : "its streams cannot be read";
-        return nullptr;
+        return false;
     }
+    return true;
+}
+
+InputPtr OpenVideoHeader(const std::string& path, std::string* cause) {
+    return openInput(path, cause, nullptr);
+}
+
+InputPtr OpenVideoInput(const std::string& path, std::string* cause,
+                        const AVIOInterruptCB* interrupt) {
+    InputPtr input = openInput(path, cause, interrupt);
+    if (input && !ProbeStreams(input.get(), cause)) return nullptr;
     return input;
 }
 

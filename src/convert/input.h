@@ -18,6 +18,11 @@ using InputPtr = std::unique_ptr<AVFormatContext, InputCloser>;
 // callback (optional) lets a cancel stop a read that hangs.
 [[nodiscard]] InputPtr OpenVideoInput(const std::string& path, std::string* cause,
                                       const AVIOInterruptCB* interrupt = nullptr);
+// The file opened with what its header says, its streams not probed yet (ProbeStreams does it).
+[[nodiscard]] InputPtr OpenVideoHeader(const std::string& path, std::string* cause);
+// Probes the streams of a file opened by OpenVideoHeader; false with the cause when they cannot
+// be read.
+[[nodiscard]] bool ProbeStreams(AVFormatContext* format, std::string* cause);
 // The video stream to show: FFmpeg's choice unless that is a cover picture. -1 when none.
 [[nodiscard]] int PickVideoStream(const AVFormatContext* format);
 // The audio stream that goes with it, -1 when none.

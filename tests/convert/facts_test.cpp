@@ -150,3 +150,24 @@ TEST(ReadVideoFacts, LeadToTheDecision) {
 }
 
 }  // namespace
+
+// An MP4's facts come from its header alone, without decoding: they must be what a full probe
+// of the same streams in another container finds.
+TEST(ReadVideoFacts, AnMp4HeaderTellsWhatAProbeTells) {
+    const std::string args = PictureSource("640x360", "25", 1) + ToneSource(1, 48000) +
+                             " -pix_fmt yuv420p -c:v libx264 -profile:v main -level 3.0 -c:a aac"
+                             " -ac 1";
+    const VideoFacts mp4 = ReadVideoFacts(Make("header.mp4", args));
+    const VideoFacts mkv = ReadVideoFacts(Make("header.mkv", args));
+    for (const VideoFacts* f : {&mp4, &mkv}) {
+        EXPECT_EQ(f->cannotConvert, "");
+        EXPECT_EQ(f->h264Profile, kH264Main);
+        EXPECT_EQ(f->h264Level, 30);
+        EXPECT_EQ(f->width, 640);
+        EXPECT_EQ(f->frameRate.num, 25 * f->frameRate.den);
+        EXPECT_EQ(f->audioProfile, kAacLowComplexity);
+        EXPECT_EQ(f->channels, 1);
+        EXPECT_EQ(f->sampleRate, 48000);
+    }
+    EXPECT_NEAR(mp4.duration, mkv.duration, 0.1);
+}
