@@ -38,6 +38,13 @@ const std::vector<CommandDef>& Commands() {
          "write a PSP-ready copy \"NAME (PSP).mp4\" beside each video, never over a file",
          {{"--output", 'o', "OUT", "write the copy to OUT instead; only with one FILE"}},
          true},
+        {"send",
+         "moviestick-cli send [--device MOUNTPOINT] [--no-thumbnails] [--unmount] FILE...",
+         "copy the movies to the PSP memory stick under its own names, with their thumbnails",
+         {{"--device", 0, "MOUNTPOINT", "the memory stick mounted there (needed when several are)"},
+          {"--no-thumbnails", 0, nullptr, "leave the .THM thumbnails behind"},
+          {"--unmount", 0, nullptr, "unmount the memory stick when every movie went"}},
+         true},
     };
     return commands;
 }
@@ -201,6 +208,10 @@ bool CheckCommand(const ParsedCommand& parsed, std::string* error) {
     }
     if (parsed.has("--output") && parsed.value("--output").empty()) {
         *error = "-o needs a file name";
+        return false;
+    }
+    if (parsed.has("--device") && parsed.value("--device").empty()) {
+        *error = "--device needs a mount point";
         return false;
     }
     double seconds = 0;

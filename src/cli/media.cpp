@@ -1,5 +1,5 @@
 // media.cpp - moviestick-cli-media: the commands of moviestick-cli that decode or encode video
-// (thumb, convert). moviestick-cli execs it with its own arguments, so that its other commands
+// (thumb, convert, send). moviestick-cli execs it with its own arguments, so that its other commands
 // never load FFmpeg or Qt.
 #include <cerrno>
 #include <cstdio>
@@ -9,6 +9,7 @@
 
 #include "cli/args.h"
 #include "cli/convertcommand.h"
+#include "cli/send.h"
 #include "cli/thumb.h"
 
 extern "C" {
@@ -35,7 +36,9 @@ static int run(int argc, char** argv) {
     // FFmpeg's own log (the encoders' statistics, a demuxer's complaints) is not for the user:
     // each failure comes back as one line naming the file and its cause.
     av_log_set_level(AV_LOG_QUIET);
-    return std::string(def->name) == "thumb" ? ThumbCommand(parsed) : ConvertCommand(parsed);
+    const std::string name = def->name;
+    if (name == "send") return SendCommand(parsed);
+    return name == "thumb" ? ThumbCommand(parsed) : ConvertCommand(parsed);
 }
 
 int main(int argc, char** argv) {

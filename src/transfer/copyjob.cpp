@@ -62,7 +62,7 @@ static uint64_t MovieBytesOnDevice(const OpenFileInfo& entry) {
 // Bytes the items will copy: the movies that can go as they were last read (a movie the PSP
 // cannot play is left behind and needs no room; one that is converted counts the estimate of
 // its converted size), and their thumbnails when those go along.
-static uint64_t BytesToSend(const std::vector<DataBrowserItemID>& items) {
+uint64_t BytesToSend(const std::vector<DataBrowserItemID>& items) {
     std::vector<DataBrowserItemID> sendable;
     uint64_t total = 0;
     for (DataBrowserItemID item : items) {
@@ -151,8 +151,7 @@ static int16_t CopyMovie(DataBrowserItemID item, const FSRef& folder, const char
     return kNoErr;
 }
 
-// Why a copy failed, in words.
-static QString CopyFailureString(int16_t status) {
+QString CopyFailureString(int16_t status) {
     switch (status) {
         case kFnfErr:
             return MovieErrorString(MovieError::noSuchFile);

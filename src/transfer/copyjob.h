@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include <QString>
 
@@ -42,3 +43,9 @@ void* ThreadCopyProc(void* param);
 // conversion failed; on any failure the new file is gone again.
 [[nodiscard]] int16_t ConvertFile(DataBrowserItemID item, const FSRef* folder,
                                   const HFSUniStr255* name);
+
+// Bytes a send of these items copies: the movies that can go as last read and not yet sent, and
+// their thumbnails when gPref.optionThumbnail takes them along.
+[[nodiscard]] uint64_t BytesToSend(const std::vector<DataBrowserItemID>& items);
+// Why a copy failed (a status of CopyFile), in words.
+[[nodiscard]] QString CopyFailureString(int16_t status);
