@@ -169,7 +169,7 @@ int SendCommand(const ParsedCommand& parsed) {
     QTimer progress;
     progress.setInterval(250);
     QObject::connect(&progress, &QTimer::timeout, [&] {
-        fprintf(stderr, "\r%s\033[K", progressLine(double(clock.elapsed()) / 1000).c_str());
+        fprintf(stderr, "\r\033[K%s", progressLine(double(clock.elapsed()) / 1000).c_str());
         fflush(stderr);
     });
     if (showProgress) progress.start();

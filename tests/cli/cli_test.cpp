@@ -8,6 +8,9 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -16,6 +19,7 @@
 
 #include "container/atom_builder.h"
 #include "container/movie.h"
+#include "support/fat_image.h"
 #include "support/test_movies.h"
 
 using namespace mp4test;
@@ -521,4 +525,199 @@ TEST_F(CliTest, ConvertShowsAProgressLineOnATerminal) {
     EXPECT_NE(seen.find(" %, "), std::string::npos) << seen;
     // The line is cleared before the copy's name goes out.
     EXPECT_NE(seen.find("\r\033[K" + dir.file("clip (PSP).mp4")), std::string::npos) << seen;
+}
+
+// send, to a FAT image mounted with fusefat (root only) that carries a memory stick's markers.
+
+namespace {
+
+class SendTest : public CliTest {
+protected:
+    void SetUp() override {
+        if (!stick.Mount()) GTEST_SKIP() << "no fusefat mount here (it needs root)";
+        MakeStick(stick.point);
+    }
+    static void MakeStick(const std::string& root) {
+        std::filesystem::create_directory(root + "/PSP");
+        writeFile(root + "/MEMSTICK.IND", {});
+        writeFile(root + "/MSTK_PRO.IND", {});
+    }
+    // The movie folders on the stick, each file with its bytes.
+    std::map<std::string, Bytes> onStick() {
+        std::map<std::string, Bytes> files;
+        const std::string root = stick.point + "/MP_ROOT";
+        if (!exists(root)) return files;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
+            if (entry.is_regular_file())
+                files[entry.path().string().substr(root.size() + 1)] = readFile(entry.path());
+        return files;
+    }
+    // A movie of about 5 MB: noise that the coder cannot shrink.
+    static void MakeLargeMovie(const std::string& path) {
+        ASSERT_TRUE(MakeVideo(path, 1.5, "-c:v mpeg4 -q:v 1 -vf noise=alls=100:allf=t -an"));
+        const uintmax_t size = std::filesystem::file_size(path);
+        ASSERT_TRUE(size > 3000000 && size < 6000000) << size;
+    }
+    // Waits for the copy to appear on the stick, then holds the stick still (its server
+    // stopped) while `meanwhile` runs and a little longer.
+    void HoldStickOnceThere(pid_t sender, const std::string& copy,
+                            const std::function<void()>& meanwhile) {
+        while (!exists(copy)) {
+            ASSERT_EQ(waitpid(sender, nullptr, WNOHANG), 0) << "the send ended early";
+            usleep(1000);
+        }
+        const pid_t server = stick.DaemonPid();
+        ASSERT_GT(server, 0);
+        ASSERT_EQ(kill(server, SIGSTOP), 0);
+        meanwhile();
+        usleep(600000);
+        ASSERT_EQ(kill(server, SIGCONT), 0);
+    }
+    TempDir stickDir;
+    FatImage stick{stickDir.path()};
+};
+
+}  // namespace
+
+TEST_F(SendTest, MoviesGoUnderTheNextNumbersWithTheirThumbnailsAndTheRestAreToldWhy) {
+    const std::string avc = dir.file("avc.mp4"), mpeg4 = dir.file("mpeg4.mp4");
+    ASSERT_TRUE(MakeTestMovie(avc, TestMovieOptions{}));
+    TestMovieOptions mpeg4Options;
+    mpeg4Options.codec = "mpeg4";
+    ASSERT_TRUE(MakeTestMovie(mpeg4, mpeg4Options));
+    writeFile(dir.file("avc.THM"), Bytes(900, 0x5a));
+    const std::string text = dir.file("notes.mp4"), missing = dir.file("missing.mp4");
+    writeFile(text, ascii("not a movie"));
+    // A number already taken on the stick: the next movie of that kind goes above it.
+    std::filesystem::create_directories(stick.point + "/MP_ROOT/101ANV01");
+    writeFile(stick.point + "/MP_ROOT/101ANV01/MAQ00007.MP4", ascii("old"));
+
+    Result r = cli({"send", "--device", stick.point, avc, text, missing, mpeg4, avc});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    const std::string folder = stick.point + "/MP_ROOT/";
+    EXPECT_NE(r.out.find(avc + " -> " + folder + "101ANV01/MAQ00008.MP4 (with thumbnail)\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find(mpeg4 + " -> " + folder + "100MNV01/M4V00001.MP4\n"), std::string::npos)
+        << r.out;
+    // A file named twice goes once.
+    EXPECT_NE(r.out.find("2 of 4 movies sent"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("moviestick-cli: " + text + ": not sent: not an MP4 movie\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("moviestick-cli: " + missing + ": not sent: no such file\n"),
+              std::string::npos)
+        << r.err;
+    // No progress line when stderr is not a terminal.
+    EXPECT_EQ(r.err.find('\r'), std::string::npos) << r.err;
+
+    const std::map<std::string, Bytes> files = onStick();
+    EXPECT_EQ(files.size(), 4u);
+    EXPECT_EQ(files.at("101ANV01/MAQ00008.MP4"), readFile(avc));
+    EXPECT_EQ(files.at("101ANV01/MAQ00008.THM"), Bytes(900, 0x5a));
+    EXPECT_EQ(files.at("100MNV01/M4V00001.MP4"), readFile(mpeg4));
+    EXPECT_EQ(files.at("101ANV01/MAQ00007.MP4"), ascii("old"));
+
+    // Sent again without thumbnails: new numbers, no second thumbnail, and every file went.
+    Result again = cli({"send", "--no-thumbnails", "--device", stick.point, avc, mpeg4});
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_EQ(again.err, "");
+    const std::map<std::string, Bytes> after = onStick();
+    EXPECT_EQ(after.size(), 6u);
+    EXPECT_EQ(after.at("101ANV01/MAQ00009.MP4"), readFile(avc));
+    EXPECT_EQ(after.count("101ANV01/MAQ00009.THM"), 0u);
+    EXPECT_EQ(after.at("100MNV01/M4V00002.MP4"), readFile(mpeg4));
+}
+
+TEST_F(SendTest, NothingGoesWhenTheMoviesDoNotFit) {
+    // Two movies of 5 MB on an 8 MB stick: each would fit alone, both do not.
+    const std::string first = dir.file("first.mp4"), second = dir.file("second.mp4");
+    MakeLargeMovie(first);
+    std::filesystem::copy_file(first, second);
+    Result r = cli({"send", "--device", stick.point, first, second});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("not enough room on the PSP"), std::string::npos) << r.err;
+    EXPECT_TRUE(onStick().empty());
+}
+
+TEST_F(SendTest, TheDeviceMustBeAStickAndOneOfSeveralMustBeNamed) {
+    const std::string movie = dir.file("movie.mp4");
+    ASSERT_TRUE(MakeTestMovie(movie, TestMovieOptions{}));
+    // The same markers on a folder of another file system.
+    const std::string plain = dir.file("plain");
+    std::filesystem::create_directory(plain);
+    MakeStick(plain);
+    Result notStick = cli({"send", "--device", plain, movie});
+    EXPECT_EQ(notStick.exitCode, 1);
+    EXPECT_EQ(notStick.err.rfind("moviestick-cli: " + plain + ": not a PSP memory stick", 0), 0u)
+        << notStick.err;
+
+    TempDir secondDir;
+    FatImage second{secondDir.path()};
+    ASSERT_TRUE(second.Mount());
+    MakeStick(second.point);
+    Result several = cli({"send", movie});
+    EXPECT_EQ(several.exitCode, 2);
+    EXPECT_NE(several.err.find("several PSP memory sticks"), std::string::npos) << several.err;
+    EXPECT_NE(several.err.find(stick.point + "/"), std::string::npos) << several.err;
+    EXPECT_NE(several.err.find(second.point + "/"), std::string::npos) << several.err;
+    EXPECT_TRUE(onStick().empty());
+
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"send"}, {"send", "--device=", movie},
+                                               {"send", movie, "--device"}}) {
+        Result usage = cli(args);
+        EXPECT_EQ(usage.exitCode, 2) << usage.err;
+        EXPECT_NE(usage.err.find("usage: moviestick-cli send"), std::string::npos) << usage.err;
+    }
+}
+
+TEST_F(SendTest, AnInterruptedSendLeavesNoPartialMovie) {
+    const std::string movie = dir.file("movie.mp4");
+    MakeLargeMovie(movie);
+    const std::string copy = stick.point + "/MP_ROOT/100MNV01/M4V00001.MP4";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        alarm(60);
+        execl(MOVIESTICK_CLI, MOVIESTICK_CLI, "send", "--device", stick.point.c_str(),
+              movie.c_str(), nullptr);
+        _exit(127);
+    }
+    // The stick is held still while the interrupt goes in, so that the copy cannot finish
+    // first.
+    HoldStickOnceThere(pid, copy, [&] { ASSERT_EQ(kill(pid, SIGINT), 0); });
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    EXPECT_FALSE(exists(copy));
+    EXPECT_TRUE(onStick().empty());
+}
+
+TEST_F(SendTest, ShowsAProgressLineOnATerminal) {
+    const std::string movie = dir.file("movie.mp4");
+    MakeLargeMovie(movie);
+    int terminal = -1;
+    const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        alarm(60);
+        execl(MOVIESTICK_CLI, MOVIESTICK_CLI, "send", "--device", stick.point.c_str(),
+              movie.c_str(), nullptr);
+        _exit(127);
+    }
+    // A stick that stalls for a while: the line goes on meanwhile.
+    HoldStickOnceThere(pid, stick.point + "/MP_ROOT/100MNV01/M4V00001.MP4", [] {});
+    std::string seen;
+    char buffer[4096];
+    ssize_t got;
+    while ((got = read(terminal, buffer, sizeof buffer)) > 0) seen.append(buffer, size_t(got));
+    close(terminal);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << seen;
+    EXPECT_NE(seen.find("\r\033[K"), std::string::npos) << seen;
+    EXPECT_NE(seen.find(" MB of "), std::string::npos) << seen;
+    EXPECT_NE(seen.find(" left"), std::string::npos) << seen;
+    // The line is cleared before the summary goes out.
+    EXPECT_NE(seen.find("\r\033[K" + movie + " -> "), std::string::npos) << seen;
 }
