@@ -147,20 +147,6 @@ static void SendAll(SendFilesJob* job) {
     gCopyCount = 0;
     gCurrentSize = 0;
     gTotalSize = BytesToSend(items);
-    if (gCopyCancelRequest) {
-        job->cancelled = true;
-        return;
-    }
-    if (!HasRoom(job, items)) {
-        const QString reason = LocalizedString(QStringLiteral("no room on the PSP"));
-        for (size_t n = 0; n < items.size(); ++n) {
-            const OpenFileInfo* entry = FindOpenFileInfo(items[n]);
-            job->results[resultOf[n]].reason =
-                IsSendableMovie(*entry) ? reason : MovieKindString(*entry);
-        }
-        return;
-    }
-
     // Once a movie cannot go for a reason that holds for every later one too, each of those is
     // told that reason (or its own, when it could not have gone anyway).
     auto leaveRest = [&](size_t from, const QString& reason) {
@@ -170,6 +156,10 @@ static void SendAll(SendFilesJob* job) {
                 IsSendableMovie(*entry) ? reason : MovieKindString(*entry);
         }
     };
+    if (!HasRoom(job, items)) {
+        leaveRest(0, LocalizedString(QStringLiteral("no room on the PSP")));
+        return;
+    }
     for (size_t n = 0; n < items.size(); ++n) {
         gCopyCount += 1;
         gCopyFileIndex = GetOpenFileInfo(items[n]);
