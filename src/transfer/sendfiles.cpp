@@ -89,8 +89,9 @@ static std::vector<DataBrowserItemID> ReadFiles(SendFilesJob* job,
 
 // Copies the movie under the first free number from `number` on, and its thumbnail under the
 // same number when it goes along. The copy's status; -48 when every number is taken.
-static int16_t SendMovie(const OpenFileInfo& entry, const FSRef& folder, const char* prefix,
-                         int32_t number, SendFileResult* result) {
+static int16_t SendMovie(DataBrowserItemID item, const OpenFileInfo& entry, const FSRef& folder,
+                         const char* prefix, int32_t number, bool convert,
+                         SendFileResult* result) {
     const FSRef movie = entry.fileRef;
     const bool withThumbnail = gPref.optionThumbnail && entry.hasThumbnail;
     const FSRef thumbnail = entry.thumbnailRef;
@@ -100,7 +101,8 @@ static int16_t SendMovie(const OpenFileInfo& entry, const FSRef& folder, const c
         name = CreatePSPStyleFileName(prefix, number, ".MP4");
         if (name.isNull()) return kDupFNErr;
         const HFSUniStr255 unicodeName = HFSUniStr255FromQString(name);
-        status = CopyFile(&movie, &folder, &unicodeName);
+        status = convert ? ConvertFile(item, &folder, &unicodeName)
+                         : CopyFile(&movie, &folder, &unicodeName);
         if (status != kDupFNErr) break;
     }
     if (status != kNoErr) return status;
@@ -174,7 +176,9 @@ static void SendAll(SendFilesJob* job) {
             result.reason = MovieKindString(entry);
             continue;
         }
-        const int32_t kind = entry.movieType;
+        // A converted movie is H.264 and goes where AVC movies go.
+        const bool convert = HowSent(entry) == SendWay::kConvert;
+        const int32_t kind = convert ? kMovieTypeAvc1 : entry.movieType;
         FSRef folder;
         if (!GetPSPRef(job->deviceRoot.c_str(), &folder, int16_t(kind))) {
             leaveRest(n, LocalizedString(QStringLiteral("the PSP's movie folder could not be made")));
@@ -183,7 +187,8 @@ static void SendAll(SendFilesJob* job) {
         int32_t number = GetMaxNumber(&folder) + 1;
         if (number > kMaxPSPFileNumber) number = 1;
         const int16_t copied =
-            SendMovie(entry, folder, kind == kMovieTypeMp4v ? "M4V" : "MAQ", number, &result);
+            SendMovie(items[n], entry, folder, kind == kMovieTypeMp4v ? "M4V" : "MAQ", number, convert,
+                      &result);
         if (copied == kUserCanceledErr) {
             job->cancelled = true;
             leaveRest(n, LocalizedString(QStringLiteral("cancelled")));

@@ -554,7 +554,7 @@ protected:
     }
     // A movie of about 5 MB: noise that the coder cannot shrink.
     static void MakeLargeMovie(const std::string& path) {
-        ASSERT_TRUE(MakeVideo(path, 1.5, "-c:v mpeg4 -q:v 1 -vf noise=alls=100:allf=t -an"));
+        ASSERT_TRUE(MakeVideo(path, 1.5, "-c:v mpeg4 -bf 0 -q:v 1 -vf noise=alls=100:allf=t -an"));
         const uintmax_t size = std::filesystem::file_size(path);
         ASSERT_TRUE(size > 3000000 && size < 6000000) << size;
     }
@@ -581,9 +581,13 @@ protected:
 
 TEST_F(SendTest, MoviesGoUnderTheNextNumbersWithTheirThumbnailsAndTheRestAreToldWhy) {
     const std::string avc = dir.file("avc.mp4"), mpeg4 = dir.file("mpeg4.mp4");
-    ASSERT_TRUE(MakeTestMovie(avc, TestMovieOptions{}));
+    // Movies the PSP plays as they are, so that they go byte for byte.
+    TestMovieOptions avcOptions;
+    avcOptions.extra = "-profile:v main -bf 0";
+    ASSERT_TRUE(MakeTestMovie(avc, avcOptions));
     TestMovieOptions mpeg4Options;
     mpeg4Options.codec = "mpeg4";
+    mpeg4Options.extra = "-bf 0";
     ASSERT_TRUE(MakeTestMovie(mpeg4, mpeg4Options));
     writeFile(dir.file("avc.THM"), Bytes(900, 0x5a));
     const std::string text = dir.file("notes.mp4"), missing = dir.file("missing.mp4");
@@ -627,6 +631,22 @@ TEST_F(SendTest, MoviesGoUnderTheNextNumbersWithTheirThumbnailsAndTheRestAreTold
     EXPECT_EQ(after.at("101ANV01/MAQ00009.MP4"), readFile(avc));
     EXPECT_EQ(after.count("101ANV01/MAQ00009.THM"), 0u);
     EXPECT_EQ(after.at("100MNV01/M4V00002.MP4"), readFile(mpeg4));
+}
+
+// A video the PSP cannot play as it is goes converted, under the AVC name, as the
+// application sends it.
+TEST_F(SendTest, AVideoOfAnotherKindGoesConvertedUnderTheAvcName) {
+    const std::string clip = dir.file("clip.mkv");
+    ASSERT_TRUE(MakeVideo(clip, 1.0, "-c:v libx264 -an"));
+    Result r = cli({"send", "--device", stick.point, clip});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    const std::string sent = stick.point + "/MP_ROOT/101ANV01/MAQ00001.MP4";
+    EXPECT_NE(r.out.find(clip + " -> " + sent), std::string::npos) << r.out;
+    const std::map<std::string, Bytes> files = onStick();
+    ASSERT_EQ(files.size(), 1u);
+    Result check = cli({"check", sent});
+    EXPECT_EQ(check.exitCode, 0) << check.err;
+    EXPECT_NE(check.out.find("(AVC)"), std::string::npos) << check.out;
 }
 
 TEST_F(SendTest, NothingGoesWhenTheMoviesDoNotFit) {
@@ -705,8 +725,14 @@ TEST_F(SendTest, ShowsAProgressLineOnATerminal) {
               movie.c_str(), nullptr);
         _exit(127);
     }
-    // A stick that stalls for a while: the line goes on meanwhile.
-    HoldStickOnceThere(pid, stick.point + "/MP_ROOT/100MNV01/M4V00001.MP4", [] {});
+    // A stick that stalls for a while once a fifth has gone, when the line can tell the time
+    // left: the line goes on meanwhile.
+    const std::string copy = stick.point + "/MP_ROOT/100MNV01/M4V00001.MP4";
+    std::error_code ignored;
+    while (std::filesystem::file_size(copy, ignored) < 1000000 &&
+           waitpid(pid, nullptr, WNOHANG) == 0)
+        usleep(1000);
+    HoldStickOnceThere(pid, copy, [] {});
     std::string seen;
     char buffer[4096];
     ssize_t got;
