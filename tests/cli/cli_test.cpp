@@ -728,11 +728,14 @@ TEST_F(SendTest, ShowsAProgressLineOnATerminal) {
     // A stick that stalls for a while once a fifth has gone, when the line can tell the time
     // left: the line goes on meanwhile.
     const std::string copy = stick.point + "/MP_ROOT/100MNV01/M4V00001.MP4";
-    std::error_code ignored;
-    while (std::filesystem::file_size(copy, ignored) < 1000000 &&
-           waitpid(pid, nullptr, WNOHANG) == 0)
-        usleep(1000);
-    HoldStickOnceThere(pid, copy, [] {});
+    const auto copied = [&copy] {
+        std::error_code error;
+        const uintmax_t size = std::filesystem::file_size(copy, error);
+        return error ? 0 : size;
+    };
+    while (copied() < 1000000 && waitpid(pid, nullptr, WNOHANG) == 0) usleep(1000);
+    // Held long enough for the line to have a rate, which it gives from half a second on.
+    HoldStickOnceThere(pid, copy, [] { usleep(1000000); });
     std::string seen;
     char buffer[4096];
     ssize_t got;
