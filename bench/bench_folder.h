@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // bench_folder.h - the benchmarks' scratch folders: made below $MOVIESTICK_BENCH_DIR (default
 // /var/tmp, a real disk rather than a tmpfs) and removed when the program ends.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // container_bench.cpp - timings of the title operations on large movies, beside cp and ffmpeg.
 //
 // The movies are made at run time in a folder of their own below $MOVIESTICK_BENCH_DIR (default
@@ -32,8 +33,8 @@
 #include <string>
 #include <vector>
 
-#include "bench_folder.h"
 #include "../tests/container/atom_builder.h"
+#include "bench_folder.h"
 #include "container/movie.h"
 
 namespace fs = std::filesystem;
@@ -53,7 +54,9 @@ const std::string& BenchDir() {
     return gDir;
 }
 
-std::string BenchFile(const std::string& name) { return BenchDir() + "/" + name; }
+std::string BenchFile(const std::string& name) {
+    return BenchDir() + "/" + name;
+}
 
 enum class Layout {
     kMetadataLast,   // ftyp, mdat, moov with the metadata atom last: retitled in place
@@ -66,12 +69,11 @@ Bytes Moov(Layout layout, uint64_t mdatPayloadAt, uint64_t mediaBytes) {
     for (uint64_t at = 0; at < mediaBytes; at += kChunkBytes)
         chunks.push_back(uint32_t(mdatPayloadAt + at));
     Bytes z(20, 0);
-    Bytes stbl = container("stbl", {box("stsd", z), box("stts", z), box("stsc", z),
-                                    box("stsz", z), stco(chunks)});
+    Bytes stbl = container(
+        "stbl", {box("stsd", z), box("stts", z), box("stsc", z), box("stsz", z), stco(chunks)});
     Bytes trak = container(
-        "trak", {box("tkhd", z),
-                 container("mdia", {box("mdhd", z), box("hdlr", z),
-                                    container("minf", {box("vmhd", z), stbl})})});
+        "trak", {box("tkhd", z), container("mdia", {box("mdhd", z), box("hdlr", z),
+                                                    container("minf", {box("vmhd", z), stbl})})});
     Bytes meta = usmtWithTitle(u"A synthetic movie");
     if (layout == Layout::kMetadataLast) return container("moov", {box("mvhd", z), trak, meta});
     if (layout == Layout::kNoMetadata) return container("moov", {box("mvhd", z), trak});
@@ -113,8 +115,7 @@ const std::string& SyntheticMovie(uint64_t mediaBytes, Layout layout) {
     std::string& path = made[{mediaBytes, layout}];
     if (path.empty()) {
         const char* names[] = {"meta-last", "meta-first", "no-meta"};
-        path = BenchFile(std::to_string(mediaBytes / kMiB) + "MiB-" + names[int(layout)] +
-                         ".mp4");
+        path = BenchFile(std::to_string(mediaBytes / kMiB) + "MiB-" + names[int(layout)] + ".mp4");
         MakeSyntheticMovie(path, mediaBytes, layout);
     }
     return path;
@@ -143,7 +144,9 @@ void RunOrFail(benchmark::State& state, const std::string& command) {
     if (std::system(command.c_str()) != 0) state.SkipWithError(("failed: " + command).c_str());
 }
 
-std::string Quoted(const std::string& s) { return "'" + s + "'"; }
+std::string Quoted(const std::string& s) {
+    return "'" + s + "'";
+}
 
 using Clock = std::chrono::steady_clock;
 
@@ -188,9 +191,13 @@ void BM_InPlaceTitle(benchmark::State& state, uint64_t mediaBytes) {
     }
 }
 // Real time: the rewrite ends with an fsync, which is most of what it costs.
-BENCHMARK_CAPTURE(BM_InPlaceTitle, 10MiB, 10 * kMiB)->UseRealTime()->Repetitions(10)
+BENCHMARK_CAPTURE(BM_InPlaceTitle, 10MiB, 10 * kMiB)
+    ->UseRealTime()
+    ->Repetitions(10)
     ->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_InPlaceTitle, 1GiB, kGiB)->UseRealTime()->Repetitions(10)
+BENCHMARK_CAPTURE(BM_InPlaceTitle, 1GiB, kGiB)
+    ->UseRealTime()
+    ->Repetitions(10)
     ->Unit(benchmark::kMicrosecond);
 
 // --- The first title change of a movie whose metadata atom does not end it, beside cp of the
@@ -290,14 +297,30 @@ void BM_AddMetadataCopy(benchmark::State& state) {
 void BM_CpReplaceSameFile(benchmark::State& state) {
     ColdCpAndReplace(state, SyntheticMovie(kGiB, Layout::kMetadataFirst));
 }
-BENCHMARK(BM_CpReplaceSameFile)->Name("BM_CpReplaceSameFile/1GiB")->UseManualTime()
-    ->Iterations(1)->Repetitions(5)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_AddMetadataCopy)->Name("BM_AddMetadataCopy/1GiB")->UseManualTime()->Iterations(1)
-    ->Repetitions(5)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FirstTitleCopy)->Name("BM_FirstTitleCopy/1GiB")->UseManualTime()->Iterations(1)
-    ->Repetitions(5)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CpSameFile)->Name("BM_CpSameFile/1GiB")->UseManualTime()->Iterations(1)
-    ->Repetitions(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CpReplaceSameFile)
+    ->Name("BM_CpReplaceSameFile/1GiB")
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AddMetadataCopy)
+    ->Name("BM_AddMetadataCopy/1GiB")
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FirstTitleCopy)
+    ->Name("BM_FirstTitleCopy/1GiB")
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CpSameFile)
+    ->Name("BM_CpSameFile/1GiB")
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->Unit(benchmark::kMillisecond);
 
 // --- Reading the title: only atom headers are read, so the cost should not grow with the file.
 
@@ -328,7 +351,10 @@ void BM_GetTitleWarm(benchmark::State& state) {
     }
     state.counters["read_calls"] = double(ReadCallsOfGetTitle(path));
 }
-BENCHMARK(BM_GetTitleWarm)->Name("BM_GetTitleWarm/1GiB")->UseRealTime()->Repetitions(10)
+BENCHMARK(BM_GetTitleWarm)
+    ->Name("BM_GetTitleWarm/1GiB")
+    ->UseRealTime()
+    ->Repetitions(10)
     ->Unit(benchmark::kMicrosecond);
 
 void BM_GetTitleCold(benchmark::State& state) {
@@ -342,8 +368,12 @@ void BM_GetTitleCold(benchmark::State& state) {
         free(title);
     }
 }
-BENCHMARK(BM_GetTitleCold)->Name("BM_GetTitleCold/1GiB")->UseManualTime()->Iterations(20)
-    ->Repetitions(5)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_GetTitleCold)
+    ->Name("BM_GetTitleCold/1GiB")
+    ->UseManualTime()
+    ->Iterations(20)
+    ->Repetitions(5)
+    ->Unit(benchmark::kMicrosecond);
 
 // --- A real movie, when one is given: the engine's first title change, cp, and ffmpeg writing
 // the same title by remuxing.
@@ -354,15 +384,22 @@ void RegisterRealMovieBenchmarks() {
     std::string master = movie;
     auto add = [&](const char* name, void (*run)(benchmark::State&, const std::string&)) {
         benchmark::RegisterBenchmark(name, [run, master](benchmark::State& s) { run(s, master); })
-            ->UseManualTime()->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
+            ->UseManualTime()
+            ->Iterations(1)
+            ->Repetitions(3)
+            ->Unit(benchmark::kMillisecond);
     };
     add("BM_RealFirstTitleCopy/movie", ColdCopyRewrite);
     add("BM_RealCp/movie", ColdCp);
     add("BM_RealFfmpegRemux/movie", ColdFfmpegRemux);
-    benchmark::RegisterBenchmark("BM_RealGetTitleWarm/movie", [master](benchmark::State& s) {
-        for (auto _ : s) free(GetTitle(master.c_str()));
-        s.counters["read_calls"] = double(ReadCallsOfGetTitle(master));
-    })->UseRealTime()->Repetitions(5)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("BM_RealGetTitleWarm/movie",
+                                 [master](benchmark::State& s) {
+                                     for (auto _ : s) free(GetTitle(master.c_str()));
+                                     s.counters["read_calls"] = double(ReadCallsOfGetTitle(master));
+                                 })
+        ->UseRealTime()
+        ->Repetitions(5)
+        ->Unit(benchmark::kMicrosecond);
 }
 
 // --- Alternating pairs: cp, sync, mv, sync beside the engine's first title change and the
@@ -424,9 +461,15 @@ int RunPairs(int pairs, bool warm) {
         // The order turns every round, so that none always follows the same one.
         for (int k = 0; k < 3; ++k) {
             switch ((i + k) % 3) {
-                case 0: timeOne(&anchor, first, false); break;
-                case 1: timeOne(&retitle, first, true); break;
-                default: timeOne(&add, none, true); break;
+                case 0:
+                    timeOne(&anchor, first, false);
+                    break;
+                case 1:
+                    timeOne(&retitle, first, true);
+                    break;
+                default:
+                    timeOne(&add, none, true);
+                    break;
             }
         }
     }
@@ -434,8 +477,7 @@ int RunPairs(int pairs, bool warm) {
     std::printf("1 GiB, %s, %d rounds, medians (min-max)\n", warm ? "warm" : "cold", pairs);
     auto line = [&](const char* what, const Timing& t) {
         std::printf("  %-34s %7.0f ms (%.0f-%.0f), %5.0f ms CPU, ratio %.2f\n", what,
-                    Median(t.wall) * 1e3,
-                    *std::min_element(t.wall.begin(), t.wall.end()) * 1e3,
+                    Median(t.wall) * 1e3, *std::min_element(t.wall.begin(), t.wall.end()) * 1e3,
                     *std::max_element(t.wall.begin(), t.wall.end()) * 1e3, Median(t.cpu) * 1e3,
                     Median(t.wall) / base);
     };

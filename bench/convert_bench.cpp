@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // convert_bench.cpp - converting a 60 s 1280 x 720 clip for the PSP, beside the ffmpeg command
 // line with the same settings, and how long a cancel takes to end a conversion.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // convert_send_bench.cpp - the GUI thread's longest stall while a send converts a 20 s 1280 x 720
 // H.264 Matroska video onto a folder laid out as a memory stick, beside the same send copying a
 // movie of the converted size (the anchor: a send that only copies).
@@ -39,8 +40,12 @@ namespace {
 
 std::string gDir;
 
-std::string Video() { return gDir + "/movies/clip.mkv"; }
-std::string Copied() { return gDir + "/movies/copied.mp4"; }
+std::string Video() {
+    return gDir + "/movies/clip.mkv";
+}
+std::string Copied() {
+    return gDir + "/movies/copied.mp4";
+}
 
 void MakeInputs() {
     gDir = MakeBenchFolder("convertsend");
@@ -48,7 +53,8 @@ void MakeInputs() {
     const std::string make =
         "ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc2=size=1280x720:rate=30:duration=20"
         " -f lavfi -i sine=frequency=440:duration=20 -pix_fmt yuv420p -c:v libx264"
-        " -preset superfast -c:a aac '" + Video() + "'";
+        " -preset superfast -c:a aac '" +
+        Video() + "'";
     if (std::system(make.c_str()) != 0) throw std::runtime_error("ffmpeg could not make the clip");
     // A movie of about the converted size for the copying anchor: 20 s at 768 + 128 kbit/s.
     std::ofstream out(Copied(), std::ios::binary);
@@ -97,8 +103,12 @@ void Run(benchmark::State& state, const std::string& path, bool asMovie) {
     state.counters["longest_stall_ms"] = longestStall;
 }
 
-void BM_ConvertingSend(benchmark::State& state) { Run(state, Video(), false); }
-void BM_CopyingSend(benchmark::State& state) { Run(state, Copied(), true); }
+void BM_ConvertingSend(benchmark::State& state) {
+    Run(state, Video(), false);
+}
+void BM_CopyingSend(benchmark::State& state) {
+    Run(state, Copied(), true);
+}
 
 }  // namespace
 

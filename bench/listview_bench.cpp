@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // listview_bench.cpp - the list view with 10,000 movies in the main window: showing them,
 // sorting by file name, by title and by the PSP column, selecting all, and removing 1,000
 // scattered ones.
@@ -19,14 +20,14 @@
 #include <QApplication>
 #include <QTreeView>
 
-#include "bench_folder.h"
 #include "../tests/container/atom_builder.h"
 #include "app/mainwindow.h"
-#include "shared/prefs.h"
 #include "app/startup.h"
+#include "bench_folder.h"
 #include "movielist/listview.h"
 #include "movielist/movielist.h"
 #include "movielist/opening.h"
+#include "shared/prefs.h"
 #include "toolkit/alerts.h"
 #include "toolkit/gestalt.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // movielist_bench.cpp - adding a folder of 10,000 small movies to the movie list, beside ffprobe.
 //
 // Each movie holds a title and a profile atom and has a ".THM" beside it (sparse, 32 KiB), so
@@ -22,18 +23,18 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <map>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include <QApplication>
 
-#include "bench_folder.h"
 #include "../tests/container/atom_builder.h"
+#include "bench_folder.h"
 #include "movielist/movielist.h"
 
 namespace fs = std::filesystem;
@@ -245,10 +246,11 @@ void PrintGrowth() {
     const auto& [large, b] = *gScale.rbegin();
     const double sizes = std::log(double(large) / double(small));
     auto exponent = [&](double ta, double tb) { return std::log(tb / ta) / sizes; };
-    std::printf("growth %d -> %d movies (1.0 = linear): add %.2f, again %.2f, remove 10%% %.2f, "
-                "anchor %.2f\n",
-                small, large, exponent(a.add, b.add), exponent(a.again, b.again),
-                exponent(a.remove, b.remove), exponent(a.anchor, b.anchor));
+    std::printf(
+        "growth %d -> %d movies (1.0 = linear): add %.2f, again %.2f, remove 10%% %.2f, "
+        "anchor %.2f\n",
+        small, large, exponent(a.add, b.add), exponent(a.again, b.again),
+        exponent(a.remove, b.remove), exponent(a.anchor, b.anchor));
 }
 
 }  // namespace

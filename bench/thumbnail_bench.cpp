@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // thumbnail_bench.cpp - a thumbnail from a long movie, from opening it to the file written,
 // beside the ffmpeg command line doing the same.
 //
@@ -17,10 +18,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include <QImage>
 
@@ -175,10 +176,10 @@ int RunPairs(int pairs) {
         const std::string jpg = gDir + "/ffmpeg.jpg";
         const std::string copy = gDir + "/cli.mp4";
         if (cli) fs::copy_file(movie, copy, fs::copy_options::overwrite_existing);
-        const char* ffmpeg[] = {"ffmpeg", "-nostdin",    "-loglevel",     "error",
-                                "-y",     "-ss",         at.c_str(),      "-i",
-                                movie.c_str(), "-frames:v", "1",         "-vf",
-                                "scale=160:120", jpg.c_str(), nullptr};
+        const char* ffmpeg[] = {
+            "ffmpeg",        "-nostdin",  "-loglevel",   "error",     "-y", "-ss",
+            at.c_str(),      "-i",        movie.c_str(), "-frames:v", "1",  "-vf",
+            "scale=160:120", jpg.c_str(), nullptr};
         const char* thumb[] = {cli ? cli : "", "thumb", copy.c_str(), at.c_str(), nullptr};
         Samples ours, theirs, whole;
         for (int i = 0; i < pairs; ++i) {

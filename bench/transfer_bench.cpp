@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // transfer_bench.cpp - sending 1 GiB of movies to a folder laid out as a memory stick, beside
 // `cp` of the same files followed by `sync`, and the GUI thread's longest stall during the send.
 //
@@ -27,12 +28,12 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
-#include "bench_folder.h"
 #include "app/mainwindow.h"
-#include "shared/prefs.h"
 #include "app/startup.h"
+#include "bench_folder.h"
 #include "movielist/movielist.h"
 #include "movielist/opening.h"
+#include "shared/prefs.h"
 #include "toolkit/alerts.h"
 #include "toolkit/resources.h"
 #include "transfer/copyjob.h"
@@ -146,18 +147,36 @@ double Median(std::vector<double> values) {
 }  // namespace
 
 // Alternating runs, so that both sides meet the disk in the same state.
-BENCHMARK(BM_Send)->Name("BM_Send/1GiB")->UseManualTime()->Iterations(1)->Unit(
-    benchmark::kMillisecond);
-BENCHMARK(BM_CpThenSync)->Name("BM_CpThenSync/1GiB")->UseManualTime()->Iterations(1)->Unit(
-    benchmark::kMillisecond);
-BENCHMARK(BM_Send)->Name("BM_Send/1GiB")->UseManualTime()->Iterations(1)->Unit(
-    benchmark::kMillisecond);
-BENCHMARK(BM_CpThenSync)->Name("BM_CpThenSync/1GiB")->UseManualTime()->Iterations(1)->Unit(
-    benchmark::kMillisecond);
-BENCHMARK(BM_Send)->Name("BM_Send/1GiB")->UseManualTime()->Iterations(1)->Unit(
-    benchmark::kMillisecond);
-BENCHMARK(BM_CpThenSync)->Name("BM_CpThenSync/1GiB")->UseManualTime()->Iterations(1)->Unit(
-    benchmark::kMillisecond);
+BENCHMARK(BM_Send)
+    ->Name("BM_Send/1GiB")
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CpThenSync)
+    ->Name("BM_CpThenSync/1GiB")
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Send)
+    ->Name("BM_Send/1GiB")
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CpThenSync)
+    ->Name("BM_CpThenSync/1GiB")
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Send)
+    ->Name("BM_Send/1GiB")
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CpThenSync)
+    ->Name("BM_CpThenSync/1GiB")
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -179,9 +198,10 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
     const double send = Median(gSendSeconds), copy = Median(gCpSeconds);
     if (send > 0 && copy > 0)
-        std::printf("send %.2f s, cp + sync %.2f s (medians) to %s: ratio %.3f (goal <= 1.05 on "
-                    "ext4, <= 1.0 through fusefat)\n",
-                    send, copy, gStick.c_str(), send / copy);
+        std::printf(
+            "send %.2f s, cp + sync %.2f s (medians) to %s: ratio %.3f (goal <= 1.05 on "
+            "ext4, <= 1.0 through fusefat)\n",
+            send, copy, gStick.c_str(), send / copy);
     DisposeOpenFileInfo();
     return 0;
 }

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # tools/lib.sh - shared steps of the tools: install missing packages, build.
 # Sourced, not run.
 

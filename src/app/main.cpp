@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // main.cpp - starts moviestick, or hands this start's files to the moviestick already running.
 #include <cstdio>
 #include <cstdlib>

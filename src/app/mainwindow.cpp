@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // mainwindow.cpp - the main window: made from the interface file, laid out for any size, and
 // its events kept in step with the preferences.
 #include "app/mainwindow.h"
@@ -225,7 +226,8 @@ static void HandleControlHit(const EventRecord& event, PrefDialogContext* contex
             context->prefs->firmware330 = GetControl32BitValue(event.control) != 0;
             if (ControlRef list = GetDataBrowserControl(context->window))
                 (void)UpdateDataBrowserItems(list, kDataBrowserNoItem, 0, nullptr,
-                                             kDataBrowserItemNoProperty, kDataBrowserItemNoProperty);
+                                             kDataBrowserItemNoProperty,
+                                             kDataBrowserItemNoProperty);
             break;
         case kPrefConvertQuality:
             context->prefs->videoKbps =

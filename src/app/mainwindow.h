@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // mainwindow.h - the main window: movie list, device pop-up, send options, thumbnail preview.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // startup.cpp - the application's spine: its events, commands and menus, the idle tick, About.
 #include "app/startup.h"
 
@@ -89,9 +90,9 @@ void DoMenuControl() {
 
     EnableMenuCommand(kHICommandClose);
     if (GetWindowTag(front) != kMainWindowTag) {
-        for (OSType command : {kCommandOpen, kCommandSend, kCommandTitlesFromFileNames,
-                               kCommandRemove, kCommandMakeThumbnail, kCommandEditTitle,
-                               kCommandConvert})
+        for (OSType command :
+             {kCommandOpen, kCommandSend, kCommandTitlesFromFileNames, kCommandRemove,
+              kCommandMakeThumbnail, kCommandEditTitle, kCommandConvert})
             DisableMenuCommand(command);
         return;
     }

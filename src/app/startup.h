@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // startup.h - the application's spine: its events, commands and menus, the idle tick, About.
 #pragma once
 

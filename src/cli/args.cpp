@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // args.cpp - moviestick-cli's command line: the commands, their options, and the parse.
 #include "cli/args.h"
 

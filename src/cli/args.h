@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // args.h - moviestick-cli's command line: the commands, their options, and the parse that both
 // the lean program and its media helper make of the same arguments.
 #pragma once
@@ -26,7 +27,7 @@ const std::vector<CommandDef>& Commands();
 
 struct ParsedCommand {
     const CommandDef* def = nullptr;
-    bool help = false;  // COMMAND --help
+    bool help = false;                                         // COMMAND --help
     std::vector<std::pair<std::string, std::string>> options;  // long name, value ("" for a flag)
     std::vector<std::string> files;
 

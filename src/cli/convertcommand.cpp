@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // convertcommand.cpp - moviestick-cli's convert command: a PSP-ready copy beside each video.
 #include "cli/convertcommand.h"
 
@@ -121,8 +122,8 @@ static int convertOne(const std::string& source, const std::string& destination,
     if (fd < 0) {
         if (errno == EEXIST)
             return failConvert(source, "\"" + destination + "\" exists already; it was left alone");
-        return failConvert(source, "cannot make \"" + destination + "\": " +
-                                       MovieErrorText(MovieErrorFromErrno(errno)));
+        return failConvert(source, "cannot make \"" + destination +
+                                       "\": " + MovieErrorText(MovieErrorFromErrno(errno)));
     }
     const std::string title = titleOf(source, facts);
     ConvertResult result;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // convertcommand.h - moviestick-cli's convert command: a PSP-ready copy beside each video.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // main.cpp - moviestick-cli: the atom tree, title, video coding and PSP folder of movies, and
 // their titles set, for scripts.
 //
@@ -50,7 +51,9 @@ static json codingOfKind(const MovieSummary& summary) {
     return std::string(summary.coding, 4);
 }
 
-static json orNull(const std::string& text) { return text.empty() ? json(nullptr) : json(text); }
+static json orNull(const std::string& text) {
+    return text.empty() ? json(nullptr) : json(text);
+}
 
 static void printJson(const json& document) {
     // A file name that is not UTF-8 must not lose the whole document.

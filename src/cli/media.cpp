@@ -1,6 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // media.cpp - moviestick-cli-media: the commands of moviestick-cli that decode or encode video
-// (thumb, convert, send). moviestick-cli execs it with its own arguments, so that its other commands
-// never load FFmpeg or Qt.
+// (thumb, convert, send). moviestick-cli execs it with its own arguments, so that its other
+// commands never load FFmpeg or Qt.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // send.cpp - moviestick-cli send: the application's send run on the copy thread under a bare
 // event loop, with a progress line on a terminal, Ctrl+C as a clean cancel, and a summary.
 #include "cli/send.h"
@@ -61,8 +62,9 @@ static std::string chooseDevice(const ParsedCommand& parsed, int* status) {
     if (parsed.has("--device")) {
         std::string root = parsed.value("--device");
         if (!IsPSP(root.c_str())) {
-            *status = fail(root, "not a PSP memory stick (a FAT volume holding PSP, "
-                                 "MEMSTICK.IND and MSTK_PRO.IND)");
+            *status = fail(root,
+                           "not a PSP memory stick (a FAT volume holding PSP, "
+                           "MEMSTICK.IND and MSTK_PRO.IND)");
             return "";
         }
         if (root.back() != '/') root += '/';
@@ -78,8 +80,9 @@ static std::string chooseDevice(const ParsedCommand& parsed, int* status) {
     // Which one is the user's to say.
     std::string list;
     for (const std::string& root : found) list += "\n  " + root;
-    fprintf(stderr, "moviestick-cli: several PSP memory sticks are mounted; name one with "
-                    "--device:%s\n",
+    fprintf(stderr,
+            "moviestick-cli: several PSP memory sticks are mounted; name one with "
+            "--device:%s\n",
             list.c_str());
     *status = kExitUsage;
     return "";

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // send.h - moviestick-cli send: movies copied to the PSP memory stick without a window.
 #pragma once
 

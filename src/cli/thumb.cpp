@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // thumb.cpp - moviestick-cli's thumbnail command: each movie's ".THM" from one of its frames.
 #include "cli/thumb.h"
 
@@ -67,7 +68,8 @@ static int thumbOne(const std::string& path, const ParsedCommand& parsed) {
 
 int ThumbCommand(const ParsedCommand& parsed) {
     if (EnterMovies() != 0) {
-        for (const std::string& path : parsed.files) failThumb(path, "cannot start the movie toolkit");
+        for (const std::string& path : parsed.files)
+            failThumb(path, "cannot start the movie toolkit");
         return kExitFailure;
     }
     int status = kExitOk;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // thumb.h - moviestick-cli's thumbnail command: each movie's ".THM" from one of its frames.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // atom.cpp - the atom tree reader and the big-endian field readers and writers.
 #include "container/atom.h"
 
@@ -66,7 +67,9 @@ AtomInfo* FindAtom(AtomInfo* first, const char* type) {
     return nullptr;
 }
 
-AtomInfo* NewAtomInfo() { return static_cast<AtomInfo*>(calloc(1, sizeof(AtomInfo))); }
+AtomInfo* NewAtomInfo() {
+    return static_cast<AtomInfo*>(calloc(1, sizeof(AtomInfo)));
+}
 
 MovieInfo* NewMovieInfo() {
     MovieInfo* info = static_cast<MovieInfo*>(calloc(1, sizeof(MovieInfo)));

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // atom.h - reads the atom (box) tree of an MP4 file, and the big-endian field readers and writers.
 //
 // Only atom headers are read: every atom keeps its size, type and file offset, and the containers
@@ -16,9 +17,9 @@ struct AtomInfo : HireList {
     // The whole atom, header included: its 32-bit size field, the 64-bit size that follows a
     // size field of 1, or for a size field of 0 (top level only) the rest of the file.
     uint64_t size;
-    char type[4];    // exactly as stored, compared bytewise
-    int64_t offset;  // where the header begins
-    void* data;      // payload a caller may attach; freed by DefaultAtomInfoProc
+    char type[4];        // exactly as stored, compared bytewise
+    int64_t offset;      // where the header begins
+    void* data;          // payload a caller may attach; freed by DefaultAtomInfoProc
     uint8_t headerSize;  // 8, or 16 when a 64-bit size follows the type
     bool toFileEnd;      // stored with size 0: the atom runs to the end of the file
 };
@@ -27,9 +28,9 @@ struct AtomInfo : HireList {
 inline constexpr uint64_t kAtomMaxSize = uint64_t(1) << 62;
 
 struct MovieInfo {
-    AtomInfo* root;  // stands for the whole file; its children are the top-level atoms
-    AtomInfo* moov;  // first top-level "moov"
-    AtomInfo* mdat;  // first top-level "mdat"
+    AtomInfo* root;      // stands for the whole file; its children are the top-level atoms
+    AtomInfo* moov;      // first top-level "moov"
+    AtomInfo* mdat;      // first top-level "mdat"
     uint32_t fileSize;   // low 32 bits of the file's length when parsed
     int64_t fileLength;  // the real length: the parse bound and every end-of-file test use it
 };
@@ -61,7 +62,9 @@ void DefaultAtomInfoProc(AtomInfo* atom);
 // move bytes across atom boundaries.
 [[nodiscard]] int AtomsNest(const MovieInfo* info);
 // Where the atom ends in the file.
-inline int64_t AtomEnd(const AtomInfo* atom) { return atom->offset + int64_t(atom->size); }
+inline int64_t AtomEnd(const AtomInfo* atom) {
+    return atom->offset + int64_t(atom->size);
+}
 
 // The first node from `first` along `next` whose type equals the four bytes, or null.
 AtomInfo* FindAtom(AtomInfo* first, const char* type);

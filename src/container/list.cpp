@@ -1,7 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // list.cpp - intrusive doubly linked list and tree list: links only, no allocation.
 #include "container/list.h"
 
-static HireList* AsHire(List* node) { return static_cast<HireList*>(node); }
+static HireList* AsHire(List* node) {
+    return static_cast<HireList*>(node);
+}
 
 List* AttachListToHead(List* head, List* node) {
     if (!node) return head;
@@ -74,9 +77,13 @@ List* GetListLast(List* node) {
     return node;
 }
 
-List* GetListNext(List* node) { return node ? node->next : nullptr; }
+List* GetListNext(List* node) {
+    return node ? node->next : nullptr;
+}
 
-List* GetListPrev(List* node) { return node ? node->prev : nullptr; }
+List* GetListPrev(List* node) {
+    return node ? node->prev : nullptr;
+}
 
 int CheckPtrInList(List* head, List* node) {
     if (!node) return 0;
@@ -135,9 +142,13 @@ HireList* DetachHireList(HireList* node) {
     return TopLevelHead(parent);
 }
 
-HireList* GetHireListParent(HireList* node) { return node ? node->parent : nullptr; }
+HireList* GetHireListParent(HireList* node) {
+    return node ? node->parent : nullptr;
+}
 
-HireList* GetHireListChild(HireList* node) { return node ? node->child : nullptr; }
+HireList* GetHireListChild(HireList* node) {
+    return node ? node->child : nullptr;
+}
 
 HireList* GetHireListLinkFirst(HireList* node) {
     if (!node) return nullptr;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // list.h - intrusive doubly linked list, and the tree whose nodes keep their children in one.
 //
 // Records that start with these links (the atom tree's nodes do) can be kept in lists and trees

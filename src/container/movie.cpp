@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // movie.cpp - the title operations on a movie file, its video kind, and the movie list's summary.
 #include "container/movie.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // movie.h - the title operations on a movie file by its path, the video kind that decides where a
 // movie goes on the PSP, and the one read the movie list makes of a movie.
 #pragma once

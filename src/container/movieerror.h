@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // movieerror.h - why a title operation or a movie reader gave up, and those causes in plain words.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // moviefile.cpp - opens movie files for the engine and names the causes of failures.
 #include "container/moviefile.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // moviefile.h - opening movie files for the engine (regular files only, never blocking, read-only
 // unless a change is made), and the causes that failed calls on them stand for.
 #pragma once

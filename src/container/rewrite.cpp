@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // rewrite.cpp - stores an edited user-metadata atom in place, or through one copy of the movie.
 #include "container/rewrite.h"
 
@@ -793,10 +794,9 @@ static int copyTree(CopyContext* ctx, UuidInfo* uuid, AtomInfo* root) {
 // ctx->error.
 static int writeCopy(CopyContext* ctx, MovieInfo* info, UuidInfo* uuid) {
     void* buffer = nullptr;
-    Malloced<unsigned char> copyBuffer(
-        posix_memalign(&buffer, kCopyPageSize, kCopyBufferSize) == 0
-            ? static_cast<unsigned char*>(buffer)
-            : nullptr);
+    Malloced<unsigned char> copyBuffer(posix_memalign(&buffer, kCopyPageSize, kCopyBufferSize) == 0
+                                           ? static_cast<unsigned char*>(buffer)
+                                           : nullptr);
     Malloced<MdatMove> mdats(collectMdats(info, &ctx->mdatCount));
     if (!copyBuffer || !mdats) {
         ctx->error = MovieError::noMemory;

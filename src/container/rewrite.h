@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // rewrite.h - stores an edited user-metadata atom: in place when it ends the file, else through
 // one copy of the movie in an atom order that puts it there.
 #pragma once
@@ -11,7 +12,7 @@
 
 // The media data is copied through a buffer of whole pages, whose reads start on page
 // boundaries of the movie: the whole buffer a read past the page cache, a smaller piece through it.
-inline constexpr uint32_t kCopyBufferSize = 0x800000;  // 8 MiB
+inline constexpr uint32_t kCopyBufferSize = 0x800000;   // 8 MiB
 inline constexpr uint32_t kCopyCachedPiece = 0x100000;  // 1 MiB
 inline constexpr int64_t kCopyPageSize = 4096;
 inline constexpr int kCopyNoMemory = -5;
@@ -25,8 +26,8 @@ struct MdatMove {
 };
 
 struct CopyContext {
-    FILE* out;   // where atoms are written now: the copy, or the memory that assembles one
-    FILE* file;  // the copy
+    FILE* out;     // where atoms are written now: the copy, or the memory that assembles one
+    FILE* file;    // the copy
     int64_t base;  // where in the copy the assembled bytes go (0 while writing to the copy)
     FILE* in;
     AtomInfo* skipAtom;  // the metadata atom, written from its edited form

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // track.cpp - the video coding of a movie's first video track, from its sample description.
 #include "container/track.h"
 

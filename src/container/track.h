@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // track.h - the video coding of a movie's first video track, read from its sample description.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // uuid.cpp - reads, edits and writes the PSP's user-metadata atom, and reads its profile atom.
 #include "container/uuid.h"
 
@@ -15,9 +16,13 @@ static constexpr uint16_t kUsmtEntryCount = 4;
 static constexpr uint16_t kMtdtEntryHeadSize = 10;
 static constexpr uint32_t kProfEntryHeadSize = 8;
 
-static AtomInfo* nextAtom(AtomInfo* atom) { return static_cast<AtomInfo*>(atom->next); }
+static AtomInfo* nextAtom(AtomInfo* atom) {
+    return static_cast<AtomInfo*>(atom->next);
+}
 
-static AtomInfo* firstChild(AtomInfo* atom) { return static_cast<AtomInfo*>(atom->child); }
+static AtomInfo* firstChild(AtomInfo* atom) {
+    return static_cast<AtomInfo*>(atom->child);
+}
 
 static size_t payloadSize(const MtdtEntry* entry) {
     return entry->entrySize > kMtdtEntryHeadSize ? entry->entrySize - kMtdtEntryHeadSize : 0;
@@ -64,8 +69,7 @@ static bool readUsmt(FILE* stream, const MovieInfo* info, const AtomInfo* atom, 
     int64_t mtdtSize = GetUINT32(stream);
     if (mtdtSize < 0) return false;
     box->mtdtSize = uint32_t(mtdtSize);
-    if (!readExactly(stream, box->mtdtTag, 4) || memcmp(box->mtdtTag, "MTDT", 4) != 0)
-        return false;
+    if (!readExactly(stream, box->mtdtTag, 4) || memcmp(box->mtdtTag, "MTDT", 4) != 0) return false;
     if (GetUINT16(stream) != kUsmtEntryCount) return false;
     memcpy(box->uuidType, "uuid", 4);
     box->entries = static_cast<MtdtEntry*>(calloc(kUsmtEntryCount, sizeof(MtdtEntry)));
@@ -201,8 +205,8 @@ static bool replaceText(UuidInfo* uuid, MtdtEntry* entry, unsigned char* text, s
     if (length > UINT16_MAX - kMtdtEntryHeadSize) return false;
     int64_t d = int64_t(length) - int64_t(payloadSize(entry));
     int64_t growth = uuid->growth + d;
-    if (!addFits(uuid->box.uuidSize, d) || !addFits(uuid->box.mtdtSize, d) ||
-        growth < INT32_MIN || growth > INT32_MAX)
+    if (!addFits(uuid->box.uuidSize, d) || !addFits(uuid->box.mtdtSize, d) || growth < INT32_MIN ||
+        growth > INT32_MAX)
         return false;
     free(entry->text);
     entry->text = text;
@@ -295,8 +299,12 @@ static size_t putUtf8(unsigned char* out, uint32_t c) {
     return 4;
 }
 
-static bool isHighSurrogate(unsigned unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-static bool isLowSurrogate(unsigned unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+static bool isHighSurrogate(unsigned unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+static bool isLowSurrogate(unsigned unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
 
 size_t ucs2utf8(unsigned char* out, const unsigned char* in, size_t length) {
     size_t written = 0;
@@ -428,8 +436,7 @@ int uuidReadVPRF(FILE* stream, MovieInfo* info, char* out) {
                 continue;
             }
             char video[4];
-            if (fseeko(stream, 8, SEEK_CUR) != 0 || !readExactly(stream, video, 4))
-                return kAtomErr;
+            if (fseeko(stream, 8, SEEK_CUR) != 0 || !readExactly(stream, video, 4)) return kAtomErr;
             memcpy(out, video, 4);
             return 0;
         }

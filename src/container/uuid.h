@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // uuid.h - the PSP's private "uuid" atoms: the user-metadata atom (the title) inside "moov" and
 // the profile atom (the video coding) at the top level; title conversion UTF-8 <-> UTF-16BE.
 #pragma once
@@ -28,11 +29,11 @@ struct MtdtEntry {
 // The user-metadata atom's content, in the order it is written.
 struct UsmtAtom {
     uint32_t uuidSize;
-    char uuidType[4];             // "uuid"; adjacent to userType: written as one 20-byte run
-    unsigned char userType[16];   // USMTCODE
+    char uuidType[4];            // "uuid"; adjacent to userType: written as one 20-byte run
+    unsigned char userType[16];  // USMTCODE
     uint32_t mtdtSize;
-    char mtdtTag[4];              // "MTDT"
-    uint16_t entryCount;          // 4
+    char mtdtTag[4];      // "MTDT"
+    uint16_t entryCount;  // 4
     MtdtEntry* entries;
     // Bytes the atom holds after its last entry, carried through unchanged so that the sizes
     // written stay true.

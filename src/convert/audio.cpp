@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // audio.cpp - the sound path: decoded sound in any layout down-mixed to stereo, resampled to
 // 48 kHz and encoded as AAC-LC at 128 kbit/s by FFmpeg's own encoder.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // convert.cpp - a conversion from start to end: the source opened, the two paths and the PSP's
 // muxer set up on the caller's descriptor, every packet read, the movie finished.
 #include "convert/convert.h"

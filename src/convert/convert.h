@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // convert.h - converting a video into a movie the PSP plays: H.264 Main profile level 3.0 at
 // 480 x 272, AAC-LC stereo at 48 kHz, in the PSP's MP4 layout with its title.
 //

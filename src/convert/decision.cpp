@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // decision.cpp - the PSP's limits on the movies it plays, in one table, and the decision made
 // from them.
 #include "convert/decision.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // decision.h - whether a video plays on the PSP as it is, must be converted first, or cannot be
 // converted at all, with the reasons in plain words.
 #pragma once

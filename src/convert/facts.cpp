@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // facts.cpp - reading a video's facts with FFmpeg.
 #include "convert/facts.h"
 
@@ -107,23 +108,23 @@ bool completeFromHeader(AVFormatContext* format) {
         const uint8_t* extra = codec->extradata;
         const int size = codec->extradata_size;
         switch (codec->codec_id) {
-        case AV_CODEC_ID_H264:
-            if (!extra || size < 4 || extra[0] != 1 || codec->width <= 0) return false;
-            if (codec->profile < 0) codec->profile = extra[1];
-            if (codec->level <= 0) codec->level = extra[3];
-            break;
-        case AV_CODEC_ID_AAC: {
-            if (!extra || size < 2 || codec->sample_rate <= 0) return false;
-            const int objectType = extra[0] >> 3;
-            if (objectType == 0 || objectType == 31) return false;
-            // FFmpeg's AAC profiles are the object types less one.
-            if (codec->profile < 0) codec->profile = objectType - 1;
-            break;
-        }
-        case AV_CODEC_ID_MPEG4:
-            return false;
-        default:
-            break;
+            case AV_CODEC_ID_H264:
+                if (!extra || size < 4 || extra[0] != 1 || codec->width <= 0) return false;
+                if (codec->profile < 0) codec->profile = extra[1];
+                if (codec->level <= 0) codec->level = extra[3];
+                break;
+            case AV_CODEC_ID_AAC: {
+                if (!extra || size < 2 || codec->sample_rate <= 0) return false;
+                const int objectType = extra[0] >> 3;
+                if (objectType == 0 || objectType == 31) return false;
+                // FFmpeg's AAC profiles are the object types less one.
+                if (codec->profile < 0) codec->profile = objectType - 1;
+                break;
+            }
+            case AV_CODEC_ID_MPEG4:
+                return false;
+            default:
+                break;
         }
     }
     return true;

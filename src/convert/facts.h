@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // facts.h - what a video file holds, as far as playing it on the PSP or converting it for the
 // PSP goes: its container, video and audio codings with their profiles, picture and title.
 //

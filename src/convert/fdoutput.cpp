@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // fdoutput.cpp - FFmpeg's output on a file descriptor.
 #include "convert/fdoutput.h"
 

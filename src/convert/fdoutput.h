@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // fdoutput.h - an FFmpeg output that writes and seeks on a file descriptor the caller opened,
 // at positions of its own, so the descriptor's offset does not matter.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // input.cpp - opening a video with FFmpeg and choosing its streams.
 #include "convert/input.h"
 

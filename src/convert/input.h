@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // input.h - opening a video with FFmpeg and choosing its streams; shared by the facts reader
 // and the conversion, so that both look at the same streams.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // mpeg4vol.cpp - reading the video object layer header of MPEG-4 part 2 far enough to learn its
 // quarter-pel and sprite flags.
 #include "convert/mpeg4vol.h"

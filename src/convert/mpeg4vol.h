@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // mpeg4vol.h - the motion tools an MPEG-4 part 2 stream declares in its video object layer
 // header: quarter-pel motion vectors and sprites (global motion compensation among them).
 #pragma once

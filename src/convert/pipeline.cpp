@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // pipeline.cpp - decoding and encoding steps shared by the picture and sound paths.
 #include "convert/pipeline.h"
 

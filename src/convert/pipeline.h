@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // pipeline.h - the parts of a conversion: FFmpeg objects that free themselves, the first
 // failure of a run, and the picture and sound paths from decoded input to encoded packets.
 #pragma once

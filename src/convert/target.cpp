@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // target.cpp - fitting a video's picture and frame rate to the PSP.
 #include "convert/target.h"
 

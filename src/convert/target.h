@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // target.h - what the PSP gets: where a video's picture goes in its 480 x 272 frame, the frame
 // rate it is converted at, and the title as its metadata atom can hold it.
 #pragma once

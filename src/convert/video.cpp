@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // video.cpp - the picture path: decoded frames placed in the PSP's 480 x 272 frame between
 // black bars, at the movie's frame rate, encoded as H.264 Main profile level 3.0.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // fsquery.cpp - file and volume queries on top of the toolkit's file references and mount table.
 #include "fsquery/fsquery.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // fsquery.h - the few file-system questions that the movie list, device detection and copy job ask.
 //
 // Every query fills the caller's outputs and returns a status (0 on success); none keeps state

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // listview.cpp - the movie list in the main window: cells, order, notifications, the contextual
 // menu, the selection display and removal.
 #include "movielist/listview.h"
@@ -327,16 +328,17 @@ OSStatus RemoveSelectedListItem() {
     if (items.empty()) return 0;
     if (ConfirmAlert(kQuestionDelete) == kAlertCancelButton) return 0;
     // The rows go in one change of the view and the entries in one pass over the list.
-    const OSStatus removedRows = RemoveDataBrowserItems(browser, kDataBrowserNoItem,
-                                                    uint32_t(items.size()), items.data(),
-                                                    kDataBrowserItemNoProperty);
+    const OSStatus removedRows =
+        RemoveDataBrowserItems(browser, kDataBrowserNoItem, uint32_t(items.size()), items.data(),
+                               kDataBrowserItemNoProperty);
     if (removedRows != 0) {
         // The rows removed before the failure take their entries with them.
         std::vector<DataBrowserItemID> gone;
         for (DataBrowserItemID item : items)
             if (GetDataBrowserTableViewItemRow(browser, item, nullptr) != 0) gone.push_back(item);
         (void)RemoveOpenFileInfos(gone.data(), int(gone.size()));
-        DoMessage(kAlertStop, QStringLiteral("RemoveDataBrowserItems() error."), int16_t(removedRows));
+        DoMessage(kAlertStop, QStringLiteral("RemoveDataBrowserItems() error."),
+                  int16_t(removedRows));
         return removedRows;
     }
     const int removed = RemoveOpenFileInfos(items.data(), int(items.size()));

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // listview.h - the movie list in the main window: its cells, its order, what its clicks and
 // edits do, its contextual menu, the display that follows the selection, and removing movies.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // movielist.cpp - the movie entries: adding files and folder walks, lookup, removal, totals.
 #include "movielist/movielist.h"
 
@@ -232,8 +233,8 @@ bool RefreshOpenFileInfo(uint32_t itemID) {
 
 VideoEnding VideoEndingOf(const HFSUniStr255& name) {
     if (IsSameSuffixUnicode(name, ".mp4")) return VideoEnding::kMp4;
-    static const char* const kOtherEndings[] = {".m4v", ".mov", ".mkv", ".avi", ".webm",
-                                                ".mpg", ".mpeg", ".ts", ".3gp"};
+    static const char* const kOtherEndings[] = {".m4v", ".mov",  ".mkv", ".avi", ".webm",
+                                                ".mpg", ".mpeg", ".ts",  ".3gp"};
     for (const char* ending : kOtherEndings)
         if (IsSameSuffixUnicode(name, ending)) return VideoEnding::kOther;
     return VideoEnding::kNone;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // movielist.h - how files and folders become movie entries, their removal, refreshing and title
 // changes. The entries themselves are kept in shared/entries.h, with the same rules.
 #pragma once
@@ -18,11 +19,11 @@
 inline constexpr int kChangeTitleFromFileName = 2;
 inline constexpr int kChangeTitleFromText = 3;
 
-// Adds the movie file, or every video file (see VideoEndingOf) found under the folder, that ref names. Only the
-// first `count` entries are searched for duplicates: openers pass the number of entries before
-// their batch, while a folder walk passes the number that exist at each item.
-// 0: a movie was added, or adding has been stopped; -48: nothing was added for this object (a
-// folder, whatever its walk added; a duplicate; not a regular file with a video ending; a path too long);
+// Adds the movie file, or every video file (see VideoEndingOf) found under the folder, that ref
+// names. Only the first `count` entries are searched for duplicates: openers pass the number of
+// entries before their batch, while a folder walk passes the number that exist at each item. 0: a
+// movie was added, or adding has been stopped; -48: nothing was added for this object (a folder,
+// whatever its walk added; a duplicate; not a regular file with a video ending; a path too long);
 // -108: item IDs or memory are exhausted, which also ends an enclosing folder walk.
 [[nodiscard]] int CreateOpenFileInfo(const FSRef* ref, int count);
 // The same for an item the user chose (dropped, picked in the Open dialog, opened with the
@@ -65,9 +66,9 @@ inline constexpr int16_t kTitleNotStoredErr = -36;
 // its file is rewritten only when the new title differs from the entry's. When the file cannot
 // take the title, the entry keeps the title the file holds and the answer is
 // kTitleNotStoredErr, with the cause in *why (optional). A video of another ending keeps the
-// title in its entry only, for the movie its conversion makes: its file is never written. Other modes do nothing. -50 for mode 3
-// without text or for an item ID that no entry has; for mode 2 the status of reading the name
-// (the cause noSuchFile); else 0.
+// title in its entry only, for the movie its conversion makes: its file is never written. Other
+// modes do nothing. -50 for mode 3 without text or for an item ID that no entry has; for mode 2 the
+// status of reading the name (the cause noSuchFile); else 0.
 [[nodiscard]] int16_t ChangeTitle(uint32_t itemID, int mode, const QString* text,
                                   MovieError* why = nullptr);
 

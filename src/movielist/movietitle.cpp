@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // movietitle.cpp - titles of listed movies, names read back from the file system, the ".mp4"
 // suffix test and the Ctrl+period query that stops adding.
 #include "movielist/movielist.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // opening.cpp - the Open dialog, the open-documents event and drops on the list, and the batch
 // that all three run.
 #include "movielist/opening.h"

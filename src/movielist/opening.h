@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // opening.h - the three roads by which movies reach the list: the Open dialog, documents the
 // desktop opens with the application, and files and folders dropped on the list.
 //

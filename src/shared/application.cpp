@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // application.cpp - the lower layers' view of the application, and the calls it installs.
 #include "shared/application.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // application.h - what the layers below the application know of it: the versions it read at
 // start-up, the main window's movie list, and the calls they make into it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // entries.cpp - the movie entries' store: lookup by item ID, counts, totals and disposal.
 #include "shared/entries.h"
 

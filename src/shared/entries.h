@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // entries.h - the movies gathered for sending: their entries, lookup by item ID, the counts and
 // totals every part asks for. How files become entries is the movie list's business.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ids.h - the names every layer uses for the application's windows, commands and controls.
 #pragma once
 
@@ -21,7 +22,7 @@ inline constexpr int32_t kPrefOptionUnmount = 6;
 inline constexpr int32_t kPrefMakeThumbnail = 7;  // under the preview, for one selected movie
 inline constexpr int32_t kPrefColumnHeading = 8;  // heads the right-hand column
 inline constexpr int32_t kPrefThumbnailWell = 9;
-inline constexpr int32_t kPrefThumbnailNote = 11;  // under the button, for one selected movie
+inline constexpr int32_t kPrefThumbnailNote = 11;   // under the button, for one selected movie
 inline constexpr int32_t kPrefFirmware330 = 12;     // check box: firmware 3.30 or later
 inline constexpr int32_t kPrefConvertQuality = 13;  // pop-up: 1 Standard, 2 High bit rate
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // messages.cpp - every message the user sees: errors, notices, the four questions, a number.
 #include "shared/messages.h"
 
@@ -33,7 +34,9 @@ static AlertParam QuestionParam() {
 }
 
 // The movies in the movie list, 0 when there is none.
-static uint32_t CountListedMovies() { return uint32_t(CountOpenFileInfo()); }
+static uint32_t CountListedMovies() {
+    return uint32_t(CountOpenFileInfo());
+}
 
 void DoMessage(int16_t alertType, const QString& key, int16_t err) {
     const QString text = LocalizedString(key);

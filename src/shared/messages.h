@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // messages.h - every message the user sees: errors, notices, the four questions, a number.
 #pragma once
 

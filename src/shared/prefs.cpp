@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // prefs.cpp - the preferences record on QSettings, and the check of a remembered window place.
 #include "shared/prefs.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // prefs.h - the preferences record: every setting and the device choice, loaded and saved.
 #pragma once
 
@@ -27,8 +28,8 @@ struct Preferences {
     int32_t doubleClickAction;         // 2 open the movies, 3 thumbnail dialog, 4 edit the title,
                                        // 99 show item IDs
     bool debugLocalVolumeAsPSPVolume;  // the device test skips its file-system check
-    bool firmware330;     // the PSP runs firmware 3.30 or later: H.264 up to 720 x 480 plays
-    int32_t videoKbps;    // converted movies' video bit rate: 768 "Standard" or 1500 "High"
+    bool firmware330;   // the PSP runs firmware 3.30 or later: H.264 up to 720 x 480 plays
+    int32_t videoKbps;  // converted movies' video bit rate: 768 "Standard" or 1500 "High"
 };
 
 extern Preferences gPref;

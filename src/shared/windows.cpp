@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // windows.cpp - making the application's windows from the interface folder.
 #include "shared/windows.h"
 

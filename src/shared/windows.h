@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // windows.h - making the application's windows from the interface folder.
 #pragma once
 

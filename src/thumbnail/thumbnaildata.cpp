@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // thumbnaildata.cpp - a thumbnail file's name, picture, JPEG data and safe writing: what the
 // thumbnail files and the command-line tool share, free of the movie list and the messages.
 #include "thumbnail/thumbnailfile.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // thumbnaildialog.cpp - the frame-picking thumbnail dialog: a player for the selected movie, two
 // rows that step its time back and forth, OK to write the thumbnail from the frame shown.
 #include "thumbnail/thumbnaildialog.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // thumbnaildialog.h - the dialog that plays a movie so that the user can pick the frame its
 // thumbnail is made from, stepping back and forth by two adjustable steps.
 #pragma once

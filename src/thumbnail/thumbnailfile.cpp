@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // thumbnailfile.cpp - writes thumbnail files from movie frames and reads them back as pictures.
 #include "thumbnail/thumbnailfile.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // thumbnailfile.h - thumbnail files: a 160 x 120 JPEG padded with zeros to 32,768 bytes, named
 // after the movie with the ending ".THM" and kept beside it; written from a frame, read back for
 // the preview.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // alerts.cpp - standard modal alerts on QMessageBox, the beep and the arrow cursor.
 #include "toolkit/alerts.h"
 
@@ -16,10 +17,14 @@ static AlertResponder gAlertResponder;
 
 static QMessageBox::Icon IconForKind(int kind) {
     switch (kind) {
-    case kAlertStop: return QMessageBox::Critical;
-    case kAlertNote: return QMessageBox::Information;
-    case kAlertCaution: return QMessageBox::Warning;
-    default: return QMessageBox::NoIcon;
+        case kAlertStop:
+            return QMessageBox::Critical;
+        case kAlertNote:
+            return QMessageBox::Information;
+        case kAlertCaution:
+            return QMessageBox::Warning;
+        default:
+            return QMessageBox::NoIcon;
     }
 }
 
@@ -67,9 +72,13 @@ int RunStandardAlert(int kind, const QString& message, const QString& explanatio
     return param.cancelButton != 0 ? param.cancelButton : kAlertDefaultButton;
 }
 
-void SetAlertResponder(AlertResponder responder) { gAlertResponder = std::move(responder); }
+void SetAlertResponder(AlertResponder responder) {
+    gAlertResponder = std::move(responder);
+}
 
-void Beep() { QApplication::beep(); }
+void Beep() {
+    QApplication::beep();
+}
 
 void SetArrowCursor() {
     while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // alerts.h - standard modal alerts, the beep and the arrow cursor.
 #pragma once
 
@@ -25,9 +26,9 @@ inline constexpr int kAlertPositionMainScreen = 0x300A;
 struct AlertParam {
     bool movable = true;
     bool helpButton = false;
-    QString defaultText;  // empty shows "OK"
-    QString cancelText;   // empty: no cancel button
-    QString otherText;    // empty: no other button
+    QString defaultText;                      // empty shows "OK"
+    QString cancelText;                       // empty: no cancel button
+    QString otherText;                        // empty: no other button
     int defaultButton = kAlertDefaultButton;  // the button that Return answers
     int cancelButton = 0;  // the button that Escape answers; 0 leaves it to the alert
     int position = kAlertPositionParentWindow;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // desktopnotify.cpp - desktop notifications and the taskbar entry's progress, over D-Bus.
 #include "toolkit/desktopnotify.h"
 

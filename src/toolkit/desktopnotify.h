@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // desktopnotify.h - desktop notifications and the taskbar entry's progress, over D-Bus.
 #pragma once
 

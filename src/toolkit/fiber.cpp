@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // fiber.cpp - the cooperative thread on Boost.Context, and its I/O worker on a std::thread.
 #include "toolkit/fiber.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // fiber.h - the cooperative second thread: a fiber on the GUI thread that runs only between
 // its yields, and the worker thread that does its blocking reads and writes meanwhile.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // fileref.cpp - file references: made from paths, compared, found again after a rename.
 #include "toolkit/fileref.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // fileref.h - file references: an absolute path plus the (device, inode) pair it named.
 //
 // Two references name the same file when their (device, inode) pairs match. A file renamed

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // fourcc.h - four-character codes: the numbers that name commands, controls, windows and columns.
 #pragma once
 

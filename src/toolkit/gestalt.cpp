@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // gestalt.cpp - the version query: which system and movie toolkit the application runs on.
 #include "toolkit/gestalt.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // instance.cpp - the requests the desktop and other starts send: open documents, print, quit.
 #include "toolkit/instance.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // instance.h - the requests the desktop and other starts send: open documents, print, quit.
 //
 // One instance of the application runs per user. A later start hands its request (the files on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // keyboard.cpp - Command-period seen by an application event filter and latched between polls.
 #include "toolkit/keyboard.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // keyboard.h - the keyboard state that stops a long operation: Command-period (Ctrl+period).
 #pragma once
 

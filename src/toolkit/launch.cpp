@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // launch.cpp - opening a file in its default application through the desktop's URL handlers.
 #include "toolkit/launch.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // launch.h - opening a file in the application the desktop has chosen for its kind.
 #pragma once
 

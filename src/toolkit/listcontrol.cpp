@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // listcontrol.cpp - the list control made from a QTreeView: edits, keys, drags and the contextual
 // menu turned into callbacks and notifications; the drag and cell records; file icons.
 #include "toolkit/listcontrol.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // listcontrol.h - the list control: rows by item ID, columns by property, and the callbacks that
 // give it its cells, its order and its reactions; file drags onto it; file icons for its cells.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // listitems.cpp - the list control's calls: callbacks, items, selection, rows and the sort.
 #include <algorithm>
 #include <unordered_set>

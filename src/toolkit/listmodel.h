@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // listmodel.h - the list control's model: item IDs in display order and in the order of adding,
 // the callbacks, the sort; shared by the toolkit's list files.
 #pragma once
@@ -12,8 +13,8 @@
 
 #include <QAbstractItemModel>
 #include <QItemSelectionModel>
-#include <QScrollBar>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QStringList>
 #include <QTreeView>
 

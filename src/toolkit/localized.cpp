@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // localized.cpp - the application's localized strings, looked up by message key.
 #include "toolkit/localized.h"
 

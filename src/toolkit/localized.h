@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // localized.h - the application's localized strings, looked up by message key.
 #pragma once
 

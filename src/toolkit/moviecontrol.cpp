@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // moviecontrol.cpp - the movie-player control on Qt widgets, showing frames from the movie toolkit.
 #include "toolkit/moviecontrol.h"
 

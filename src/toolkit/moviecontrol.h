@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // moviecontrol.h - the movie-player control: the frame at the movie's current time above a
 // controller bar with play/pause, a position slider and the time.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // movietoolkit.cpp - the movie toolkit on FFmpeg: movies, their times and exact frames.
 #include "toolkit/movietoolkit.h"
 
@@ -186,11 +187,10 @@ static int decodeNext(MovieRecord* record) {
         }
         if (record->packet->stream_index == record->stream) {
             const int64_t pts = record->packet->pts;
-            record->decoder->skip_frame =
-                record->skipBefore != AV_NOPTS_VALUE && pts != AV_NOPTS_VALUE &&
-                        pts < record->skipBefore
-                    ? AVDISCARD_NONREF
-                    : AVDISCARD_DEFAULT;
+            record->decoder->skip_frame = record->skipBefore != AV_NOPTS_VALUE &&
+                                                  pts != AV_NOPTS_VALUE && pts < record->skipBefore
+                                              ? AVDISCARD_NONREF
+                                              : AVDISCARD_DEFAULT;
             err = avcodec_send_packet(record->decoder, record->packet);
         }
         av_packet_unref(record->packet);

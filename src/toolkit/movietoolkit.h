@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // movietoolkit.h - the movie toolkit: open a movie, its box and times, the frame shown at a time.
 //
 // A movie is its first video stream. Movie time counts in the movie's time scale from 0 at the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // navigation.cpp - the Open dialog on Qt's own file dialog, which can list through a filter
 // model and can be made to choose folders and files together.
 #include "toolkit/navigation.h"

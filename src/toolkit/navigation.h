@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // navigation.h - the Open dialog: the user chooses several files and folders at once, and a
 // filter decides which items the dialog lists.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // numberentry.h - a text field that takes typed whole numbers within a range.
 #pragma once
 

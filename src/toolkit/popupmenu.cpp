@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // popupmenu.cpp - the items of a pop-up control, kept in a QComboBox.
 #include "toolkit/popupmenu.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // popupmenu.h - the items of a pop-up control: their texts and command IDs.
 #pragma once
 

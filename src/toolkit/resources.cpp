@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // resources.cpp - where the application's resources are, and its translations.
 #include "toolkit/resources.h"
 
@@ -20,7 +21,9 @@ QString ResourceFolder() {
     return QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../share/moviestick");
 }
 
-void SetResourceFolder(const QString& folder) { gResourceFolderOverride = folder; }
+void SetResourceFolder(const QString& folder) {
+    gResourceFolderOverride = folder;
+}
 
 void SetDesktopIdentity() {
     QGuiApplication::setDesktopFileName(kApplicationID);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // resources.h - where the application's resources are, and its translations.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // sounds.cpp - sound files found by name, decoded with FFmpeg and played through PulseAudio.
 #include "toolkit/sounds.h"
 

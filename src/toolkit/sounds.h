@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // sounds.h - short sounds played by file name from the sound folders, to their end.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ui.cpp - interface files, the window registry and order, window bounds, screens and menus.
 #include "toolkit/ui.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ui.h - windows, controls, menus, commands and events for the application's plain functions.
 //
 // Windows and controls are Qt widgets, loaded by name from the interface folder "main.nib" in

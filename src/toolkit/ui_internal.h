@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ui_internal.h - what the toolkit's window, control and event files share among themselves.
 #pragma once
 

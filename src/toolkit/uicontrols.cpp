@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // uicontrols.cpp - controls found by signature and number: state, values, texts, bounds, columns.
 #include <algorithm>
 

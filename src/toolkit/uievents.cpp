@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // uievents.cpp - Qt's signals and events turned into the handlers' events; loops, timers, AE.
 #include <array>
 #include <utility>

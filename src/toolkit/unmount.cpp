@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // unmount.cpp - unmounting over D-Bus (UDisks2), with umount2 and fusermount as the fallback.
 #include "toolkit/unmount.h"
 
@@ -13,8 +14,8 @@
 #include <QDBusMessage>
 #include <QFileInfo>
 #include <QProcess>
-#include <QThread>
 #include <QStandardPaths>
+#include <QThread>
 #include <QVariantMap>
 
 #include "toolkit/volumes.h"

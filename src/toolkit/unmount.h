@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // unmount.h - unmounting a volume: through the desktop's disk service (UDisks2) when it runs,
 // else by the kernel's call or, for FUSE volumes, fusermount.
 #pragma once

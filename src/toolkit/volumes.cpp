@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // volumes.cpp - the mounted volumes, read from the kernel's mount table.
 #include "toolkit/volumes.h"
 
@@ -20,7 +21,9 @@
 
 static std::string gMountTableFile;
 
-void SetMountTableFile(const std::string& path) { gMountTableFile = path; }
+void SetMountTableFile(const std::string& path) {
+    gMountTableFile = path;
+}
 
 namespace {
 
@@ -83,8 +86,8 @@ static bool ParseMountLine(const std::string& line, MountEntry* entry) {
     std::istringstream in(line);
     std::vector<std::string> fields;
     for (std::string field; in >> field;) fields.push_back(field);
-    const auto dash = std::find(fields.begin() + std::min<size_t>(fields.size(), 6), fields.end(),
-                                "-");
+    const auto dash =
+        std::find(fields.begin() + std::min<size_t>(fields.size(), 6), fields.end(), "-");
     if (fields.size() < 6 || dash == fields.end() || fields.end() - dash < 3) return false;
     unsigned major = 0, minor = 0;
     char tail = 0;
@@ -113,10 +116,10 @@ int16_t ReadMountTable(std::vector<MountEntry>* entries) {
 
 bool IsPseudoFileSystem(const std::string& type) {
     static constexpr std::string_view kPseudo[] = {
-        "proc",      "sysfs",       "devtmpfs", "devpts",     "cgroup",     "cgroup2",
-        "securityfs", "pstore",     "bpf",      "debugfs",    "tracefs",    "configfs",
-        "fusectl",   "mqueue",      "hugetlbfs", "autofs",    "binfmt_misc", "efivarfs",
-        "rpc_pipefs", "nsfs",       "selinuxfs", "ramfs",     "nfsd",       "rootfs",
+        "proc",       "sysfs",  "devtmpfs",  "devpts",  "cgroup",      "cgroup2",
+        "securityfs", "pstore", "bpf",       "debugfs", "tracefs",     "configfs",
+        "fusectl",    "mqueue", "hugetlbfs", "autofs",  "binfmt_misc", "efivarfs",
+        "rpc_pipefs", "nsfs",   "selinuxfs", "ramfs",   "nfsd",        "rootfs",
     };
     return std::find(std::begin(kPseudo), std::end(kPseudo), type) != std::end(kPseudo);
 }

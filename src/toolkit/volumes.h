@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // volumes.h - the mounted volumes: the mount table, which volume a number names, sizes and kinds.
 //
 // The mount table is /proc/self/mountinfo, read afresh on every call so that mounts and unmounts

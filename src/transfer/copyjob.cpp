@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // copyjob.cpp - sending movies to the device: free space, the copy thread and one file's copy.
 #include "transfer/copyjob.h"
 
@@ -52,7 +53,8 @@ static uint64_t MovieBytesOnDevice(const OpenFileInfo& entry) {
         case SendWay::kCopy:
             return entry.fileSize;
         case SendWay::kConvert:
-            return uint64_t(std::max<int64_t>(0, EstimateConvertedBytes(entry.facts, gPref.videoKbps)));
+            return uint64_t(
+                std::max<int64_t>(0, EstimateConvertedBytes(entry.facts, gPref.videoKbps)));
         case SendWay::kNone:
             break;
     }
@@ -497,7 +499,8 @@ int16_t ConvertFile(DataBrowserItemID item, const FSRef* folder, const HFSUniStr
         if (gCopyCancelRequest) state.cancel.store(true);
         const double total = state.total.load(std::memory_order_relaxed);
         if (total > 0) {
-            const double part = std::clamp(state.done.load(std::memory_order_relaxed) / total, 0.0, 1.0);
+            const double part =
+                std::clamp(state.done.load(std::memory_order_relaxed) / total, 0.0, 1.0);
             gCurrentSize = doneBefore + uint64_t(double(estimate) * part);
         }
         if (future.wait_for(std::chrono::seconds(0)) == std::future_status::ready) break;
@@ -515,9 +518,8 @@ int16_t ConvertFile(DataBrowserItemID item, const FSRef* folder, const HFSUniStr
     if (status == kNoErr && BeyondBasicPlane(title)) {
         const QByteArray utf8 = title.toUtf8();
         MovieError why = MovieError::none;
-        (void)ThreadCall([&]() -> ssize_t {
-            return SetTitleWithCause(path.c_str(), utf8.constData(), &why);
-        });
+        (void)ThreadCall(
+            [&]() -> ssize_t { return SetTitleWithCause(path.c_str(), utf8.constData(), &why); });
     }
     if (status == kNoErr) status = SyncDeviceFolder(folderPath);
     if (status != kNoErr) (void)ThreadCall([&]() -> ssize_t { return unlink(path.c_str()); });
@@ -530,8 +532,8 @@ QString ConvertedCopyName(const QString& movieName, int attempt) {
     QString stem = movieName;
     const qsizetype dot = stem.lastIndexOf(QLatin1Char('.'));
     if (dot > 0) stem.truncate(dot);
-    const QString mark = attempt <= 1 ? QStringLiteral(" (PSP)")
-                                      : QStringLiteral(" (PSP %1)").arg(attempt);
+    const QString mark =
+        attempt <= 1 ? QStringLiteral(" (PSP)") : QStringLiteral(" (PSP %1)").arg(attempt);
     return stem + mark + QStringLiteral(".mp4");
 }
 
@@ -625,7 +627,8 @@ void* ThreadConvertBesideProc(void* param) {
         // The copy is an ordinary movie of the list.
         FSRef ref;
         const int index = CountOpenFileInfo();
-        if (FSPathMakeRef(made.c_str(), &ref) == kNoErr && CreateOpenFileInfo(&ref, index) == kNoErr)
+        if (FSPathMakeRef(made.c_str(), &ref) == kNoErr &&
+            CreateOpenFileInfo(&ref, index) == kNoErr)
             (void)DoOpenFile(index);
     }
     if (!gCopyCancelRequest) DoConvertFailureMessage(failures);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // copyjob.h - sending movies to the device: the free-space check, the copy thread that copies
 // each movie (and its thumbnail) under a device-style name, and the copy of one file.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // device.cpp - memory-stick detection, the device pop-up and the application's sounds.
 #include "transfer/device.h"
 

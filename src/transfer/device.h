@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // device.h - which mounted volumes are PSP memory sticks, the device pop-up that offers them,
 // and the application's short sounds.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // naming.cpp - the device's movie folders and file names.
 #include "transfer/naming.h"
 

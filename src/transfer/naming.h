@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // naming.h - the device's movie folders under MP_ROOT and its file names (M4V00001.MP4).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // progress.cpp - the progress window of a send, and its estimate of the time left.
 #include "transfer/progress.h"
 

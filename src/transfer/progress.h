@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // progress.h - the progress window of a send: the bar, the movie being copied, the sizes and
 // the time left; its cancel button (and Escape) asks the copy thread to stop.
 #pragma once
@@ -24,7 +25,8 @@ OSStatus WindowHandlerProgress(const EventRecord& event, void* userData);
 // Refreshes the window from the job's counters, all at once on every call: the bar (a percentage
 // of the bytes), the file line (the movie and its place in the send) and the information line
 // (sizes and time left, empty below one percent).
-void ProgressIdle(WindowRef window, int32_t count, int32_t total, uint64_t done, uint64_t totalSize);
+void ProgressIdle(WindowRef window, int32_t count, int32_t total, uint64_t done,
+                  uint64_t totalSize);
 
 // Seconds left when `done` of `total` bytes took `elapsed` seconds, at that rate, plus one so
 // that it never says 0. done must not be 0.

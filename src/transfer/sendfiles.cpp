@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // sendfiles.cpp - the window-free send: named files read into entries, the room checked, and
 // each movie copied with the copy job's file copy and the device's naming.
 #include "transfer/sendfiles.h"
@@ -39,7 +40,9 @@ std::vector<std::string> FindPSPVolumes() {
     return found;
 }
 
-static QString Words(MovieError error) { return QString::fromUtf8(MovieErrorText(error)); }
+static QString Words(MovieError error) {
+    return QString::fromUtf8(MovieErrorText(error));
+}
 
 // Why a named file gave no entry: it is not there, not readable, not a movie file, or a folder
 // without movies.
@@ -90,8 +93,7 @@ static std::vector<DataBrowserItemID> ReadFiles(SendFilesJob* job,
 // Copies the movie under the first free number from `number` on, and its thumbnail under the
 // same number when it goes along. The copy's status; -48 when every number is taken.
 static int16_t SendMovie(DataBrowserItemID item, const OpenFileInfo& entry, const FSRef& folder,
-                         const char* prefix, int32_t number, bool convert,
-                         SendFileResult* result) {
+                         const char* prefix, int32_t number, bool convert, SendFileResult* result) {
     const FSRef movie = entry.fileRef;
     const bool withThumbnail = gPref.optionThumbnail && entry.hasThumbnail;
     const FSRef thumbnail = entry.thumbnailRef;
@@ -181,14 +183,15 @@ static void SendAll(SendFilesJob* job) {
         const int32_t kind = convert ? kMovieTypeAvc1 : entry.movieType;
         FSRef folder;
         if (!GetPSPRef(job->deviceRoot.c_str(), &folder, int16_t(kind))) {
-            leaveRest(n, LocalizedString(QStringLiteral("the PSP's movie folder could not be made")));
+            leaveRest(n,
+                      LocalizedString(QStringLiteral("the PSP's movie folder could not be made")));
             return;
         }
         int32_t number = GetMaxNumber(&folder) + 1;
         if (number > kMaxPSPFileNumber) number = 1;
         const int16_t copied =
-            SendMovie(items[n], entry, folder, kind == kMovieTypeMp4v ? "M4V" : "MAQ", number, convert,
-                      &result);
+            SendMovie(items[n], entry, folder, kind == kMovieTypeMp4v ? "M4V" : "MAQ", number,
+                      convert, &result);
         if (copied == kUserCanceledErr) {
             job->cancelled = true;
             leaveRest(n, LocalizedString(QStringLiteral("cancelled")));

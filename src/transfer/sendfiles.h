@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // sendfiles.h - a send without a window: named files (not the list's selection) copied to a
 // memory stick with the application's rules, each one's outcome told back to the caller.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // transferglobals.cpp - what the copy job shares with the shell and its progress window.
 #include "transfer/transferglobals.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // transferglobals.h - what the copy job shares with the shell and its progress window. The copy
 // runs on the cooperative thread, which switches only where it yields, so plain variables do.
 #pragma once

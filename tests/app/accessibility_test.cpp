@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // accessibility_test.cpp - what a screen reader and a keyboard meet in each window: names for
 // every control, a tab order that reads like the window, and the main job done by keys alone.
 #include <algorithm>
@@ -19,12 +20,12 @@
 #include <gtest/gtest.h>
 
 #include "app/mainwindow.h"
-#include "shared/prefs.h"
 #include "app/startup.h"
 #include "container/atom_builder.h"
 #include "movielist/listview.h"
 #include "movielist/movielist.h"
 #include "movielist/opening.h"
+#include "shared/prefs.h"
 #include "support/alert_answer.h"
 #include "support/movielist_state.h"
 #include "support/ui_windows.h"
@@ -48,9 +49,8 @@ std::vector<QWidget*> VisibleControls(WindowRef window) {
         const bool focusable = (widget->focusPolicy() & Qt::TabFocus) != 0;
         if (!numbered && !focusable && !qobject_cast<QLabel*>(widget)) continue;
         if (widget->focusProxy() || qobject_cast<QAbstractItemView*>(widget->parentWidget()) ||
-            qobject_cast<QAbstractItemView*>(widget->parentWidget()
-                                                 ? widget->parentWidget()->parentWidget()
-                                                 : nullptr))
+            qobject_cast<QAbstractItemView*>(
+                widget->parentWidget() ? widget->parentWidget()->parentWidget() : nullptr))
             continue;
         controls.push_back(widget);
     }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // application_test.cpp - the built program: start-up, later starts handing over their requests,
 // quitting, and the preferences a first run leaves behind.
 #include <signal.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // mainwindow_test.cpp - the main window: creation from the preferences, layout, minimum size,
 // closing during a send, and the controls that keep the preferences.
 #include "app/mainwindow.h"
@@ -22,11 +23,11 @@
 #include <gtest/gtest.h>
 
 #include "shared/prefs.h"
-#include "transfer/transferglobals.h"
 #include "support/ui_windows.h"
 #include "toolkit/alerts.h"
 #include "toolkit/localized.h"
 #include "toolkit/resources.h"
+#include "transfer/transferglobals.h"
 
 namespace {
 
@@ -85,9 +86,9 @@ int16_t ContentHeight(WindowRef window) {
 TEST_F(MainWindow, IsMadeFromThePreferencesWithTheSelectionControlsInactive) {
     gPref.optionThumbnail = false;
     gPref.optionUnmount = true;
-    gPref.windowBounds = Rect{int16_t(gPref.windowBounds.top + 10), gPref.windowBounds.left,
-                              int16_t(gPref.windowBounds.bottom + 60),
-                              int16_t(gPref.windowBounds.right + 100)};
+    gPref.windowBounds =
+        Rect{int16_t(gPref.windowBounds.top + 10), gPref.windowBounds.left,
+             int16_t(gPref.windowBounds.bottom + 60), int16_t(gPref.windowBounds.right + 100)};
     WindowRef window = MakeMainWindow();
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(GetWindowTag(window), kMainWindowTag);
@@ -161,9 +162,9 @@ TEST_F(MainWindow, LayoutFollowsTheRulesAtAnySize) {
         EXPECT_EQ(b.left + b.width, W - 20);
         EXPECT_EQ(b.top + b.height, H - 60);
         EXPECT_EQ(b.height, band.height);
-        for (auto [id, before] : {std::pair{kPrefColumnHeading, heading},
-                                  std::pair{kPrefThumbnailNote, note},
-                                  std::pair{kPrefThumbnailWell, well}}) {
+        for (auto [id, before] :
+             {std::pair{kPrefColumnHeading, heading}, std::pair{kPrefThumbnailNote, note},
+              std::pair{kPrefThumbnailWell, well}}) {
             const Place c = PlaceOf(window, id);
             EXPECT_EQ(c.left, W - 20 - before.width) << "control " << id;
             EXPECT_EQ(c.top, before.top) << "control " << id;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // notification_test.cpp - what the desktop hears over D-Bus: the notification at the end of a
 // send and the taskbar entry's progress, caught on a private session bus.
 #include <QDBusConnection>

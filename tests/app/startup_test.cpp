@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // startup_test.cpp - commands and menus by the front window, About, quit and print, the idle
 // tick and the repair of a wrongly named interface folder.
 #include "app/startup.h"
@@ -13,13 +14,13 @@
 #include <gtest/gtest.h>
 
 #include "app/mainwindow.h"
-#include "shared/prefs.h"
-#include "transfer/transferglobals.h"
 #include "movielist/listview.h"
 #include "movielist/movielist.h"
+#include "shared/prefs.h"
 #include "toolkit/alerts.h"
 #include "toolkit/localized.h"
 #include "toolkit/resources.h"
+#include "transfer/transferglobals.h"
 
 namespace {
 

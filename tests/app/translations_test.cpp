@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // translations_test.cpp - the texts in a second language, and in English without any translation
 // file: every key translated with its placeholders intact, and LANGUAGE choosing the language.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // window_texts_test.cpp - what the windows say, read as a screen reader reads them: menu items
 // that ask before acting, the thumbnail dialog's step labels and OK button, the About window.
 #include <QAccessible>

@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // cli_test.cpp - runs moviestick-cli on built movies: exit codes, output and messages.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -89,19 +90,20 @@ TEST_F(CliTest, HelpGoesToStdout) {
 }
 
 TEST_F(CliTest, BadUsageExitsWithTwo) {
-    const std::vector<std::vector<std::string>> calls = {{},
-                                                         {"rename", movie},
-                                                         {"tree"},
-                                                         {"type", movie, "--x"},
-                                                         {"title", "--set", "a", "--from-name", movie},
-                                                         {"--help", "tree"},
-                                                         {"--version", "tree"},
-                                                         {"title", "--json", "--set", "a", movie},
-                                                         {"title", movie, "--set"},
-                                                         {"check", "--json=yes", movie},
-                                                         {"thumb", "-o", "x.THM", movie, movie},
-                                                         {"convert", "-o", "x.mp4", movie, movie},
-                                                         {"convert", "--at", "1", movie}};
+    const std::vector<std::vector<std::string>> calls = {
+        {},
+        {"rename", movie},
+        {"tree"},
+        {"type", movie, "--x"},
+        {"title", "--set", "a", "--from-name", movie},
+        {"--help", "tree"},
+        {"--version", "tree"},
+        {"title", "--json", "--set", "a", movie},
+        {"title", movie, "--set"},
+        {"check", "--json=yes", movie},
+        {"thumb", "-o", "x.THM", movie, movie},
+        {"convert", "-o", "x.mp4", movie, movie},
+        {"convert", "--at", "1", movie}};
     for (const auto& args : calls) {
         Result r = cli(args);
         EXPECT_EQ(r.exitCode, 2) << (args.empty() ? "" : args[0]);
@@ -192,7 +194,9 @@ TEST_F(CliTest, SettingFailuresSayWhy) {
 
 TEST_F(CliTest, TitlesBeyondTheBasicPlaneRoundTrip) {
     writeFile(movie, movieWith({}));
-    const std::string title = "D\xC3\xAD" "a \xF0\x9F\x8E\xAC";
+    const std::string title =
+        "D\xC3\xAD"
+        "a \xF0\x9F\x8E\xAC";
     Result set = cli({"title", "--set", title, movie});
     EXPECT_EQ(set.exitCode, 0) << set.err;
     EXPECT_EQ(cli({"title", movie}).out, title + "\n");
@@ -204,9 +208,13 @@ TEST_F(CliTest, ReadersRefuseAPipeAtOnce) {
     const std::string fifo = dir.file("x.mp4");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
     for (const std::vector<std::string>& args :
-         std::vector<std::vector<std::string>>{{"tree", fifo}, {"type", fifo}, {"title", fifo},
-                                               {"title", "--set", "x", fifo}, {"thumb", fifo},
-                                               {"check", fifo}, {"convert", fifo}})
+         std::vector<std::vector<std::string>>{{"tree", fifo},
+                                               {"type", fifo},
+                                               {"title", fifo},
+                                               {"title", "--set", "x", fifo},
+                                               {"thumb", fifo},
+                                               {"check", fifo},
+                                               {"convert", fifo}})
         expectFailure(args, fifo, "not a regular file");
 }
 
@@ -310,8 +318,7 @@ TEST_F(CliTest, SeveralFilesAreEachNamedAndOneFailureDoesNotStopTheRest) {
     Result trees = cli({"tree", first, second});
     EXPECT_EQ(trees.exitCode, 0) << trees.err;
     EXPECT_EQ(trees.out.rfind(first + ":\nroot\n+'ftyp'", 0), 0u) << trees.out;
-    EXPECT_NE(trees.out.find("\n\n" + second + ":\nroot\n+'ftyp'"), std::string::npos)
-        << trees.out;
+    EXPECT_NE(trees.out.find("\n\n" + second + ":\nroot\n+'ftyp'"), std::string::npos) << trees.out;
 
     // Several files with --set: each one gets the title, the text is never taken for a file.
     Result set = cli({"title", "--set", "Both", first, second});
@@ -444,7 +451,9 @@ TEST_F(CliTest, TheLeanProgramLinksNeitherQtNorFfmpeg) {
 
 TEST_F(CliTest, ConvertWritesAPspCopyBesideEachVideoAndNeverOverAFile) {
     const std::string mkv = dir.file("clip.mkv"), avi = dir.file("old.avi");
-    const std::string title = "D\xC3\xAD" "a \xF0\x9F\x8E\xAC";  // beyond the basic plane
+    const std::string title =
+        "D\xC3\xAD"
+        "a \xF0\x9F\x8E\xAC";  // beyond the basic plane
     ASSERT_TRUE(MakeVideo(mkv, 1, "-c:v libx264 -c:a aac -metadata title='" + title + "'"));
     ASSERT_TRUE(MakeVideo(avi, 1, "-c:v mpeg4 -c:a mp3"));
     const std::string text = dir.file("notes.mkv");
@@ -683,9 +692,8 @@ TEST_F(SendTest, TheDeviceMustBeAStickAndOneOfSeveralMustBeNamed) {
     EXPECT_NE(several.err.find(second.point + "/"), std::string::npos) << several.err;
     EXPECT_TRUE(onStick().empty());
 
-    for (const std::vector<std::string>& args :
-         std::vector<std::vector<std::string>>{{"send"}, {"send", "--device=", movie},
-                                               {"send", movie, "--device"}}) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"send"}, {"send", "--device=", movie}, {"send", movie, "--device"}}) {
         Result usage = cli(args);
         EXPECT_EQ(usage.exitCode, 2) << usage.err;
         EXPECT_NE(usage.err.find("usage: moviestick-cli send"), std::string::npos) << usage.err;

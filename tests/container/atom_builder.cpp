@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // atom_builder.cpp - builds MP4 atom trees in memory for the engine's tests.
 #include "atom_builder.h"
 
@@ -13,13 +14,21 @@
 
 namespace mp4test {
 
-Bytes be16(uint16_t v) { return {uint8_t(v >> 8), uint8_t(v)}; }
+Bytes be16(uint16_t v) {
+    return {uint8_t(v >> 8), uint8_t(v)};
+}
 
-Bytes be32(uint32_t v) { return {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)}; }
+Bytes be32(uint32_t v) {
+    return {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
+}
 
-Bytes be64(uint64_t v) { return cat({be32(uint32_t(v >> 32)), be32(uint32_t(v))}); }
+Bytes be64(uint64_t v) {
+    return cat({be32(uint32_t(v >> 32)), be32(uint32_t(v))});
+}
 
-Bytes ascii(const std::string& s) { return Bytes(s.begin(), s.end()); }
+Bytes ascii(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
 
 Bytes& append(Bytes& to, const Bytes& more) {
     to.insert(to.end(), more.begin(), more.end());
@@ -102,8 +111,8 @@ Bytes profWithVideo(const std::string& code) {
 static Bytes smallMovieWith(const Bytes& moovTail, const std::string& videoCode) {
     return cat({box("ftyp", cat({ascii("MSNV"), be32(1), ascii("MSNVmp42")})),
                 profWithVideo(videoCode), box("mdat", Bytes(64, 0x5A)),
-                container("moov", {box("mvhd", cat({Bytes(12, 0), be32(1000), Bytes(84, 0)})),
-                                    moovTail})});
+                container("moov",
+                          {box("mvhd", cat({Bytes(12, 0), be32(1000), Bytes(84, 0)})), moovTail})});
 }
 
 Bytes smallMovie(const std::u16string& title, const std::string& videoCode) {

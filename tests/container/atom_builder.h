@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // atom_builder.h - builds MP4 atom trees in memory for the engine's tests, and temporary files.
 #pragma once
 

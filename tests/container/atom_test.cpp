@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // atom_test.cpp - the atom tree reader: tree shape, what is not a movie, cost and failures.
 #include "container/atom.h"
 
@@ -34,9 +35,13 @@ std::string Shape(const AtomInfo* first) {
     return out;
 }
 
-std::string Shape(const InfoPtr& info) { return Shape(static_cast<AtomInfo*>(info->root->child)); }
+std::string Shape(const InfoPtr& info) {
+    return Shape(static_cast<AtomInfo*>(info->root->child));
+}
 
-Bytes Ftyp() { return box("ftyp", cat({ascii("MSNV"), be32(0), ascii("MSNVisom")})); }
+Bytes Ftyp() {
+    return box("ftyp", cat({ascii("MSNV"), be32(0), ascii("MSNVisom")}));
+}
 
 // A "moov" with every container kind the reader descends into, and leaves that are not.
 Bytes FullMoov() {
@@ -48,7 +53,9 @@ Bytes FullMoov() {
     return container("moov", {box("mvhd", Bytes(100)), trak, udta, usmtWithTitle(u"Title")});
 }
 
-Bytes Mdat(size_t payload = 16) { return box("mdat", Bytes(payload, 0xAB)); }
+Bytes Mdat(size_t payload = 16) {
+    return box("mdat", Bytes(payload, 0xAB));
+}
 
 class AtomTree : public testing::Test {
 protected:
@@ -213,7 +220,9 @@ TEST_F(AtomTree, ChildReachingPastItsContainerEndsOnlyThatLevel) {
 
 std::vector<std::string>* gFreed;
 
-void RecordFree(AtomInfo* atom) { gFreed->push_back(TypeOf(atom)); }
+void RecordFree(AtomInfo* atom) {
+    gFreed->push_back(TypeOf(atom));
+}
 
 TEST_F(AtomTree, FreeCallbackSeesEveryNodeOnceAfterItsDescendants) {
     std::vector<std::string> freed;
@@ -222,8 +231,8 @@ TEST_F(AtomTree, FreeCallbackSeesEveryNodeOnceAfterItsDescendants) {
     MovieInfo* info = ParseRaw(cat({Ftyp(), moov, Mdat()}), RecordFree);
     ASSERT_NE(info, nullptr);
     FreeMovieInfo(info, RecordFree);
-    EXPECT_EQ(freed, (std::vector<std::string>{"mdat", "tkhd", "trak", "mvhd", "moov", "ftyp",
-                                               "root"}));
+    EXPECT_EQ(freed,
+              (std::vector<std::string>{"mdat", "tkhd", "trak", "mvhd", "moov", "ftyp", "root"}));
 
     // A failed parse releases what it had built, through the same callback.
     freed.clear();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // copy_file_test.cpp - the copy that moves the metadata atom: nothing is left behind by a crash
 // in the middle of it, and file systems without unnamed files still get their copy.
 #include <gtest/gtest.h>
@@ -9,8 +10,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -175,8 +176,8 @@ bool unmountFat(const std::string& point) {
 
 bool remountFat(const std::string& image, const std::string& point) {
     return unmountFat(point) &&
-           std::system(("fusefat -o rw+ '" + image + "' '" + point + "' >/dev/null 2>&1").c_str()) ==
-               0;
+           std::system(
+               ("fusefat -o rw+ '" + image + "' '" + point + "' >/dev/null 2>&1").c_str()) == 0;
 }
 
 // fusefat has no unnamed files, and no permissions to copy: the copy then goes through a named

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ffmpeg_run.h - runs the ffmpeg command line for the engine's tests: making movies, and a
 // checksum of every decoded frame to compare a movie before and after a rewrite.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // list_test.cpp - the linked list and tree list: link invariants, attach and detach, walk orders.
 #include "container/list.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // movie_kind_test.cpp - the video kind of movies with and without the PSP's profile atom, and the
 // summary the movie list reads of a movie.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // movie_layout.h - the engine tests' own reader of a file's atoms, independent of the engine's:
 // the layout after a rewrite, atoms by path, chunk offsets.
 #pragma once

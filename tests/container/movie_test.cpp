@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // movie_test.cpp - title operations and the two rewrites that store a title, on built movies.
 #include "container/movie.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -283,8 +284,8 @@ TEST_F(MovieTest, InPlaceKeepsTheFormOfTheMoovSize) {
                  : cat({be32(1), ascii("moov"),
                         be64(16 + children.size() + usmtWithTitle(u"a longer title").size() -
                              usmtWithTitle(u"t").size())});
-        EXPECT_EQ(readFile(path), cat({head, expectedHeader, mvhdAtom(),
-                                       usmtWithTitle(u"a longer title")}));
+        EXPECT_EQ(readFile(path),
+                  cat({head, expectedHeader, mvhdAtom(), usmtWithTitle(u"a longer title")}));
         EXPECT_EQ(title(), "a longer title");
     }
 }
@@ -335,37 +336,37 @@ TEST_F(MovieTest, CopyOfMediaDataLargerThanTheBufferIsExact) {
     // Out of the page cache, the copy reads past it, on a thread of its own; the movie is then
     // longer than what reading its first piece through the cache brings in ahead.
     for (const bool wholePages : {false, true})
-    for (const bool cold : {false, true}) {
-        const size_t payload = (cold ? 6 : 2) * kCopyBufferSize + 12345;
-        SCOPED_TRACE(wholePages ? "moved by whole pages" : "moved within a page");
-        SCOPED_TRACE(cold ? "from the disk" : "from the page cache");
-        Bytes before = withMdatAt([&](uint32_t at) {
-            Bytes children =
-                cat({usmtWithTitle(u"t"), mvhdAtom(), trackWith(stco({at + 8, at + 3000000}))});
-            return cat({ftypAtom(), moovOf(children, wholePages), mdatAtom(payload, 7),
-                        box("free", Bytes(16, 0xEE))});
-        });
-        writeFile(path, before);
-        if (cold) {
-            const int fd = open(path.c_str(), O_RDONLY);
-            ASSERT_GE(fd, 0);
-            ASSERT_EQ(fdatasync(fd), 0);
-            posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
-            close(fd);
+        for (const bool cold : {false, true}) {
+            const size_t payload = (cold ? 6 : 2) * kCopyBufferSize + 12345;
+            SCOPED_TRACE(wholePages ? "moved by whole pages" : "moved within a page");
+            SCOPED_TRACE(cold ? "from the disk" : "from the page cache");
+            Bytes before = withMdatAt([&](uint32_t at) {
+                Bytes children =
+                    cat({usmtWithTitle(u"t"), mvhdAtom(), trackWith(stco({at + 8, at + 3000000}))});
+                return cat({ftypAtom(), moovOf(children, wholePages), mdatAtom(payload, 7),
+                            box("free", Bytes(16, 0xEE))});
+            });
+            writeFile(path, before);
+            if (cold) {
+                const int fd = open(path.c_str(), O_RDONLY);
+                ASSERT_GE(fd, 0);
+                ASSERT_EQ(fdatasync(fd), 0);
+                posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+                close(fd);
+            }
+
+            ASSERT_EQ(SetTitle(path.c_str(), "big"), 0);
+
+            Bytes after = readFile(path);
+            Found oldMdat = find(before, {"mdat"});
+            Found newMdat = find(after, {"mdat"});
+            EXPECT_EQ(newMdat.offset, oldMdat.offset - find(before, {"moov"}).size);
+            // The media data and the atom behind it, byte for byte.
+            EXPECT_TRUE(slice(after, newMdat.offset, newMdat.size + 24) ==
+                        slice(before, oldMdat.offset, oldMdat.size + 24));
+            EXPECT_EQ(chunkOffsets(after),
+                      (std::vector<uint64_t>{newMdat.offset + 8, newMdat.offset + 3000000}));
         }
-
-        ASSERT_EQ(SetTitle(path.c_str(), "big"), 0);
-
-        Bytes after = readFile(path);
-        Found oldMdat = find(before, {"mdat"});
-        Found newMdat = find(after, {"mdat"});
-        EXPECT_EQ(newMdat.offset, oldMdat.offset - find(before, {"moov"}).size);
-        // The media data and the atom behind it, byte for byte.
-        EXPECT_TRUE(slice(after, newMdat.offset, newMdat.size + 24) ==
-                    slice(before, oldMdat.offset, oldMdat.size + 24));
-        EXPECT_EQ(chunkOffsets(after),
-                  (std::vector<uint64_t>{newMdat.offset + 8, newMdat.offset + 3000000}));
-    }
 }
 
 TEST_F(MovieTest, NullTitleWritesNothing) {
@@ -394,11 +395,11 @@ Bytes addedAtom(const std::u16string& title, const std::string& path) {
     struct tm local {};
     localtime_r(&st.st_mtime, &local);
     strftime(date, sizeof date, "%Y/%m/%d %H:%M:%S", &local);
-    return usmt({{11, {0x55, 0xC4, 0x00, 0x00}, {0x02, 0x1C}},
-                 {4, {0x15, 0xC7, 0x00, 0x01}, utf16be(u"moviestick")},
-                 {1, {0x15, 0xC7, 0x00, 0x01}, utf16be(title)},
-                 {3, {0x55, 0xC4, 0x00, 0x01},
-                  utf16be(std::u16string(date, date + strlen(date)))}});
+    return usmt(
+        {{11, {0x55, 0xC4, 0x00, 0x00}, {0x02, 0x1C}},
+         {4, {0x15, 0xC7, 0x00, 0x01}, utf16be(u"moviestick")},
+         {1, {0x15, 0xC7, 0x00, 0x01}, utf16be(title)},
+         {3, {0x55, 0xC4, 0x00, 0x01}, utf16be(std::u16string(date, date + strlen(date)))}});
 }
 
 TEST_F(MovieTest, MovieWithoutMetadataIsGivenTheAtomByTheCopy) {
@@ -459,7 +460,9 @@ TEST_F(MovieTest, RepairAddsNoMetadataAtom) {
 
 TEST_F(MovieTest, TitlesBeyondTheBasicPlaneAreStoredWhole) {
     writeFile(path, moovLastMovie(u"t"));
-    const char* title16 = "D\xC3\xAD" "a \xF0\x9F\x8E\xAC";  // "Día" and a clapper board
+    const char* title16 =
+        "D\xC3\xAD"
+        "a \xF0\x9F\x8E\xAC";  // "Día" and a clapper board
     ASSERT_EQ(SetTitle(path.c_str(), title16), 0);
     EXPECT_EQ(title(), title16);
     EXPECT_EQ(slice(readFile(path), find(readFile(path), {"moov", "uuid"}).offset,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // psp_movie_test.cpp - title operations on real movies from ffmpeg's PSP muxer, checked by
 // decoding every frame before and after.
 #include "container/movie.h"

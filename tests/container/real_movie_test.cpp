@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // real_movie_test.cpp - the movies people have: plain MP4 files from ffmpeg's mp4 muxer, without
 // any PSP atom, given a title and a kind; every frame checked before and after.
 #include <gtest/gtest.h>

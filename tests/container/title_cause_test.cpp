@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // title_cause_test.cpp - why a title operation fails, and that a failed one changes nothing:
 // files that are no regular files, permissions, read-only disks, damaged movies, bad titles.
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // uuid_test.cpp - the user-metadata and profile atoms: parsing, title edits, conversions, writing.
 #include "container/uuid.h"
 
@@ -39,7 +40,9 @@ Bytes usmtWithPayload(const Bytes& payload, const Bytes& tail = {}) {
                 tail);
 }
 
-Bytes foreignUuid() { return box("uuid", cat({ascii("ABCD"), Bytes(18, 0x11)})); }
+Bytes foreignUuid() {
+    return box("uuid", cat({ascii("ABCD"), Bytes(18, 0x11)}));
+}
 
 Bytes toUcs(const Bytes& utf8) {
     Bytes out(utf8.size() * 2);
@@ -256,8 +259,8 @@ TEST(TitleConversion, OnlyWellFormedUtf8IsValid) {
     };
     for (const auto& [what, bytes] : invalid)
         EXPECT_FALSE(utf8IsValid(bytes.data(), bytes.size())) << what;
-    const Bytes valid = {0x44, 0xC3, 0xAD, 0x61, 0x20, 0xE2, 0x82, 0xAC, 0xF0, 0x9F, 0x8E, 0xAC,
-                         0xEF, 0xBF, 0xBF, 0xF4, 0x8F, 0xBF, 0xBF};
+    const Bytes valid = {0x44, 0xC3, 0xAD, 0x61, 0x20, 0xE2, 0x82, 0xAC, 0xF0, 0x9F,
+                         0x8E, 0xAC, 0xEF, 0xBF, 0xBF, 0xF4, 0x8F, 0xBF, 0xBF};
     EXPECT_TRUE(utf8IsValid(valid.data(), valid.size()));
     EXPECT_TRUE(utf8IsValid(nullptr, 0));
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // convert_support.h - videos of many kinds made at test time with the ffmpeg command line,
 // converted into files, and read back with FFmpeg's libraries.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // convert_test.cpp - real videos converted for the PSP, read back with FFmpeg and with the
 // movie container engine: streams, picture, bars, rates, sound, duration, title and kind; and
 // conversions that are cancelled or fail.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // decision_test.cpp - which videos the PSP plays as they are, which are converted, and why.
 #include "convert/decision.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // facts_test.cpp - the facts FFmpeg gives about real videos of many kinds, and the decision
 // they lead to.
 #include "convert/facts.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // mpeg4vol_test.cpp - the motion tools read from MPEG-4 part 2 layer headers, of ffmpeg's
 // encoder and built by hand.
 #include "convert/mpeg4vol.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // target_test.cpp - fitting pictures and frame rates to the PSP, and the size estimate.
 #include "convert/target.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // fsquery_test.cpp - folder listings, names, fork sizes and volume queries on real folders.
 #include "fsquery/fsquery.h"
 
@@ -223,10 +224,14 @@ TEST_F(FakeVolumes, MountedVolumesAreTheReachableRootsInTableOrder) {
     std::filesystem::create_directories(dir.file("media/PSP STICK"));
     std::filesystem::create_directories(dir.file("media/Backup"));
     const std::string media = dir.file("media/");
-    SetTable("1 0 8:1 / " + media + "Backup rw - ext4 /dev/sda1 rw\n"
+    SetTable("1 0 8:1 / " + media +
+             "Backup rw - ext4 /dev/sda1 rw\n"
              "2 0 0:5 / /proc rw - proc proc rw\n"
-             "3 0 8:2 / " + media + "unplugged rw - vfat /dev/sdc1 rw\n"
-             "4 0 8:3 / " + media + "PSP\\040STICK rw - vfat /dev/sdb1 rw\n");
+             "3 0 8:2 / " +
+             media +
+             "unplugged rw - vfat /dev/sdc1 rw\n"
+             "4 0 8:3 / " +
+             media + "PSP\\040STICK rw - vfat /dev/sdb1 rw\n");
 
     std::vector<FSRef> roots(5);
     int count = -1;

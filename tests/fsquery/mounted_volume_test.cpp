@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // mounted_volume_test.cpp - volume queries on volumes mounted for the test (root only).
 #include <fcntl.h>
 #include <spawn.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // container_fuzz.cpp - fuzz target of the movie container engine: parse, read, retitle a file.
 //
 // The input is written as a movie file into a private folder and run through every reader, then
@@ -93,11 +94,19 @@ Bytes ReadWholeFile() {
     return bytes;
 }
 
-AtomInfo* First(AtomInfo* node) { return static_cast<AtomInfo*>(node->child); }
-AtomInfo* Next(AtomInfo* node) { return static_cast<AtomInfo*>(node->next); }
-AtomInfo* Last(AtomInfo* node) { return static_cast<AtomInfo*>(node->childTail); }
+AtomInfo* First(AtomInfo* node) {
+    return static_cast<AtomInfo*>(node->child);
+}
+AtomInfo* Next(AtomInfo* node) {
+    return static_cast<AtomInfo*>(node->next);
+}
+AtomInfo* Last(AtomInfo* node) {
+    return static_cast<AtomInfo*>(node->childTail);
+}
 
-int64_t End(const AtomInfo* node) { return node->offset + int64_t(node->size); }
+int64_t End(const AtomInfo* node) {
+    return node->offset + int64_t(node->size);
+}
 
 bool IsType(const AtomInfo* node, const char* type) {
     return std::memcmp(node->type, type, 4) == 0;
@@ -289,8 +298,7 @@ void CheckCopied(const Before& b, MovieInfo* after, const Bytes& now) {
     for (size_t t = 0; t < oldTables.size(); ++t) {
         const AtomInfo* o = oldTables[t];
         const AtomInfo* n = newTables[t];
-        Check(o->size == n->size && IsType(o, n->type),
-              "the copy changed a chunk-offset table");
+        Check(o->size == n->size && IsType(o, n->type), "the copy changed a chunk-offset table");
         const int width = IsType(o, "stco") ? 4 : 8;
         const uint64_t mask = width == 4 ? 0xFFFFFFFFu : ~uint64_t(0);
         for (int64_t at = o->headerSize + 8; at + width <= int64_t(o->size); at += width) {
@@ -402,8 +410,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(CountDirEntries() == 1, "a temporary file was left in the movie's folder");
 
     Bytes now = ReadWholeFile();
-    const bool validTitle = utf8IsValid(reinterpret_cast<const unsigned char*>(r.title.data()),
-                                        r.title.size());
+    const bool validTitle =
+        utf8IsValid(reinterpret_cast<const unsigned char*>(r.title.data()), r.title.size());
     if (r.op == Op::kSetTitle && !r.nullTitle && !validTitle)
         Check(result == 1, "a title that is not UTF-8 was accepted");
     if (result == 1) Check(now == b.bytes, "a failed title operation changed the file");
@@ -424,8 +432,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (b.info && b.uuid.found) {
         UuidInfo edited = CopyOf(b.uuid);
         int edit = EditInMemory(r, edited);
-        if (edit == kUuidTitleTooLong)
-            Check(result == 1, "a title too long to store was accepted");
+        if (edit == kUuidTitleTooLong) Check(result == 1, "a title too long to store was accepted");
         if (edit != 1 || result == 1) {
             Check(now == b.bytes, "the file changed although nothing was written");
             Check(edit == 1 || edit == kUuidTitleTooLong || result == 0 || !validTitle,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // replay_main.cpp - runs the fuzz target once on every file of the folders or files it is given.
 //
 // Built by the normal build against the sanitized engine, so that the seed corpus and every

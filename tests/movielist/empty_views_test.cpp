@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // empty_views_test.cpp - what the main window says where it has nothing to show: the empty list's
 // hint, painted in the list and read by screen readers, and the thumbnail well without a picture.
 #include <QAccessible>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // listview_fixture.h - the main window as the application makes it, with its movie list empty,
 // alerts answered and recorded, and helpers to fill, drop on, select and read the list.
 #pragma once
@@ -15,11 +16,11 @@
 #include <QUrl>
 
 #include "app/mainwindow.h"
-#include "shared/prefs.h"
 #include "app/startup.h"
 #include "movielist/listview.h"
 #include "movielist/opening.h"
 #include "movielist_fixture.h"
+#include "shared/prefs.h"
 #include "support/ui_windows.h"
 #include "toolkit/gestalt.h"
 #include "toolkit/launch.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // listview_test.cpp - the movie list in the main window: cells, both sorts, title edits, the
 // Delete keys during an edit, removal, the selection display, double clicks, titles from names.
 #include "movielist/listview.h"
@@ -17,9 +18,9 @@
 #include <QTest>
 #include <QTimer>
 
-#include "shared/messages.h"
 #include "container/movie.h"
 #include "listview_fixture.h"
+#include "shared/messages.h"
 #include "support/file_faults.h"
 #include "support/movielist_state.h"
 #include "toolkit/localized.h"

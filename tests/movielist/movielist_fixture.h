@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // movielist_fixture.h - a fresh, empty movie list for each test, and helpers to fill it from disk.
 #pragma once
 
@@ -10,8 +11,8 @@
 
 #include "container/atom_builder.h"
 #include "movielist/movielist.h"
-#include "toolkit/alerts.h"
 #include "support/movielist_state.h"
+#include "toolkit/alerts.h"
 
 class MovieList : public testing::Test {
 protected:

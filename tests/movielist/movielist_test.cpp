@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // movielist_test.cpp - adding files and folders to the movie list, lookup, removal and item IDs.
 #include "movielist/movielist.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // movietitle_test.cpp - title changes written into listed movies, names read back, the suffix test.
 #include "movielist/movielist.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // opening_test.cpp - the three roads into the list: drops of files and folders, the
 // open-documents event and the Open dialog; their name order, duplicates, refusals and stops.
 #include "movielist/opening.h"

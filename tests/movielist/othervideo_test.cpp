@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // othervideo_test.cpp - videos the PSP cannot play as they are: which go converted, which as
 // they are, what the PSP column says, and titles that live in the list alone.
 #include <filesystem>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // messages_test.cpp - messages, questions, their texts, the number alert, length-prefixed strings.
 #include "shared/messages.h"
 
@@ -46,7 +47,9 @@ protected:
 const char* const kQuestionKeys[] = {"SendMessage", "RenameMessage", "DeleteMessage",
                                      "StopOpenMessage"};
 
-std::string PString(const unsigned char* p) { return std::string(p + 1, p + 1 + p[0]); }
+std::string PString(const unsigned char* p) {
+    return std::string(p + 1, p + 1 + p[0]);
+}
 
 void MakePString(unsigned char* p, const std::string& text) {
     p[0] = static_cast<unsigned char>(text.size());
@@ -83,7 +86,8 @@ TEST_F(Messages, AFailedCallIsToldInWordsWithItsNumberOnALineOfItsOwn) {
     ASSERT_EQ(shown.size(), 2u);
     for (const AlertRecord& alert : shown) {
         EXPECT_FALSE(alert.message.contains("()")) << alert.message.toStdString();
-        EXPECT_FALSE(alert.message.contains(QRegularExpression("\\d"))) << alert.message.toStdString();
+        EXPECT_FALSE(alert.message.contains(QRegularExpression("\\d")))
+            << alert.message.toStdString();
         EXPECT_FALSE(alert.explanation.contains("Error code"));
         EXPECT_FALSE(alert.explanation.contains('\n'));
     }
@@ -188,21 +192,57 @@ TEST_F(Messages, StringAndNumberAreShownVerbatimAsNotes) {
 }
 
 TEST(MessageTexts, EveryKeyHasEnglishText) {
-    const char* const keys[] = {
-        "CreateNibReference() error.", "CreateWindowFromNib() error.", "NibFileDamagedErr",
-        "GetGraphicsImporterForFile() error.", "GraphicsImportGetImageDescription() error.",
-        "GraphicsImportGetNaturalBounds() error.", "GraphicsImportSetBoundsRect() error.",
-        "OpenPicture() error.", "GraphicsImportDraw() error.", "GetDataBrowserItemCount() error.",
-        "GetDataBrowserItems() error.", "RemoveDataBrowserItems() error.",
-        "AddDataBrowserItems() error.", "InitDataBrowserCallbacks() error.",
-        "SetDataBrowserCallbacks() error.", "FSGetCatalogInfo() error.", "OpenMovieFile() error.",
-        "qtCodecErr", "NewMovieFromFile() error.", "CreateMovieControl() error.",
-        "MakeThumbnailErr", "qtErr", "FindPSPErr", "DiskFullErr", "NewThreadErr", "CopyFileErr",
-        "UnmountErr", "SendMessage", "RenameMessage", "DeleteMessage", "StopOpenMessage",
-        "onlySelecedItem", "pspNotFound", "prograssFileName", "prograssFileOf",
-        "prograssInfoMins", "prograssInfoSecs", "errorDetails", "sizeBytes", "sendAllButton", "sendSelectedButton",
-        "renameButton", "deleteButton", "stopOpenButton", "sendDoneSummary", "sendDoneOne",
-        "sendDoneMany", "sendDoneUnplug", "emptyListHint", "wellNoThumbnail", "wellSelectOne"};
+    const char* const keys[] = {"CreateNibReference() error.",
+                                "CreateWindowFromNib() error.",
+                                "NibFileDamagedErr",
+                                "GetGraphicsImporterForFile() error.",
+                                "GraphicsImportGetImageDescription() error.",
+                                "GraphicsImportGetNaturalBounds() error.",
+                                "GraphicsImportSetBoundsRect() error.",
+                                "OpenPicture() error.",
+                                "GraphicsImportDraw() error.",
+                                "GetDataBrowserItemCount() error.",
+                                "GetDataBrowserItems() error.",
+                                "RemoveDataBrowserItems() error.",
+                                "AddDataBrowserItems() error.",
+                                "InitDataBrowserCallbacks() error.",
+                                "SetDataBrowserCallbacks() error.",
+                                "FSGetCatalogInfo() error.",
+                                "OpenMovieFile() error.",
+                                "qtCodecErr",
+                                "NewMovieFromFile() error.",
+                                "CreateMovieControl() error.",
+                                "MakeThumbnailErr",
+                                "qtErr",
+                                "FindPSPErr",
+                                "DiskFullErr",
+                                "NewThreadErr",
+                                "CopyFileErr",
+                                "UnmountErr",
+                                "SendMessage",
+                                "RenameMessage",
+                                "DeleteMessage",
+                                "StopOpenMessage",
+                                "onlySelecedItem",
+                                "pspNotFound",
+                                "prograssFileName",
+                                "prograssFileOf",
+                                "prograssInfoMins",
+                                "prograssInfoSecs",
+                                "errorDetails",
+                                "sizeBytes",
+                                "sendAllButton",
+                                "sendSelectedButton",
+                                "renameButton",
+                                "deleteButton",
+                                "stopOpenButton",
+                                "sendDoneSummary",
+                                "sendDoneOne",
+                                "sendDoneMany",
+                                "sendDoneUnplug",
+                                "emptyListHint",
+                                "wellNoThumbnail",
+                                "wellSelectOne"};
     for (const char* key : keys) {
         const QString text = LocalizedString(key);
         EXPECT_NE(text, QString::fromLatin1(key)) << key;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // prefs_test.cpp - the preferences: first run, what is read and saved, the window place check.
 #include "shared/prefs.h"
 
@@ -63,10 +64,9 @@ TEST_F(Prefs, FirstRunStoresSoundsAndDoubleClickThenQuitAddsTheTwelveKeys) {
     EXPECT_FALSE(gPref.debugLocalVolumeAsPSPVolume);
     // The default is the smallest window, placed on the main screen below its panels.
     const Rect screen = AvailableScreenBounds().first();
-    EXPECT_TRUE(SameRect(gPref.windowBounds, Rect{int16_t(screen.top + 22),
-                                                  int16_t(screen.left + 5),
-                                                  int16_t(screen.top + 22 + 361),
-                                                  int16_t(screen.left + 5 + 603)}));
+    EXPECT_TRUE(SameRect(gPref.windowBounds,
+                         Rect{int16_t(screen.top + 22), int16_t(screen.left + 5),
+                              int16_t(screen.top + 22 + 361), int16_t(screen.left + 5 + 603)}));
     EXPECT_FALSE(IsBadWindowPosition(gPref.windowBounds));
 
     EXPECT_EQ(StoredKeys(), (QStringList{"copyDoneSound", "doubleClickAction", "mountSound"}));
@@ -76,13 +76,13 @@ TEST_F(Prefs, FirstRunStoresSoundsAndDoubleClickThenQuitAddsTheTwelveKeys) {
     EXPECT_EQ(store.value("doubleClickAction").toInt(), 2);
 
     ASSERT_TRUE(SaveCFPreferences());
-    EXPECT_EQ(StoredKeys(),
-              (QStringList{"copyDoneSound", "doubleClickAction", "filenameColumWidth",
-                           "firmware330", "mountSound", "optionThumbnail", "optionUnmount",
-                           "pspColumWidth", "pspMenuSelect", "thumbnailArrowSecs1",
-                           "thumbnailArrowSecs2", "titleColumWidth", "videoKbps",
-                           "windowBoundsBottom", "windowBoundsLeft", "windowBoundsRight",
-                           "windowBoundsTop"}));
+    EXPECT_EQ(
+        StoredKeys(),
+        (QStringList{"copyDoneSound", "doubleClickAction", "filenameColumWidth", "firmware330",
+                     "mountSound", "optionThumbnail", "optionUnmount", "pspColumWidth",
+                     "pspMenuSelect", "thumbnailArrowSecs1", "thumbnailArrowSecs2",
+                     "titleColumWidth", "videoKbps", "windowBoundsBottom", "windowBoundsLeft",
+                     "windowBoundsRight", "windowBoundsTop"}));
 }
 
 TEST_F(Prefs, ConversionChoicesAreKeptAndOnlyTheTwoOfferedRatesAreTaken) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // alert_answer.h - answers a real alert from the event loop that the alert itself runs.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // fat_image.h - a FAT image mounted with fusefat for a test (root only), and running tools.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // file_faults.h - files a movie cannot be written into: a read-only file (root included) and a
 // full disk (a small tmpfs, root only).
 #pragma once

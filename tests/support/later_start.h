@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // later_start.h - a later start of the program, played by another thread of the test process.
 #pragma once
 

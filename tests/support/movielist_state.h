@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // movielist_state.h - the movie list's state for tests: reset as at start-up, titles in files.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // qt_test_main.cpp - gtest main for tests that need a QApplication (offscreen, private HOME).
 #include <cstdlib>
 #include <filesystem>

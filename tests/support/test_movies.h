@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // test_movies.h - real movies made at test time with ffmpeg, whose frames tell their numbers.
 #pragma once
 

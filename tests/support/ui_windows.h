@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ui_windows.h - loading the application's windows in tests, and clearing them away after.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // thumbnaildialog_test.cpp - the thumbnail dialog on real movies: its size and place, stepping
 // through the movie, the steps kept or stored, the thumbnail written from the frame shown, the
 // preview in the main window, and a movie that cannot be opened.

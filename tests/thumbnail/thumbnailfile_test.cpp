@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // thumbnailfile_test.cpp - thumbnail files: geometry, size, names, replacing, failures, preview.
 #include "thumbnail/thumbnailfile.h"
 
@@ -17,9 +18,9 @@
 
 #include "container/atom_builder.h"
 #include "movielist/movielist.h"
+#include "support/movielist_state.h"
 #include "toolkit/alerts.h"
 #include "toolkit/localized.h"
-#include "support/movielist_state.h"
 
 namespace fs = std::filesystem;
 

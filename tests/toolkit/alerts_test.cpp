@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // alerts_test.cpp - standard alerts: button numbers, Escape and Return, icons, parent, responder.
 #include "toolkit/alerts.h"
 

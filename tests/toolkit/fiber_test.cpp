@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // fiber_test.cpp - the cooperative thread: its turns, its ID, the idle loop, nested event loops,
 // its stack, and blocking I/O done by the worker while the GUI thread goes on.
 #include "toolkit/fiber.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // fileref_test.cpp - file references: identity through links, renames, deletion, paths, names.
 #include "toolkit/fileref.h"
 

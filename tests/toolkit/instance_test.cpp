@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // instance_test.cpp - command lines, requests from later starts, held delivery, quit signals.
 #include "toolkit/instance.h"
 

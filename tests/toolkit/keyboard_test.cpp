@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // keyboard_test.cpp - Command-period: latched presses, held keys, stale presses, input thrown away.
 #include "toolkit/keyboard.h"
 
@@ -127,15 +128,14 @@ TEST_F(CommandPeriod, InputArrivingDuringAPollIsThrownAway) {
     QSignalSpy clicks(&button, &QPushButton::clicked);
     const QPointF inside(50, 15);
     auto postInput = [&] {
-        QCoreApplication::postEvent(&edit, new QKeyEvent(QEvent::KeyPress, Qt::Key_A,
-                                                          Qt::NoModifier, "a"));
+        QCoreApplication::postEvent(
+            &edit, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a"));
         QCoreApplication::postEvent(
             &button, new QMouseEvent(QEvent::MouseButtonPress, inside, button.mapToGlobal(inside),
                                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
         QCoreApplication::postEvent(
-            &button, new QMouseEvent(QEvent::MouseButtonRelease, inside,
-                                     button.mapToGlobal(inside), Qt::LeftButton, Qt::NoButton,
-                                     Qt::NoModifier));
+            &button, new QMouseEvent(QEvent::MouseButtonRelease, inside, button.mapToGlobal(inside),
+                                     Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
     };
 
     postInput();

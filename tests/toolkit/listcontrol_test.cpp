@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // listcontrol_test.cpp - the list control with callbacks of the test's own: rows and cells, the
 // order by header or call, removal, ending edits, drag flavors, file icons and opening files.
 // The movie list's own use of it is tested in tests/movielist.

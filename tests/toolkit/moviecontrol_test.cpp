@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // moviecontrol_test.cpp - the movie-player control: the frame shown, playing, the slider.
 #include "toolkit/moviecontrol.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // movietoolkit_test.cpp - movies opened with FFmpeg: boxes, times and the exact frame shown.
 #include "toolkit/movietoolkit.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // sounds_test.cpp - sounds by name: the folders' order, decoding, and failing fast without a
 // sound server.
 #include "toolkit/sounds.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ui_test.cpp - interface files, controls by number, command routing, close rules, bounds
 // events, key releases and the front window.
 #include "toolkit/ui.h"
@@ -62,8 +63,8 @@ OSStatus RecordEvent(const EventRecord& event, void* userData) {
 QAction* MenuAction(OSType command) {
     for (QMenu* menu : GetMenuHandle(128)->parentWidget()->findChildren<QMenu*>())
         for (QAction* action : menu->actions())
-            if (action->property("command").isValid() && FourCharCodeString(command) ==
-                    action->property("command").toString())
+            if (action->property("command").isValid() &&
+                FourCharCodeString(command) == action->property("command").toString())
                 return action;
     return nullptr;
 }
@@ -147,8 +148,8 @@ TEST_F(UiTest, ProgressAboutAndThumbnailWindowsHaveTheirControls) {
 
 TEST_F(UiTest, MenuBarSendsEveryCommandAndKeepsTheContextualMenuOutOfTheBar) {
     InstallNibMenuBar();
-    for (const char* command : {"open", "Remv", "clos", "quit", "FtoT", "chrp", "MThm", "Send",
-                                "Abou"}) {
+    for (const char* command :
+         {"open", "Remv", "clos", "quit", "FtoT", "chrp", "MThm", "Send", "Abou"}) {
         const QByteArray text(command);
         const OSType code = OSType(uint8_t(text[0])) << 24 | OSType(uint8_t(text[1])) << 16 |
                             OSType(uint8_t(text[2])) << 8 | OSType(uint8_t(text[3]));
@@ -258,12 +259,13 @@ TEST_F(UiTest, ToolkitClosesTheFrontWindowAndDispatchesQuit) {
 
     EXPECT_EQ(ProcessHICommand(kHICommandQuit), -1708);  // nobody installed the quit handler
     static int quits = 0;
-    AEInstallEventHandler(AppleEventKind::Quit,
-                          [](const AppleEvent&, void*, long refcon) -> int16_t {
-                              ++quits;
-                              return int16_t(refcon);
-                          },
-                          -128);
+    AEInstallEventHandler(
+        AppleEventKind::Quit,
+        [](const AppleEvent&, void*, long refcon) -> int16_t {
+            ++quits;
+            return int16_t(refcon);
+        },
+        -128);
     EXPECT_EQ(ProcessHICommand(kHICommandQuit), -128);
     EXPECT_EQ(quits, 1);
     EXPECT_EQ(AEDispatch({AppleEventKind::PrintDocuments, {"/x.mp4"}}), -1708);
@@ -499,8 +501,7 @@ TEST_F(UiTest, ListColumnWidthsGoByPropertyAndTheDefaultSparesSizedColumns) {
     ASSERT_EQ(GetListColumnWidth(list, FourCharCode("TITL"), &width), 0);
     EXPECT_EQ(width, 300);
     EXPECT_EQ(GetListColumnWidth(list, FourCharCode("XXXX"), &width), kParamErr);
-    EXPECT_EQ(GetListColumnWidth(FindNibControl(pref, 2), FourCharCode("FILE"), &width),
-              kParamErr);
+    EXPECT_EQ(GetListColumnWidth(FindNibControl(pref, 2), FourCharCode("FILE"), &width), kParamErr);
 }
 
 TEST_F(UiTest, ControlBoundsAreInContentCoordinatesAlsoInsideAPanel) {

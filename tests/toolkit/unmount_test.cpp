@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // unmount_test.cpp - unmounting a FAT image mounted with fusefat (root only), busy or not.
 #include "toolkit/unmount.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // volumes_test.cpp - the mount table: parsing, the volume list, finding volumes, kinds and labels.
 #include "toolkit/volumes.h"
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The layer check on two small libraries: a use of the lower one from the upper passes, a use of
 # the upper one from the lower fails and names the symbol.
 set -euo pipefail

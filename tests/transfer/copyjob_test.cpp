@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // copyjob_test.cpp - whole sends to a folder laid out as a memory stick, to a full volume and to
 // a real FAT image: names, thumbnails, order of work, cancel, failures, the done sound.
 #include "transfer/copyjob.h"
@@ -21,15 +22,13 @@
 #include <gtest/gtest.h>
 
 #include "app/mainwindow.h"
+#include "app/startup.h"
+#include "container/atom_builder.h"
 #include "container/movie.h"
 #include "convert/convert_support.h"
-#include "shared/prefs.h"
-#include "app/startup.h"
-#include "transfer/progress.h"
-#include "transfer/transferglobals.h"
-#include "container/atom_builder.h"
 #include "movielist/listview.h"
 #include "movielist/opening.h"
+#include "shared/prefs.h"
 #include "support/fat_image.h"
 #include "support/movielist_state.h"
 #include "support/test_movies.h"
@@ -37,6 +36,8 @@
 #include "toolkit/alerts.h"
 #include "toolkit/localized.h"
 #include "toolkit/sounds.h"
+#include "transfer/progress.h"
+#include "transfer/transferglobals.h"
 
 using mp4test::Bytes;
 using mp4test::listDir;
@@ -168,9 +169,9 @@ TEST_F(SendTest, MoviesGoUnderFreshNumbersFromTheEndOfAnIncreasingListWithTheirT
     EXPECT_FALSE(Listed(idA) || Listed(idB) || Listed(idC));
     EXPECT_EQ(CountOpenFileInfo(), 0);
     // C (an exact number of blocks) is handled first, then B, then A.
-    EXPECT_EQ(listDir(Folder("100MNV01")),
-              (std::vector<std::string>{"M4V00004.MP4", "M4V00005.MP4", "M4V00006.MP4",
-                                        "M4V00006.THM"}));
+    EXPECT_EQ(
+        listDir(Folder("100MNV01")),
+        (std::vector<std::string>{"M4V00004.MP4", "M4V00005.MP4", "M4V00006.MP4", "M4V00006.THM"}));
     EXPECT_EQ(listDir(Folder("101ANV01")), std::vector<std::string>{"MAQ00001.MP4"});
     // Before reading the copies, which moves their access dates.
     struct stat copied;
@@ -411,8 +412,7 @@ protected:
         EXPECT_FALSE(video.empty()) << "ffmpeg could not make " << name;
         const std::string path = dir.file(name);
         std::filesystem::copy_file(video, path);
-        if (!thumbnail.empty())
-            writeFile(path.substr(0, path.rfind('.')) + ".THM", thumbnail);
+        if (!thumbnail.empty()) writeFile(path.substr(0, path.rfind('.')) + ".THM", thumbnail);
         FSRef ref;
         EXPECT_EQ(FSPathMakeRef(path.c_str(), &ref), 0);
         const int index = CountOpenFileInfo();
@@ -486,7 +486,8 @@ TEST_F(ConvertingSend, AnOtherVideoArrivesConvertedUnderTheAvcNameWithItsThumbna
     EXPECT_EQ(readFile(Folder("101ANV01") + "/MAQ00005.THM"), thumb);
     ExpectPspMovie(Folder("101ANV01") + "/MAQ00005.MP4", typed.toStdString());
     for (const QString& line : fileLines)
-        EXPECT_EQ(line, LocalizedString("progressConvertingFileName").arg("Trip.mkv").arg(1).arg(1));
+        EXPECT_EQ(line,
+                  LocalizedString("progressConvertingFileName").arg("Trip.mkv").arg(1).arg(1));
 }
 
 TEST_F(ConvertingSend, ACancelMidwayLeavesNoFileAndTheVideoListed) {

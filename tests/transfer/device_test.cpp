@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // device_test.cpp - memory-stick detection and the device pop-up over a fake mount table.
 #include "transfer/device.h"
 
@@ -12,13 +13,13 @@
 
 #include <gtest/gtest.h>
 
-#include "shared/prefs.h"
-#include "transfer/transferglobals.h"
 #include "container/atom_builder.h"
+#include "shared/prefs.h"
 #include "support/ui_windows.h"
 #include "toolkit/popupmenu.h"
 #include "toolkit/sounds.h"
 #include "toolkit/volumes.h"
+#include "transfer/transferglobals.h"
 
 using mp4test::TempDir;
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // fat_volume_test.cpp - a memory stick on a real FAT volume (fusefat, root only): detection by
 // its file system, and its movie folders and numbers.
 #include <signal.h>
@@ -13,8 +14,8 @@
 
 #include <gtest/gtest.h>
 
-#include "shared/prefs.h"
 #include "container/atom_builder.h"
+#include "shared/prefs.h"
 #include "support/fat_image.h"
 #include "toolkit/fiber.h"
 #include "transfer/device.h"

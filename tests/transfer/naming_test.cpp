@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // naming_test.cpp - the movie folders under MP_ROOT, the highest number in use, and the names.
 #include "transfer/naming.h"
 

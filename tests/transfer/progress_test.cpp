@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // progress_test.cpp - the progress window's bar, its two lines, the estimate and its cancel.
 #include "transfer/progress.h"
 
