@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -20,8 +19,6 @@
 #include <string>
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QTimer>
 
 #include "app/mainwindow.h"
 #include "app/startup.h"
@@ -29,12 +26,12 @@
 #include "movielist/movielist.h"
 #include "movielist/opening.h"
 #include "shared/prefs.h"
+#include "timed_send.h"
 #include "toolkit/alerts.h"
 #include "toolkit/resources.h"
 #include "transfer/copyjob.h"
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
@@ -81,24 +78,10 @@ void Run(benchmark::State& state, const std::string& path, bool asMovie) {
     for (auto _ : state) {
         fs::remove_all(std::string(gPref.devicePath) + "MP_ROOT");
         List(path, asMovie);
-        QTimer idle;
-        QObject::connect(&idle, &QTimer::timeout, [] { IdleProc(nullptr); });
-        idle.start(100);
-        QTimer probe;
-        probe.setTimerType(Qt::PreciseTimer);
-        QElapsedTimer since;
-        double stall = 0;
-        QObject::connect(&probe, &QTimer::timeout, [&] {
-            stall = std::max(stall, double(since.nsecsElapsed()) / 1e6 - 10.0);
-            since.restart();
-        });
-        since.start();
-        probe.start(10);
-        const auto start = Clock::now();
-        if (SendToPSP(kDataBrowserItemAnyState) != 0 || CountOpenFileInfo() != 0)
-            state.SkipWithError("the send failed");
-        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
-        longestStall = std::max(longestStall, stall);
+        const TimedSend send = RunTimedSend();
+        if (!send.sent) state.SkipWithError("the send failed");
+        state.SetIterationTime(send.seconds);
+        longestStall = std::max(longestStall, send.stallMs);
     }
     state.counters["longest_stall_ms"] = longestStall;
 }

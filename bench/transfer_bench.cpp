@@ -25,8 +25,6 @@
 #include <vector>
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QTimer>
 
 #include "app/mainwindow.h"
 #include "app/startup.h"
@@ -34,6 +32,7 @@
 #include "movielist/movielist.h"
 #include "movielist/opening.h"
 #include "shared/prefs.h"
+#include "timed_send.h"
 #include "toolkit/alerts.h"
 #include "toolkit/resources.h"
 #include "transfer/copyjob.h"
@@ -96,25 +95,11 @@ void BM_Send(benchmark::State& state) {
         fs::remove_all(std::string(gPref.devicePath) + "MP_ROOT");
         ListMovies();
         sync();
-        QTimer idle;
-        QObject::connect(&idle, &QTimer::timeout, [] { IdleProc(nullptr); });
-        idle.start(100);
-        QTimer probe;
-        probe.setTimerType(Qt::PreciseTimer);
-        QElapsedTimer since;
-        double stall = 0;
-        QObject::connect(&probe, &QTimer::timeout, [&] {
-            stall = std::max(stall, double(since.nsecsElapsed()) / 1e6 - 10.0);
-            since.restart();
-        });
-        since.start();
-        probe.start(10);
-        const auto start = Clock::now();
-        if (SendToPSP(kDataBrowserItemAnyState) != 0 || CountOpenFileInfo() != 0)
-            state.SkipWithError("the send failed");
-        state.SetIterationTime(Seconds(start));
-        gSendSeconds.push_back(Seconds(start));
-        longestStall = std::max(longestStall, stall);
+        const TimedSend send = RunTimedSend();
+        if (!send.sent) state.SkipWithError("the send failed");
+        state.SetIterationTime(send.seconds);
+        gSendSeconds.push_back(send.seconds);
+        longestStall = std::max(longestStall, send.stallMs);
     }
     state.counters["longest_stall_ms"] = longestStall;
     state.SetBytesProcessed(int64_t(state.iterations()) * kMovies * int64_t(kMovieSize));

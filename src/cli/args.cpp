@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 const std::vector<CommandDef>& Commands() {
@@ -178,6 +179,30 @@ std::string UsageHint(const CommandDef* def) {
                " --help for more)\n";
     return "usage: moviestick-cli COMMAND [OPTION...] FILE...\n"
            "(moviestick-cli --help for the commands)\n";
+}
+
+int UsageError(const CommandDef* def, const std::string& why) {
+    fprintf(stderr, "moviestick-cli: %s\n%s", why.c_str(), UsageHint(def).c_str());
+    return kExitUsage;
+}
+
+bool PrepareCommand(const CommandDef& def, int argc, char** argv, ParsedCommand* parsed,
+                    int* exitStatus) {
+    std::string why;
+    if (!ParseCommand(def, std::vector<std::string>(argv + 2, argv + argc), parsed, &why)) {
+        *exitStatus = UsageError(&def, why);
+        return false;
+    }
+    if (parsed->help) {
+        fputs(CommandHelp(def).c_str(), stdout);
+        *exitStatus = kExitOk;
+        return false;
+    }
+    if (!CheckCommand(*parsed, &why)) {
+        *exitStatus = UsageError(&def, why);
+        return false;
+    }
+    return true;
 }
 
 bool ParseSeconds(const std::string& text, double* seconds) {

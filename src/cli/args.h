@@ -49,6 +49,15 @@ struct ParsedCommand {
 // whole text is.
 [[nodiscard]] std::string UsageHint(const CommandDef* def);
 
+// Prints the usage error and the usage lines on stderr; returns kExitUsage.
+int UsageError(const CommandDef* def, const std::string& why);
+
+// Reads the arguments after the command name argv[1] for def: prints the command's help, or the
+// usage error, and gives the status to end with in *exitStatus then. True when the command is to
+// run with *parsed.
+[[nodiscard]] bool PrepareCommand(const CommandDef& def, int argc, char** argv,
+                                  ParsedCommand* parsed, int* exitStatus);
+
 // A number of seconds: finite, not negative, nothing after it.
 [[nodiscard]] bool ParseSeconds(const std::string& text, double* seconds);
 

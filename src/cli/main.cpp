@@ -29,11 +29,6 @@ static int fail(const std::string& path, const std::string& why) {
     return kExitFailure;
 }
 
-static int usageError(const CommandDef* def, const std::string& why) {
-    fprintf(stderr, "moviestick-cli: %s\n%s", why.c_str(), UsageHint(def).c_str());
-    return kExitUsage;
-}
-
 // The PSP's folder for each kind of movie, under the memory stick's root.
 static const char* folderOfKind(int kind) {
     switch (kind) {
@@ -181,10 +176,10 @@ static int runMediaHelper(int argc, char** argv) {
 }
 
 static int run(int argc, char** argv) {
-    if (argc < 2) return usageError(nullptr, "no command given");
+    if (argc < 2) return UsageError(nullptr, "no command given");
     const std::string command = argv[1];
     if (command == "--help" || command == "-h" || command == "--version") {
-        if (argc != 2) return usageError(nullptr, command + " takes no arguments");
+        if (argc != 2) return UsageError(nullptr, command + " takes no arguments");
         if (command == "--version")
             printf("moviestick-cli %s\n", MOVIESTICK_VERSION);
         else
@@ -192,17 +187,10 @@ static int run(int argc, char** argv) {
         return kExitOk;
     }
     const CommandDef* def = FindCommand(command);
-    if (!def) return usageError(nullptr, "unknown command '" + command + "'");
+    if (!def) return UsageError(nullptr, "unknown command '" + command + "'");
 
     ParsedCommand parsed;
-    std::string why;
-    if (!ParseCommand(*def, std::vector<std::string>(argv + 2, argv + argc), &parsed, &why))
-        return usageError(def, why);
-    if (parsed.help) {
-        fputs(CommandHelp(*def).c_str(), stdout);
-        return kExitOk;
-    }
-    if (!CheckCommand(parsed, &why)) return usageError(def, why);
+    if (int status = kExitOk; !PrepareCommand(*def, argc, argv, &parsed, &status)) return status;
 
     if (def->media) return runMediaHelper(argc, argv);
     if (command == "tree") return tree(parsed);

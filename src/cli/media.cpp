@@ -17,23 +17,11 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
-static int usageError(const CommandDef* def, const std::string& why) {
-    fprintf(stderr, "moviestick-cli: %s\n%s", why.c_str(), UsageHint(def).c_str());
-    return kExitUsage;
-}
-
 static int run(int argc, char** argv) {
     const CommandDef* def = argc >= 2 ? FindCommand(argv[1]) : nullptr;
-    if (!def || !def->media) return usageError(nullptr, "not a command of the media helper");
+    if (!def || !def->media) return UsageError(nullptr, "not a command of the media helper");
     ParsedCommand parsed;
-    std::string why;
-    if (!ParseCommand(*def, std::vector<std::string>(argv + 2, argv + argc), &parsed, &why))
-        return usageError(def, why);
-    if (parsed.help) {
-        fputs(CommandHelp(*def).c_str(), stdout);
-        return kExitOk;
-    }
-    if (!CheckCommand(parsed, &why)) return usageError(def, why);
+    if (int status = kExitOk; !PrepareCommand(*def, argc, argv, &parsed, &status)) return status;
     // FFmpeg's own log (the encoders' statistics, a demuxer's complaints) is not for the user:
     // each failure comes back as one line naming the file and its cause.
     av_log_set_level(AV_LOG_QUIET);

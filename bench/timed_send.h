@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// timed_send.h - one send of the listed movies as the application runs it (the idle tick going),
+// timed, with the GUI thread's longest stall: a 10 ms timer records how late it fires.
+#pragma once
+
+#include <algorithm>
+#include <chrono>
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include "app/startup.h"
+#include "movielist/movielist.h"
+#include "transfer/copyjob.h"
+
+struct TimedSend {
+    bool sent = false;   // the send ended well and left the list empty
+    double seconds = 0;  // from the send's start to its end
+    double stallMs = 0;  // the GUI thread's longest stall meanwhile
+};
+
+inline TimedSend RunTimedSend() {
+    QTimer idle;
+    QObject::connect(&idle, &QTimer::timeout, [] { IdleProc(nullptr); });
+    idle.start(100);
+    QTimer probe;
+    probe.setTimerType(Qt::PreciseTimer);
+    QElapsedTimer since;
+    TimedSend result;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        result.stallMs = std::max(result.stallMs, double(since.nsecsElapsed()) / 1e6 - 10.0);
+        since.restart();
+    });
+    since.start();
+    probe.start(10);
+    const auto start = std::chrono::steady_clock::now();
+    result.sent = SendToPSP(kDataBrowserItemAnyState) == 0 && CountOpenFileInfo() == 0;
+    result.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return result;
+}
