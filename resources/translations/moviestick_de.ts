@@ -356,4 +356,351 @@
         <translation>jeder Name für die umgewandelte Kopie ist vergeben</translation>
     </message>
 </context>
+<context>
+    <name>About</name>
+    <message>
+        <source>About moviestick</source>
+        <translation>Über moviestick</translation>
+    </message>
+    <message>
+        <source>moviestick icon</source>
+        <translation>moviestick-Symbol</translation>
+    </message>
+    <message>
+        <source>Gives MP4 movies their titles and thumbnails, and copies them to the memory stick of a PSP.</source>
+        <translation>Gibt MP4-Filmen ihre Titel und Vorschaubilder und kopiert sie auf den Memory Stick einer PSP.</translation>
+    </message>
+    <message>
+        <source>Made with Qt and FFmpeg.</source>
+        <translation>Erstellt mit Qt und FFmpeg.</translation>
+    </message>
+    <message>
+        <source>Free software under the GNU General Public License, version 3 or later. It comes with no warranty.</source>
+        <translation>Freie Software unter der GNU General Public License, Version 3 oder neuer. Sie wird ohne jede Gewährleistung bereitgestellt.</translation>
+    </message>
+</context>
+<context>
+    <name>MenuBar</name>
+    <message>
+        <source>&amp;File</source>
+        <translation>&amp;Datei</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>&amp;Bearbeiten</translation>
+    </message>
+    <message>
+        <source>&amp;Movie</source>
+        <translation>&amp;Film</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>&amp;Hilfe</translation>
+    </message>
+    <message>
+        <source>Movie List</source>
+        <translation>Filmliste</translation>
+    </message>
+    <message>
+        <source>&amp;Open…</source>
+        <translation>Ö&amp;ffnen…</translation>
+    </message>
+    <message>
+        <source>&amp;Remove…</source>
+        <translation>&amp;Entfernen…</translation>
+    </message>
+    <message>
+        <source>&amp;Close</source>
+        <translation>&amp;Schließen</translation>
+    </message>
+    <message>
+        <source>&amp;Quit</source>
+        <translation>&amp;Beenden</translation>
+    </message>
+    <message>
+        <source>&amp;Titles from File Names…</source>
+        <translation>&amp;Titel aus Dateinamen…</translation>
+    </message>
+    <message>
+        <source>&amp;Special Characters…</source>
+        <translation>Sonder&amp;zeichen…</translation>
+    </message>
+    <message>
+        <source>&amp;Edit Title</source>
+        <translation>Titel &amp;bearbeiten</translation>
+    </message>
+    <message>
+        <source>Edit the selected movie's title (F2)</source>
+        <translation>Den Titel des ausgewählten Films bearbeiten (F2)</translation>
+    </message>
+    <message>
+        <source>Make &amp;Thumbnail…</source>
+        <translation>&amp;Vorschaubild erstellen…</translation>
+    </message>
+    <message>
+        <source>&amp;Send to PSP…</source>
+        <translation>An PSP &amp;senden…</translation>
+    </message>
+    <message>
+        <source>&amp;Convert for PSP…</source>
+        <translation>Für PSP &amp;umwandeln…</translation>
+    </message>
+    <message>
+        <source>Write a copy the PSP plays beside each selected movie</source>
+        <translation>Neben jeden ausgewählten Film eine Kopie schreiben, die die PSP abspielt</translation>
+    </message>
+    <message>
+        <source>&amp;About moviestick</source>
+        <translation>&amp;Über moviestick</translation>
+    </message>
+</context>
+<context>
+    <name>Pref</name>
+    <message>
+        <source>Movies</source>
+        <translation>Filme</translation>
+    </message>
+    <message>
+        <source>The movies to send, with their titles and whether the PSP can play them. F2 edits the title of the selected movie, Delete removes the selected movies from the list; drop movie files or folders here to add them.</source>
+        <translation>Die zu sendenden Filme mit ihren Titeln und der Angabe, ob die PSP sie abspielen kann. F2 bearbeitet den Titel des ausgewählten Films, Entf entfernt die ausgewählten Filme aus der Liste; ziehen Sie Filmdateien oder Ordner hierher, um sie hinzuzufügen.</translation>
+    </message>
+    <message>
+        <source>File Name</source>
+        <translation>Dateiname</translation>
+    </message>
+    <message>
+        <source>Title</source>
+        <translation>Titel</translation>
+    </message>
+    <message>
+        <source>PSP</source>
+        <translation>PSP</translation>
+    </message>
+    <message>
+        <source>Thumbnail</source>
+        <translation>Vorschaubild</translation>
+    </message>
+    <message>
+        <source>Thumbnail preview: no movie selected</source>
+        <translation>Vorschaubild: kein Film ausgewählt</translation>
+    </message>
+    <message>
+        <source>Shows the thumbnail of the one selected movie.</source>
+        <translation>Zeigt das Vorschaubild des einen ausgewählten Films.</translation>
+    </message>
+    <message>
+        <source>The thumbnail of the selected movie</source>
+        <translation>Das Vorschaubild des ausgewählten Films</translation>
+    </message>
+    <message>
+        <source>Choose a frame of the selected movie to become its thumbnail.</source>
+        <translation>Wählen Sie ein Bild des ausgewählten Films als sein Vorschaubild.</translation>
+    </message>
+    <message>
+        <source>Make Thumbnail…</source>
+        <translation>Vorschau wählen…</translation>
+    </message>
+    <message>
+        <source>Kept beside the movie as a .THM file.</source>
+        <translation>Wird neben dem Film als .THM-Datei abgelegt.</translation>
+    </message>
+    <message>
+        <source>When sending</source>
+        <translation>Beim Senden</translation>
+    </message>
+    <message>
+        <source>Copy each movie's thumbnail to the PSP along with it.</source>
+        <translation>Das Vorschaubild jedes Films mit auf die PSP kopieren.</translation>
+    </message>
+    <message>
+        <source>Send thumbnails</source>
+        <translation>Vorschaubilder senden</translation>
+    </message>
+    <message>
+        <source>Unmount the PSP once every movie has been sent.</source>
+        <translation>Die PSP aushängen, sobald alle Filme gesendet sind.</translation>
+    </message>
+    <message>
+        <source>Unmount after sending</source>
+        <translation>Nach dem Senden aushängen</translation>
+    </message>
+    <message>
+        <source>The PSP runs firmware 3.30 or later, which plays larger H.264 movies as they are.</source>
+        <translation>Die PSP hat Firmware 3.30 oder neuer, die größere H.264-Filme unverändert abspielt.</translation>
+    </message>
+    <message>
+        <source>PSP firmware 3.30 or later</source>
+        <translation>PSP-Firmware 3.30 oder neuer</translation>
+    </message>
+    <message>
+        <source>Conversion quality</source>
+        <translation>Qualität der Umwandlung</translation>
+    </message>
+    <message>
+        <source>The picture quality of the movies converted for the PSP: Standard (768 kbit/s) or High (1,500 kbit/s).</source>
+        <translation>Die Bildqualität der für die PSP umgewandelten Filme: Standard (768 kbit/s) oder Hoch (1.500 kbit/s).</translation>
+    </message>
+    <message>
+        <source>The picture quality of converted movies</source>
+        <translation>Die Bildqualität umgewandelter Filme</translation>
+    </message>
+    <message>
+        <source>Standard quality (768 kbit/s)</source>
+        <translation>Standardqualität (768 kbit/s)</translation>
+    </message>
+    <message>
+        <source>High quality (1,500 kbit/s)</source>
+        <translation>Hohe Qualität (1.500 kbit/s)</translation>
+    </message>
+    <message>
+        <source>PSP device</source>
+        <translation>PSP-Gerät</translation>
+    </message>
+    <message>
+        <source>The PSP the movies are sent to.</source>
+        <translation>Die PSP, an die die Filme gesendet werden.</translation>
+    </message>
+    <message>
+        <source>The PSP the movies are sent to</source>
+        <translation>Die PSP, an die die Filme gesendet werden</translation>
+    </message>
+    <message>
+        <source>Copy the movies in the list to the chosen PSP.</source>
+        <translation>Die Filme der Liste auf die gewählte PSP kopieren.</translation>
+    </message>
+    <message>
+        <source>Send to PSP</source>
+        <translation>An PSP senden</translation>
+    </message>
+</context>
+<context>
+    <name>Progress</name>
+    <message>
+        <source>Sending to PSP</source>
+        <translation>Senden an die PSP</translation>
+    </message>
+    <message>
+        <source>Movie being copied</source>
+        <translation>Film, der gerade kopiert wird</translation>
+    </message>
+    <message>
+        <source>Copy progress</source>
+        <translation>Fortschritt des Kopierens</translation>
+    </message>
+    <message>
+        <source>Share of the bytes of this send copied to the PSP so far</source>
+        <translation>Anteil der Bytes dieses Sendens, die bisher auf die PSP kopiert wurden</translation>
+    </message>
+    <message>
+        <source>Size copied and time left</source>
+        <translation>Kopierte Größe und verbleibende Zeit</translation>
+    </message>
+    <message>
+        <source>The size copied and the size in all, in decimal units (1 MB = 1,000,000 bytes), and an estimate of the time left</source>
+        <translation>Die kopierte Größe und die Gesamtgröße in Dezimaleinheiten (1 MB = 1.000.000 Bytes) und eine Schätzung der verbleibenden Zeit</translation>
+    </message>
+    <message>
+        <source>Sizes in decimal units: 1 MB = 1,000,000 bytes, 1 GB = 1,000,000,000 bytes</source>
+        <translation>Größen in Dezimaleinheiten: 1 MB = 1.000.000 Bytes, 1 GB = 1.000.000.000 Bytes</translation>
+    </message>
+    <message>
+        <source>Cancel sending</source>
+        <translation>Senden abbrechen</translation>
+    </message>
+    <message>
+        <source>Stops the send after the block being copied; movies already on the PSP stay there</source>
+        <translation>Beendet das Senden nach dem gerade kopierten Block; Filme, die schon auf der PSP sind, bleiben dort</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>Thumbnail</name>
+    <message>
+        <source>Make Thumbnail</source>
+        <translation>Vorschaubild erstellen</translation>
+    </message>
+    <message>
+        <source>Movie player</source>
+        <translation>Filmwiedergabe</translation>
+    </message>
+    <message>
+        <source>Plays the movie; the frame shown becomes the thumbnail.</source>
+        <translation>Spielt den Film ab; das gezeigte Bild wird zum Vorschaubild.</translation>
+    </message>
+    <message>
+        <source>Frame steps</source>
+        <translation>Bildschritte</translation>
+    </message>
+    <message>
+        <source>Big step</source>
+        <translation>Grob</translation>
+    </message>
+    <message>
+        <source>Small step</source>
+        <translation>Fein</translation>
+    </message>
+    <message>
+        <source>Back by the first step</source>
+        <translation>Um den ersten Schritt zurück</translation>
+    </message>
+    <message>
+        <source>The first step, in seconds</source>
+        <translation>Der erste Schritt in Sekunden</translation>
+    </message>
+    <message>
+        <source>First step in seconds</source>
+        <translation>Erster Schritt in Sekunden</translation>
+    </message>
+    <message>
+        <source>Longer first step</source>
+        <translation>Längerer erster Schritt</translation>
+    </message>
+    <message>
+        <source>Shorter first step</source>
+        <translation>Kürzerer erster Schritt</translation>
+    </message>
+    <message>
+        <source>sec</source>
+        <translation>s</translation>
+    </message>
+    <message>
+        <source>Forward by the first step</source>
+        <translation>Um den ersten Schritt vor</translation>
+    </message>
+    <message>
+        <source>Back by the second step</source>
+        <translation>Um den zweiten Schritt zurück</translation>
+    </message>
+    <message>
+        <source>The second step, in seconds</source>
+        <translation>Der zweite Schritt in Sekunden</translation>
+    </message>
+    <message>
+        <source>Second step in seconds</source>
+        <translation>Zweiter Schritt in Sekunden</translation>
+    </message>
+    <message>
+        <source>Longer second step</source>
+        <translation>Längerer zweiter Schritt</translation>
+    </message>
+    <message>
+        <source>Shorter second step</source>
+        <translation>Kürzerer zweiter Schritt</translation>
+    </message>
+    <message>
+        <source>Forward by the second step</source>
+        <translation>Um den zweiten Schritt vor</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Use This Frame</source>
+        <translation>Bild verwenden</translation>
+    </message>
+</context>
 </TS>

@@ -23,6 +23,7 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QTreeView>
 #include <QUiLoader>
 #include <QWidget>
 
@@ -89,7 +90,21 @@ static QWidget* LoadInterfaceObject(NibRef* nib, const QString& name) {
     loader.setWorkingDirectory(QDir(nib->folder));
     // Texts are translated once, at load: the translator is installed before anything loads.
     loader.setLanguageChangeEnabled(false);
-    return loader.load(&file, nullptr);
+    QWidget* widget = loader.load(&file, nullptr);
+    // The loader leaves the string lists of the lists' own properties as written; their column
+    // titles are translated here, in the context the loader gives the file's other texts: its
+    // class, which is the name it is loaded by.
+    if (widget) {
+        const QByteArray context = name.toUtf8();
+        for (QTreeView* list : widget->findChildren<QTreeView*>()) {
+            QStringList titles = list->property("columnTitles").toStringList();
+            for (QString& title : titles)
+                title =
+                    QCoreApplication::translate(context.constData(), title.toUtf8().constData());
+            if (!titles.isEmpty()) list->setProperty("columnTitles", titles);
+        }
+    }
+    return widget;
 }
 
 OSStatus CreateWindowFromNib(NibRef* nib, const QString& name, WindowRef* window) {
