@@ -9,7 +9,7 @@
 
 const std::vector<CommandDef>& Commands() {
     static const std::vector<CommandDef> commands = {
-        {"tree", "moviestick-cli tree FILE...", "print each movie's atom tree", {}, false},
+        {"tree", "moviestick-cli tree FILE...", "print each movie's atom tree", {}, nullptr},
         {"title",
          "moviestick-cli title [--json] FILE...\n"
          "       moviestick-cli title --set TEXT FILE...\n"
@@ -18,35 +18,35 @@ const std::vector<CommandDef>& Commands() {
          {{"--set", 0, "TEXT", "set every movie's title to TEXT"},
           {"--from-name", 0, nullptr, "set each title from its file name, without the ending"},
           {"--json", 0, nullptr, "print one JSON array of {file, title, kind, error}"}},
-         false},
+         nullptr},
         {"type",
          "moviestick-cli type [--json] FILE...",
          "print the video coding the PSP plays (mp4v, avc1), or why it cannot play the movie",
          {{"--json", 0, nullptr, "print one JSON array of {file, title, kind, error}"}},
-         false},
+         nullptr},
         {"check",
          "moviestick-cli check [--json] FILE...",
          "tell whether each movie can go to a PSP as it is, and into which folder",
          {{"--json", 0, nullptr, "print one JSON array of {file, title, kind, folder, error}"}},
-         false},
+         nullptr},
         {"thumb",
          "moviestick-cli thumb [--at SECONDS] [-o OUT] FILE...",
          "write each movie's .THM thumbnail beside it (or to OUT, for one movie)",
          {{"--at", 0, "SECONDS", "the frame shown at SECONDS (default: 10 % into the movie)"},
           {"--output", 'o', "OUT", "write the thumbnail to OUT; only with one FILE"}},
-         true},
+         kThumbHelper},
         {"convert",
          "moviestick-cli convert [-o OUT] FILE...",
          "write a PSP-ready copy \"NAME (PSP).mp4\" beside each video, never over a file",
          {{"--output", 'o', "OUT", "write the copy to OUT instead; only with one FILE"}},
-         true},
+         kMediaHelper},
         {"send",
          "moviestick-cli send [--device MOUNTPOINT] [--no-thumbnails] [--unmount] FILE...",
          "copy the movies to the PSP memory stick under its own names, with their thumbnails",
          {{"--device", 0, "MOUNTPOINT", "the memory stick mounted there (needed when several are)"},
           {"--no-thumbnails", 0, nullptr, "leave the .THM thumbnails behind"},
           {"--unmount", 0, nullptr, "unmount the memory stick when every movie went"}},
-         true},
+         kMediaHelper},
     };
     return commands;
 }

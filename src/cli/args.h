@@ -18,8 +18,13 @@ struct CommandDef {
     const char* synopsis;  // the usage lines, without "usage: "
     const char* summary;   // what the command does, for the help text
     std::vector<OptionDef> options;
-    bool media;  // needs FFmpeg or the thumbnail code: run by the media helper
+    // The helper program in libexec/moviestick that runs the command, for those that need
+    // FFmpeg or Qt; null for those moviestick-cli runs itself.
+    const char* helper;
 };
+
+inline constexpr char kThumbHelper[] = "moviestick-cli-thumb";
+inline constexpr char kMediaHelper[] = "moviestick-cli-media";
 
 // Every command, in the order the help shows them.
 const std::vector<CommandDef>& Commands();

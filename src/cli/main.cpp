@@ -3,8 +3,9 @@
 // their titles set, for scripts.
 //
 // This program links only the container engine and the C and C++ libraries, so that it starts
-// in a few milliseconds. The commands that decode or encode video (thumb, convert) are run by
-// the media helper, which it execs with the same arguments.
+// in a few milliseconds. The commands that decode or encode video are run by a helper, which it
+// execs with the same arguments: thumb by moviestick-cli-thumb (FFmpeg's decoders and Qt's
+// images), convert and send by moviestick-cli-media (and the rest of Qt).
 #include <unistd.h>
 
 #include <cerrno>
@@ -153,19 +154,19 @@ static int kinds(const ParsedCommand& parsed, bool check) {
     return status;
 }
 
-// The media helper: installed (and built) in libexec/moviestick beside bin/.
-static std::string mediaHelperPath() {
+// The helpers: installed (and built) in libexec/moviestick beside bin/.
+static std::string helperPath(const char* name) {
     char self[PATH_MAX];
     const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
     if (length <= 0) return "";
     std::string path(self, static_cast<size_t>(length));
     const size_t slash = path.rfind('/');
     path.resize(slash == std::string::npos ? 0 : slash);
-    return path + "/../libexec/moviestick/moviestick-cli-media";
+    return path + "/../libexec/moviestick/" + name;
 }
 
-static int runMediaHelper(int argc, char** argv) {
-    const std::string helper = mediaHelperPath();
+static int runHelper(const char* name, int argc, char** argv) {
+    const std::string helper = helperPath(name);
     std::vector<char*> args(argv, argv + argc);
     args[0] = const_cast<char*>(helper.c_str());
     args.push_back(nullptr);
@@ -192,7 +193,7 @@ static int run(int argc, char** argv) {
     ParsedCommand parsed;
     if (int status = kExitOk; !PrepareCommand(*def, argc, argv, &parsed, &status)) return status;
 
-    if (def->media) return runMediaHelper(argc, argv);
+    if (def->helper) return runHelper(def->helper, argc, argv);
     if (command == "tree") return tree(parsed);
     if (command == "title") return titles(parsed);
     return kinds(parsed, command == "check");

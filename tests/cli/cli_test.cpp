@@ -436,17 +436,31 @@ TEST_F(CliTest, ThumbTakesSeveralFilesAndRefusesTimesPastTheEnd) {
     }
 }
 
-// The lean program must not map the libraries that make its start slow.
-TEST_F(CliTest, TheLeanProgramLinksNeitherQtNorFfmpeg) {
-    FILE* pipe = popen("ldd '" MOVIESTICK_CLI "'", "r");
-    ASSERT_NE(pipe, nullptr);
+// The libraries a program maps, as ldd lists them.
+std::string LinkedLibraries(const std::string& program) {
+    FILE* pipe = popen(("ldd '" + program + "'").c_str(), "r");
+    EXPECT_NE(pipe, nullptr);
+    if (!pipe) return "";
     std::string libraries;
     char line[512];
     while (fgets(line, sizeof line, pipe)) libraries += line;
-    ASSERT_EQ(pclose(pipe), 0);
-    EXPECT_NE(libraries.find("libc.so"), std::string::npos) << libraries;
+    EXPECT_EQ(pclose(pipe), 0);
+    return libraries;
+}
+
+// The lean program must not map the libraries that make its start slow, nor the thumbnail
+// helper those it does not decode or draw with.
+TEST_F(CliTest, EachProgramLinksOnlyWhatItsCommandsNeed) {
+    const std::string lean = LinkedLibraries(MOVIESTICK_CLI);
+    EXPECT_NE(lean.find("libc.so"), std::string::npos) << lean;
     for (const char* heavy : {"libQt", "libav", "libsw", "libboost"})
-        EXPECT_EQ(libraries.find(heavy), std::string::npos) << heavy << "\n" << libraries;
+        EXPECT_EQ(lean.find(heavy), std::string::npos) << heavy << "\n" << lean;
+
+    const std::string thumb = LinkedLibraries(MOVIESTICK_CLI_THUMB);
+    EXPECT_NE(thumb.find("libavcodec"), std::string::npos) << thumb;
+    for (const char* unneeded :
+         {"libQt6Widgets", "libQt6UiTools", "libQt6Network", "libpulse", "libboost"})
+        EXPECT_EQ(thumb.find(unneeded), std::string::npos) << unneeded << "\n" << thumb;
 }
 
 TEST_F(CliTest, ConvertWritesAPspCopyBesideEachVideoAndNeverOverAFile) {
