@@ -180,7 +180,7 @@ int RunPairs(int pairs) {
             "ffmpeg",        "-nostdin",  "-loglevel",   "error",     "-y", "-ss",
             at.c_str(),      "-i",        movie.c_str(), "-frames:v", "1",  "-vf",
             "scale=160:120", jpg.c_str(), nullptr};
-        const char* thumb[] = {cli ? cli : "", "thumb", copy.c_str(), at.c_str(), nullptr};
+        const char* thumb[] = {cli ? cli : "", "thumb", "--at", at.c_str(), copy.c_str(), nullptr};
         Samples ours, theirs, whole;
         for (int i = 0; i < pairs; ++i) {
             auto start = std::chrono::steady_clock::now();
@@ -214,7 +214,7 @@ int RunPairs(int pairs) {
         std::printf("  thumbnail in process: %.1f ms, %.1f ms CPU, ratio %.2f\n",
                     Median(ours.wall) * 1e3, Median(ours.cpu) * 1e3, Median(ours.wall) / anchor);
         if (cli)
-            std::printf("  moviestick-cli thumb F T: %.1f ms, %.1f ms CPU, ratio %.2f\n",
+            std::printf("  moviestick-cli thumb --at T F: %.1f ms, %.1f ms CPU, ratio %.2f\n",
                         Median(whole.wall) * 1e3, Median(whole.cpu) * 1e3,
                         Median(whole.wall) / anchor);
     }
