@@ -2,6 +2,8 @@
 // prefs.cpp - the preferences record on QSettings, and the check of a remembered window place.
 #include "shared/prefs.h"
 
+#include <algorithm>
+
 #include <QSettings>
 
 #include "convert/convert.h"
@@ -16,8 +18,12 @@ Rect DefaultWindowBounds() {
     const int16_t screenLeft = screens.isEmpty() ? 0 : screens.first().left;
     const int16_t top = int16_t(screenTop + GetMBarHeight() + 22);
     const int16_t left = int16_t(screenLeft + 5);
-    return Rect{top, left, int16_t(top + kMainWindowMinHeight),
-                int16_t(left + kMainWindowMinWidth)};
+    // On a screen too narrow for that, as wide as it allows, but never below the smallest.
+    int width = kMainWindowMinWidth + kDefaultPspColumnWidth;
+    if (!screens.isEmpty())
+        width = std::max<int>(kMainWindowMinWidth,
+                              std::min<int>(width, screens.first().right - left - 5));
+    return Rect{top, left, int16_t(top + kMainWindowMinHeight), int16_t(left + width)};
 }
 
 static void SetDefaults() {
@@ -31,7 +37,7 @@ static void SetDefaults() {
     gPref.thumbnailArrowSecs2 = 5;
     gPref.filenameColumWidth = 179;
     gPref.titleColumWidth = 180;
-    gPref.pspColumWidth = 120;
+    gPref.pspColumWidth = kDefaultPspColumnWidth;
     gPref.windowBounds = DefaultWindowBounds();
     gPref.doubleClickAction = 2;
     gPref.debugLocalVolumeAsPSPVolume = false;

@@ -11,6 +11,9 @@
 // The smallest main window content the layout fits into.
 inline constexpr int16_t kMainWindowMinWidth = 603;
 inline constexpr int16_t kMainWindowMinHeight = 361;
+// The list's "PSP" column, as wide as this by default; the window opens wider than its smallest
+// by as much, so that the column is seen beside the other two without scrolling.
+inline constexpr int16_t kDefaultPspColumnWidth = 120;
 
 struct Preferences {
     char devicePath[4096];  // root of the chosen device, ending in "/"; empty for none; not stored

@@ -84,6 +84,21 @@ int16_t ContentHeight(WindowRef window) {
     return int16_t(r.bottom - r.top);
 }
 
+TEST_F(MainWindow, OpensWithEveryColumnInViewAtItsDefaultWidth) {
+    gPref.pspColumWidth = kDefaultPspColumnWidth;
+    WindowRef window = MakeMainWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_GT(ContentWidth(window), kMainWindowMinWidth);
+    auto* view = qobject_cast<QTreeView*>(FindNibControl(window, kPrefMovieList));
+    ASSERT_NE(view, nullptr);
+    const QHeaderView* header = view->header();
+    EXPECT_EQ(header->sectionSize(0), 179);
+    EXPECT_EQ(header->sectionSize(1), 180);
+    EXPECT_GE(header->sectionSize(2), kDefaultPspColumnWidth);
+    EXPECT_EQ(header->length(), view->viewport()->width());
+    EXPECT_FALSE(view->horizontalScrollBar()->isVisible());
+}
+
 TEST_F(MainWindow, IsMadeFromThePreferencesWithTheSelectionControlsInactive) {
     gPref.optionThumbnail = false;
     gPref.optionUnmount = true;
@@ -97,7 +112,7 @@ TEST_F(MainWindow, IsMadeFromThePreferencesWithTheSelectionControlsInactive) {
     const Rect bounds = GetWindowContentBounds(window);
     EXPECT_EQ(bounds.top, gPref.windowBounds.top);
     EXPECT_EQ(bounds.left, gPref.windowBounds.left);
-    EXPECT_EQ(ContentWidth(window), 703);
+    EXPECT_EQ(ContentWidth(window), DefaultWindowBounds().right - DefaultWindowBounds().left + 100);
     EXPECT_EQ(ContentHeight(window), 411);
 
     for (int32_t id : {kPrefSendButton, kPrefMakeThumbnail, kPrefThumbnailNote})
@@ -146,6 +161,8 @@ TEST_F(MainWindow, FailuresToOpenTheInterfaceAreShownAndNoWindowStays) {
 }
 
 TEST_F(MainWindow, LayoutFollowsTheRulesAtAnySize) {
+    // Made at the smallest size, where the controls stand where the design puts them.
+    gPref.windowBounds.right = int16_t(gPref.windowBounds.left + kMainWindowMinWidth);
     WindowRef window = MakeMainWindow();
     ASSERT_NE(window, nullptr);
     const Place send = PlaceOf(window, kPrefSendButton);
@@ -287,6 +304,8 @@ TEST_F(MainWindow, ConversionControlsShowAndKeepTheFirmwareAndQualityChoices) {
 }
 
 TEST_F(MainWindow, ControlsKeepTheOptionsDeviceAndColumnWidthsInThePreferences) {
+    // The smallest window, whose list the columns below fill: the last one then keeps its width.
+    gPref.windowBounds.right = int16_t(gPref.windowBounds.left + kMainWindowMinWidth);
     WindowRef window = MakeMainWindow();
     ASSERT_NE(window, nullptr);
     qobject_cast<QAbstractButton*>(FindNibControl(window, kPrefOptionThumbnail))->click();

@@ -62,11 +62,13 @@ TEST_F(Prefs, FirstRunStoresSoundsAndDoubleClickThenQuitAddsTheTwelveKeys) {
     EXPECT_EQ(gPref.titleColumWidth, 180);
     EXPECT_EQ(gPref.doubleClickAction, 2);
     EXPECT_FALSE(gPref.debugLocalVolumeAsPSPVolume);
-    // The default is the smallest window, placed on the main screen below its panels.
+    // The default is the smallest window widened by the PSP column's default width, placed on
+    // the main screen below its panels.
     const Rect screen = AvailableScreenBounds().first();
-    EXPECT_TRUE(SameRect(gPref.windowBounds,
-                         Rect{int16_t(screen.top + 22), int16_t(screen.left + 5),
-                              int16_t(screen.top + 22 + 361), int16_t(screen.left + 5 + 603)}));
+    EXPECT_TRUE(
+        SameRect(gPref.windowBounds,
+                 Rect{int16_t(screen.top + 22), int16_t(screen.left + 5),
+                      int16_t(screen.top + 22 + 361), int16_t(screen.left + 5 + 603 + 120)}));
     EXPECT_FALSE(IsBadWindowPosition(gPref.windowBounds));
 
     EXPECT_EQ(StoredKeys(), (QStringList{"copyDoneSound", "doubleClickAction", "mountSound"}));
