@@ -44,7 +44,7 @@ public:
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override {
         if (!model_ || !index.isValid()) return nullptr;
-        const DataBrowserItemID item = model_->rows_[size_t(index.row())];
+        const DataBrowserItemID item = model_->ItemAt(index.row());
         const DataBrowserItemDataRec answer =
             model_->AskCell(item, kDataBrowserItemIsEditableProperty);
         if (!answer.hasBooleanValue || !answer.booleanValue) return nullptr;
@@ -117,7 +117,7 @@ private:
         const auto editable = std::find(model_->editable_.begin(), model_->editable_.end(), true);
         if (editable == model_->editable_.end()) return true;
         (void)OpenDataBrowserEditSession(
-            view, model_->rows_[size_t(current.row())],
+            view, model_->ItemAt(current.row()),
             model_->columns_[size_t(editable - model_->editable_.begin())]);
         return true;
     }
@@ -227,9 +227,10 @@ void MakeListControl(QTreeView* view) {
     if (view->model() || columns.isEmpty()) return;
     auto* model = new ListModel(view, columns, view->property("columnTitles").toStringList(),
                                 view->property("editableColumns").toStringList());
-    // The list sorts itself through its callbacks, not through Qt's sorting.
+    // A click in the headers sorts through the list's own sort property and order (below), which
+    // the proxy's sort then follows, not through the view's sorting.
     view->setSortingEnabled(false);
-    view->setModel(model);
+    view->setModel(model->proxy_);
     view->setItemDelegate(new ListDelegate(model, view));
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -266,8 +267,7 @@ void MakeListControl(QTreeView* view) {
         view->selectionModel(), &QItemSelectionModel::selectionChanged, model,
         [model] { model->Notify(kDataBrowserNoItem, kDataBrowserSelectionSetChanged); });
     QObject::connect(view, &QAbstractItemView::doubleClicked, model, [model](const QModelIndex& i) {
-        if (i.isValid())
-            model->Notify(model->rows_[size_t(i.row())], kDataBrowserItemDoubleClicked);
+        if (i.isValid()) model->Notify(model->ItemAt(i.row()), kDataBrowserItemDoubleClicked);
     });
     QObject::connect(view, &QWidget::customContextMenuRequested, model,
                      [model](const QPoint& position) { ShowContextualMenu(model, position); });

@@ -5,9 +5,9 @@
 // The control is the QTreeView of an interface file that lists its columns in "columns" (see
 // ui.h); "editableColumns" lists the property IDs whose cells the user may edit. An edit starts
 // only with F2 (on the current row) or OpenDataBrowserEditSession, never with a click. It holds
-// only item IDs, in display order: every cell's text and icon, every comparison and every reaction
-// is asked of the callbacks installed with SetDataBrowserCallbacks. Items live at the top level
-// (container 0); the list has no containers of its own.
+// only item IDs, and speaks of rows in display order: every cell's text and icon, every
+// comparison and every reaction is asked of the callbacks installed with SetDataBrowserCallbacks.
+// Items live at the top level (container 0); the list has no containers of its own.
 #pragma once
 
 #include <cstdint>

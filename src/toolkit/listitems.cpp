@@ -15,7 +15,8 @@
 
 ListModel* ModelOf(ControlRef browser) {
     auto* view = qobject_cast<QTreeView*>(browser);
-    return view ? dynamic_cast<ListModel*>(view->model()) : nullptr;
+    auto* proxy = view ? dynamic_cast<ListProxy*>(view->model()) : nullptr;
+    return proxy ? dynamic_cast<ListModel*>(proxy->sourceModel()) : nullptr;
 }
 
 // Callbacks
@@ -44,7 +45,7 @@ OSStatus AddDataBrowserItems(ControlRef browser, DataBrowserItemID container, ui
     if (numItems == 0) return 0;
     std::unordered_set<DataBrowserItemID> batch;
     for (uint32_t i = 0; i < numItems; ++i)
-        if (items[i] == kDataBrowserNoItem || model->listed_.count(items[i]) ||
+        if (items[i] == kDataBrowserNoItem || model->Listed(items[i]) ||
             !batch.insert(items[i]).second)
             return kErrDataBrowserItemNotAdded;
     model->Add(numItems, items);
@@ -68,7 +69,7 @@ OSStatus RemoveDataBrowserItems(ControlRef browser, DataBrowserItemID container,
     std::vector<DataBrowserItemID> order;
     OSStatus status = 0;
     for (uint32_t i = 0; i < numItems; ++i) {
-        if (!model->listed_.count(items[i]) || !gone.insert(items[i]).second) {
+        if (!model->Listed(items[i]) || !gone.insert(items[i]).second) {
             status = kErrDataBrowserItemNotFound;
             break;
         }
@@ -93,14 +94,20 @@ OSStatus UpdateDataBrowserItems(ControlRef browser, DataBrowserItemID container,
         firstColumn = lastColumn = model->ColumnOf(property);
         if (firstColumn < 0) return kParamErr;
     }
-    if (model->rows_.empty()) return 0;
+    if (model->Count() == 0) return 0;
+    // Rows of the model, in the order of adding; the proxy tells the view of the rows it shows.
     int firstRow = 0;
-    int lastRow = model->rowCount() - 1;
+    int lastRow = model->Count() - 1;
     if (numItems > 0 && items) {
-        const std::vector<int> rows = model->RowsOf(numItems, items);
-        if (rows.empty()) return 0;
-        firstRow = rows.front();
-        lastRow = rows.back();
+        firstRow = model->Count();
+        lastRow = -1;
+        for (uint32_t i = 0; i < numItems; ++i) {
+            const int row = model->ModelRowOf(items[i]);
+            if (row < 0) continue;
+            firstRow = std::min(firstRow, row);
+            lastRow = std::max(lastRow, row);
+        }
+        if (lastRow < 0) return 0;
     }
     emit model->dataChanged(model->index(firstRow, firstColumn), model->index(lastRow, lastColumn));
     return 0;
@@ -123,9 +130,10 @@ OSStatus GetDataBrowserItems(ControlRef browser, DataBrowserItemID container, bo
     if (!model) return kErrDataBrowserNotConfigured;
     if (container != kDataBrowserNoItem || !items) return kParamErr;
     if (state == kDataBrowserItemIsSelected) {
-        for (int row : SelectedRows(model)) items->push_back(model->rows_[size_t(row)]);
+        for (int row : SelectedRows(model)) items->push_back(model->ItemAt(row));
     } else if (state == kDataBrowserItemAnyState) {
-        items->insert(items->end(), model->rows_.begin(), model->rows_.end());
+        const std::vector<DataBrowserItemID> shown = model->Shown();
+        items->insert(items->end(), shown.begin(), shown.end());
     } else {
         return kParamErr;
     }
@@ -140,7 +148,7 @@ OSStatus GetDataBrowserItemCount(ControlRef browser, DataBrowserItemID container
     if (state == kDataBrowserItemIsSelected)
         *count = uint32_t(SelectedRows(model).size());
     else if (state == kDataBrowserItemAnyState)
-        *count = uint32_t(model->rows_.size());
+        *count = uint32_t(model->Count());
     else
         return kParamErr;
     return 0;
@@ -176,8 +184,8 @@ OSStatus SetDataBrowserSelectedItems(ControlRef browser, uint32_t numItems,
     for (size_t i = 0; i < rows.size();) {
         size_t j = i;
         while (j + 1 < rows.size() && rows[j + 1] == rows[j] + 1) ++j;
-        selection.append(
-            QItemSelectionRange(model->index(rows[i], 0), model->index(rows[j], lastColumn)));
+        selection.append(QItemSelectionRange(model->ViewIndex(rows[i], 0),
+                                             model->ViewIndex(rows[j], lastColumn)));
         i = j + 1;
     }
     model->view_->selectionModel()->select(selection, flags);
@@ -203,8 +211,8 @@ OSStatus GetDataBrowserTableViewItemRow(ControlRef browser, DataBrowserItemID it
 OSStatus GetDataBrowserTableViewItemID(ControlRef browser, uint32_t row, DataBrowserItemID* item) {
     ListModel* model = ModelOf(browser);
     if (!model) return kErrDataBrowserNotConfigured;
-    if (row >= model->rows_.size()) return kErrDataBrowserItemNotFound;
-    if (item) *item = model->rows_[row];
+    if (row >= uint32_t(model->Count())) return kErrDataBrowserItemNotFound;
+    if (item) *item = model->ItemAt(int(row));
     return 0;
 }
 
@@ -216,7 +224,7 @@ OSStatus OpenDataBrowserEditSession(ControlRef browser, DataBrowserItemID item,
     if (row < 0) return kErrDataBrowserItemNotFound;
     const int column = model->ColumnOf(property);
     if (column < 0 || !model->editable_[size_t(column)]) return kParamErr;
-    const QModelIndex cell = model->index(row, column);
+    const QModelIndex cell = model->ViewIndex(row, column);
     model->view_->setCurrentIndex(cell);
     model->view_->edit(cell);  // the delegate asks the item-data callback
     return 0;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// listmodel.h - the list control's model: item IDs in display order and in the order of adding,
-// the callbacks, the sort; shared by the toolkit's list files.
+// listmodel.h - the list control's models: the items in the order of adding with their cells and
+// callbacks, and the proxy that shows them in the list's sort order; shared by the toolkit's list
+// files.
 #pragma once
 
 #include <unistd.h>
@@ -12,9 +13,8 @@
 #include <vector>
 
 #include <QAbstractItemModel>
-#include <QItemSelectionModel>
 #include <QMimeData>
-#include <QScrollBar>
+#include <QSortFilterProxyModel>
 #include <QStringList>
 #include <QTreeView>
 
@@ -24,26 +24,53 @@
 // a drop can tell them from files.
 inline const QString kListRowsMimeType = QStringLiteral("application/x-moviestick-list-rows");
 
+class ListModel;
+
+// What the view shows: the model's rows in the list's order. Rows move only when the list sorts
+// them (ListModel::Sort), never on their own after an edit or an update of cells: an item whose
+// title the user just changed stays where it was until the next sort.
+class ListProxy final : public QSortFilterProxyModel {
+public:
+    explicit ListProxy(ListModel* model);
+
+    // Sorts by the column in the order, asking the list's compare callback; column -1 is the
+    // order of adding.
+    void SortBy(int column, Qt::SortOrder order);
+
+    // While the model resets, the rows it keeps are to stay in the order they were shown in;
+    // after the reset the proxy sorts them by that order rather than by the compare callback.
+    void HoldOrder(const std::vector<DataBrowserItemID>& shown);
+    void ReleaseOrder();
+
+    bool filterAcceptsRow(int, const QModelIndex&) const override { return true; }
+    void multiData(const QModelIndex& index, QModelRoleDataSpan roles) const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+
+protected:
+    bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
+
+private:
+    bool Before(int one, int two) const;
+
+    ListModel* model_;
+    bool sorting_ = false;
+    bool holding_ = false;
+    std::vector<int> heldRank_;  // by the model's row, while an order is held
+};
+
 class ListModel final : public QAbstractItemModel {
 public:
     ListModel(QTreeView* view, const QStringList& columns, const QStringList& titles,
-              const QStringList& editable)
-        : QAbstractItemModel(view), view_(view), titles_(titles) {
-        for (const QString& column : columns) {
-            const QByteArray code = column.toLatin1().leftJustified(4, ' ', true);
-            columns_.push_back(PackFourCharCode(code.constData()));
-            editable_.push_back(editable.contains(column));
-        }
-    }
+              const QStringList& editable);
 
     QTreeView* view_;
+    ListProxy* proxy_;  // what the view shows
     std::vector<OSType> columns_;
     std::vector<bool> editable_;
     QStringList titles_;
     DataBrowserCallbacks callbacks_;
-    std::vector<DataBrowserItemID> rows_;   // display order
-    std::vector<DataBrowserItemID> added_;  // order of adding
-    std::unordered_set<DataBrowserItemID> listed_;
+    std::vector<DataBrowserItemID> items_;              // the rows: the order of adding
+    std::unordered_map<DataBrowserItemID, int> rowOf_;  // each listed item's row in items_
     DataBrowserPropertyID sortProperty_ = kDataBrowserItemNoProperty;
     DataBrowserSortOrder sortOrder_ = kDataBrowserOrderIncreasing;
     uint32_t sortPass_ = 0;
@@ -68,29 +95,39 @@ public:
         return found == columns_.end() ? -1 : int(found - columns_.begin());
     }
 
-    int RowOf(DataBrowserItemID item) const {
-        const auto found = std::find(rows_.begin(), rows_.end(), item);
-        return found == rows_.end() ? -1 : int(found - rows_.begin());
-    }
+    // Rows as the view shows them: the calls of the list control speak of these.
 
-    // The rows of the given items, in ascending order; IDs that are not listed are left out.
-    std::vector<int> RowsOf(uint32_t count, const DataBrowserItemID* items) const {
-        const std::unordered_set<DataBrowserItemID> wanted(items, items + count);
-        std::vector<int> found;
-        for (size_t row = 0; row < rows_.size(); ++row)
-            if (wanted.count(rows_[row])) found.push_back(int(row));
-        return found;
+    int Count() const { return int(items_.size()); }
+    bool Listed(DataBrowserItemID item) const { return rowOf_.count(item) > 0; }
+    // The item's row in the model (the order of adding), or -1.
+    int ModelRowOf(DataBrowserItemID item) const {
+        const auto found = rowOf_.find(item);
+        return found == rowOf_.end() ? -1 : found->second;
     }
+    // The item's row as shown, or -1.
+    int RowOf(DataBrowserItemID item) const {
+        const int row = ModelRowOf(item);
+        return row < 0 ? -1 : proxy_->mapFromSource(index(row, 0)).row();
+    }
+    // The shown rows of the given items, in ascending order; IDs that are not listed are left out.
+    std::vector<int> RowsOf(uint32_t count, const DataBrowserItemID* items) const;
+    // The item shown in a row that exists.
+    DataBrowserItemID ItemAt(int row) const {
+        return items_[size_t(proxy_->mapToSource(proxy_->index(row, 0)).row())];
+    }
+    QModelIndex ViewIndex(int row, int column) const { return proxy_->index(row, column); }
+    // Every item, as shown.
+    std::vector<DataBrowserItemID> Shown() const;
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override {
-        if (parent.isValid() || row < 0 || row >= int(rows_.size()) || column < 0 ||
+        if (parent.isValid() || row < 0 || row >= Count() || column < 0 ||
             column >= int(columns_.size()))
             return {};
         return createIndex(row, column);
     }
     QModelIndex parent(const QModelIndex&) const override { return {}; }
     int rowCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : int(rows_.size());
+        return parent.isValid() ? 0 : Count();
     }
     int columnCount(const QModelIndex& parent = {}) const override {
         return parent.isValid() ? 0 : int(columns_.size());
@@ -121,7 +158,7 @@ public:
 
     QVariant data(const QModelIndex& index, int role) const override {
         if (!index.isValid() || !IsCellRole(role)) return {};
-        return CellData(AskCell(rows_[size_t(index.row())], columns_[size_t(index.column())]),
+        return CellData(AskCell(items_[size_t(index.row())], columns_[size_t(index.column())]),
                         role);
     }
 
@@ -133,7 +170,7 @@ public:
                 return IsCellRole(r.role());
             });
         DataBrowserItemDataRec cell;
-        if (asked) cell = AskCell(rows_[size_t(index.row())], columns_[size_t(index.column())]);
+        if (asked) cell = AskCell(items_[size_t(index.row())], columns_[size_t(index.column())]);
         for (QModelRoleData& r : roles) r.setData(asked ? CellData(cell, r.role()) : QVariant());
     }
 
@@ -142,11 +179,11 @@ public:
         DataBrowserItemDataRec cell;
         cell.text = value.toString();
         cell.hasText = true;
-        const DataBrowserItemID item = rows_[size_t(index.row())];
+        const DataBrowserItemID item = items_[size_t(index.row())];
         (void)callbacks_.itemDataCallback(view_, item, columns_[size_t(index.column())], &cell,
                                           true);
-        // The callback may have moved or removed rows; the item is looked for again.
-        const int row = RowOf(item);
+        // The callback may have removed rows; the item is looked for again.
+        const int row = ModelRowOf(item);
         if (row >= 0) emit dataChanged(this->index(row, 0), this->index(row, columnCount() - 1));
         return true;
     }
@@ -177,173 +214,50 @@ public:
     Qt::DropActions supportedDragActions() const override { return Qt::CopyAction; }
     Qt::DropActions supportedDropActions() const override { return Qt::CopyAction; }
 
-    QMimeData* mimeData(const QModelIndexList& indexes) const override {
+    // The drag data of the items, in the order given.
+    QMimeData* RowsMimeData(const std::vector<DataBrowserItemID>& items) const {
         QByteArray marker =
             QByteArray::number(qint64(getpid())) + ' ' + QByteArray::number(quintptr(view_), 16);
-        std::vector<int> rows;
-        for (const QModelIndex& index : indexes) rows.push_back(index.row());
-        std::sort(rows.begin(), rows.end());
-        rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-        for (int row : rows) marker += ' ' + QByteArray::number(rows_[size_t(row)]);
+        for (DataBrowserItemID item : items) marker += ' ' + QByteArray::number(item);
         auto* mime = new QMimeData;
         mime->setData(kListRowsMimeType, marker);
         return mime;
     }
 
-    // Sorts from the order of adding, so that items that compare equal keep that order.
-    void Sort() {
-        emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-        ++sortPass_;
-        std::vector<DataBrowserItemID> sorted = added_;
-        const DataBrowserItemCompareProcPtr compare = callbacks_.itemCompareCallback;
-        const DataBrowserPropertyID property = sortProperty_;
-        if (property != kDataBrowserItemNoProperty && compare) {
-            QTreeView* view = view_;
-            if (sortOrder_ == kDataBrowserOrderDecreasing)
-                std::stable_sort(sorted.begin(), sorted.end(),
-                                 [&](DataBrowserItemID a, DataBrowserItemID b) {
-                                     return compare(view, b, a, property);
-                                 });
-            else
-                std::stable_sort(sorted.begin(), sorted.end(),
-                                 [&](DataBrowserItemID a, DataBrowserItemID b) {
-                                     return compare(view, a, b, property);
-                                 });
-        }
-        std::unordered_map<DataBrowserItemID, int> newRow;
-        newRow.reserve(sorted.size());
-        for (size_t row = 0; row < sorted.size(); ++row) newRow[sorted[row]] = int(row);
-        const QModelIndexList before = persistentIndexList();
-        QModelIndexList after;
-        after.reserve(before.size());
-        for (const QModelIndex& index : before)
-            after.append(createIndex(newRow[rows_[size_t(index.row())]], index.column()));
-        rows_ = std::move(sorted);
-        changePersistentIndexList(before, after);
-        emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
-    }
-
-    void Add(uint32_t count, const DataBrowserItemID* items) {
-        const int first = int(rows_.size());
-        beginInsertRows({}, first, first + int(count) - 1);
-        for (uint32_t i = 0; i < count; ++i) {
-            rows_.push_back(items[i]);
-            added_.push_back(items[i]);
-            listed_.insert(items[i]);
-        }
-        endInsertRows();
-        if (sortProperty_ != kDataBrowserItemNoProperty) Sort();
-    }
-
+    // Shows the items by the sort property and order; with none, in the order of adding.
+    void Sort();
+    void Add(uint32_t count, const DataBrowserItemID* items);
     // Rows of the given items, taken out in a few ranges, each its own removal, or, when they
     // lie in many, in one reset that keeps the remaining selection, the current row and the
     // scroll position: a view pays for each removal signal in proportion to the list.
-    void RemoveItems(const std::unordered_set<DataBrowserItemID>& gone) {
-        std::vector<std::pair<int, int>> ranges;  // first and last row, ascending
-        for (int row = 0; row < int(rows_.size()); ++row) {
-            if (!gone.count(rows_[size_t(row)])) continue;
-            if (!ranges.empty() && ranges.back().second == row - 1)
-                ranges.back().second = row;
-            else
-                ranges.emplace_back(row, row);
-        }
-        if (ranges.empty()) return;
-        added_.erase(std::remove_if(added_.begin(), added_.end(),
-                                    [&](DataBrowserItemID item) { return gone.count(item) > 0; }),
-                     added_.end());
-        for (DataBrowserItemID item : gone) listed_.erase(item);
-        // An open editor is closed only when its own row goes.
-        if (ranges.size() <= kFewRanges || editor_) {
-            for (auto range = ranges.rbegin(); range != ranges.rend(); ++range) {
-                beginRemoveRows({}, range->first, range->second);
-                rows_.erase(rows_.begin() + range->first, rows_.begin() + range->second + 1);
-                endRemoveRows();
-            }
-            return;
-        }
-        ResetWithout(gone);
-    }
-
+    void RemoveItems(const std::unordered_set<DataBrowserItemID>& gone);
     static constexpr size_t kFewRanges = 8;
-
-    void ResetWithout(const std::unordered_set<DataBrowserItemID>& gone) {
-        QItemSelectionModel* selection = view_->selectionModel();
-        std::unordered_set<DataBrowserItemID> selected;
-        bool selectionShrinks = false;
-        for (const QItemSelectionRange& range : selection->selection()) {
-            for (int row = range.top(); row <= range.bottom(); ++row) {
-                const DataBrowserItemID item = rows_[size_t(row)];
-                if (gone.count(item))
-                    selectionShrinks = true;
-                else
-                    selected.insert(item);
-            }
-        }
-        // The current row goes to the first row after it that stays, as a removal moves it.
-        const QModelIndex current = selection->currentIndex();
-        DataBrowserItemID currentItem = kDataBrowserNoItem;
-        const int currentColumn = current.isValid() ? current.column() : 0;
-        if (current.isValid()) {
-            for (size_t row = size_t(current.row()); row < rows_.size(); ++row) {
-                if (!gone.count(rows_[row])) {
-                    currentItem = rows_[row];
-                    break;
-                }
-            }
-        }
-        const int vertical = view_->verticalScrollBar()->value();
-        const int horizontal = view_->horizontalScrollBar()->value();
-
-        beginResetModel();
-        rows_.erase(std::remove_if(rows_.begin(), rows_.end(),
-                                   [&](DataBrowserItemID item) { return gone.count(item) > 0; }),
-                    rows_.end());
-        endResetModel();
-
-        const int lastColumn = columnCount() - 1;
-        if (currentItem != kDataBrowserNoItem) {
-            const int row = RowOf(currentItem);
-            selection->setCurrentIndex(index(row, currentColumn), QItemSelectionModel::NoUpdate);
-        }
-        QItemSelection kept;
-        for (int row = 0; row < int(rows_.size());) {
-            if (!selected.count(rows_[size_t(row)])) {
-                ++row;
-                continue;
-            }
-            int last = row;
-            while (last + 1 < int(rows_.size()) && selected.count(rows_[size_t(last + 1)])) ++last;
-            kept.append(QItemSelectionRange(index(row, 0), index(last, lastColumn)));
-            row = last + 1;
-        }
-        if (!kept.isEmpty()) selection->select(kept, QItemSelectionModel::Select);
-        view_->verticalScrollBar()->setValue(vertical);
-        view_->horizontalScrollBar()->setValue(horizontal);
-        // A reset clears the selection without a word; the list is told that it changed.
-        if (selectionShrinks && kept.isEmpty())
-            Notify(kDataBrowserNoItem, kDataBrowserSelectionSetChanged);
-    }
-
-    void RemoveAll() {
-        const std::vector<DataBrowserItemID> gone = added_;
-        beginResetModel();
-        rows_.clear();
-        added_.clear();
-        listed_.clear();
-        endResetModel();
-        for (DataBrowserItemID item : gone) Notify(item, kDataBrowserItemRemoved);
-    }
-
-    void SetCallbacks(const DataBrowserCallbacks& callbacks) {
-        beginResetModel();
-        callbacks_ = callbacks;
-        endResetModel();
-    }
+    void ResetWithout(const std::unordered_set<DataBrowserItemID>& gone);
+    void RemoveAll();
+    void SetCallbacks(const DataBrowserCallbacks& callbacks);
 
     void EditStopped(const QObject* editor) {
         if (!editor_ || editor_ != editor) return;
         editor_ = nullptr;
         Notify(std::exchange(editedItem_, kDataBrowserNoItem), kDataBrowserEditStopped);
+    }
+
+private:
+    // Numbers the items of the rows from `first` on in rowOf_.
+    void NumberRowsFrom(size_t first) {
+        for (size_t row = first; row < items_.size(); ++row) rowOf_[items_[row]] = int(row);
+    }
+
+    // A reset of the model in which `change` changes the items or the callbacks; the items that
+    // stay keep the order they were shown in.
+    template <class Change>
+    void ResetKeepingOrder(Change change) {
+        const std::vector<DataBrowserItemID> shown = Shown();
+        beginResetModel();
+        change();
+        proxy_->HoldOrder(shown);
+        endResetModel();
+        proxy_->ReleaseOrder();
     }
 };
 
