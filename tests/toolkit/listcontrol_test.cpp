@@ -41,7 +41,9 @@ struct DraggedItem {
 struct ListState {
     std::map<DataBrowserItemID, QString> names;
     std::vector<DataBrowserItemID> greyed;
-    int asked = 0;  // cells asked of the item-data callback
+    int asked = 0;     // cells asked of the item-data callback
+    int compared = 0;  // questions to the compare callback
+    std::vector<std::pair<DataBrowserItemID, QString>> titlesSet;  // edits taken, in order
     bool editable = true;
     Messages told;
     std::vector<bool> listedWhenRemoved;  // whether the row was still there when reported
@@ -60,6 +62,11 @@ OSStatus ItemData(ControlRef, DataBrowserItemID item, DataBrowserPropertyID prop
         (void)SetDataBrowserItemDataBooleanValue(data, true);
     else if (!setValue && property == kName)
         (void)SetDataBrowserItemDataText(data, gState.names[item]);
+    // A title taken renames the item, so that it would sort elsewhere now.
+    if (setValue && property == kTitle) {
+        gState.titlesSet.emplace_back(item, data->text);
+        gState.names[item] = data->text;
+    }
     if (!setValue && std::count(gState.greyed.begin(), gState.greyed.end(), item))
         (void)SetDataBrowserItemDataGreyed(data, true);
     return 0;
@@ -67,6 +74,7 @@ OSStatus ItemData(ControlRef, DataBrowserItemID item, DataBrowserPropertyID prop
 
 // Names sort by their text; "titles" by its reverse, so that the two orders differ.
 bool Compare(ControlRef, DataBrowserItemID a, DataBrowserItemID b, DataBrowserPropertyID by) {
+    ++gState.compared;
     return by == kName ? gState.names.at(a) < gState.names.at(b)
                        : gState.names.at(a) > gState.names.at(b);
 }
@@ -139,6 +147,29 @@ protected:
         Ids items;
         EXPECT_EQ(GetDataBrowserItems(list, 0, false, state, &items), 0);
         return items;
+    }
+    // The item of the current row, or 0.
+    DataBrowserItemID CurrentItem() {
+        const QModelIndex current = view->selectionModel()->currentIndex();
+        DataBrowserItemID item = 0;
+        if (current.isValid()) {
+            EXPECT_EQ(GetDataBrowserTableViewItemID(list, uint32_t(current.row()), &item), 0);
+        }
+        return item;
+    }
+    // Every row answers for the item shown in it, by ID, by row and by its cells.
+    void ExpectRowsAnswerInDisplayOrder() {
+        const Ids items = Items();
+        for (uint32_t row = 0; row < items.size(); ++row) {
+            uint32_t found = 0;
+            ASSERT_EQ(GetDataBrowserTableViewItemRow(list, items[row], &found), 0);
+            EXPECT_EQ(found, row);
+            DataBrowserItemID item = 0;
+            ASSERT_EQ(GetDataBrowserTableViewItemID(list, row, &item), 0);
+            EXPECT_EQ(item, items[row]);
+            EXPECT_EQ(view->model()->index(int(row), 0).data().toString(),
+                      gState.names[items[row]]);
+        }
     }
 
     WindowRef window = nullptr;
@@ -337,6 +368,139 @@ TEST_F(ListControl, AnEditEndsWithItsReportAlsoWhenCancelledOrWhenItsRowGoes) {
     EXPECT_EQ(startEdit(), nullptr);
     EXPECT_EQ(OpenDataBrowserEditSession(list, 2, kTitle), 0);
     EXPECT_EQ(view->viewport()->findChild<QLineEdit*>(), nullptr);
+}
+
+// A sort starts from the order the list showed: items that tie must come out in the order of
+// adding all the same, increasing or decreasing, with the selection and current item on them.
+TEST_F(ListControl, ItemsThatTieKeepTheOrderOfAddingInBothOrdersAndTheSelectionStaysOnItsItems) {
+    AddItems({"d", "c", "b", "a"});
+    ASSERT_EQ(SetDataBrowserSortProperty(list, kName), 0);
+    EXPECT_EQ(Items(), (Ids{4, 3, 2, 1}));
+    const Ids chosen{3, 4};
+    ASSERT_EQ(SetDataBrowserSelectedItems(list, 2, chosen.data(), kDataBrowserItemsAssign), 0);
+    view->selectionModel()->setCurrentIndex(view->model()->index(3, 1),
+                                            QItemSelectionModel::NoUpdate);
+    ASSERT_EQ(CurrentItem(), 1u);
+
+    gState.names = {{1, "b"}, {2, "a"}, {3, "b"}, {4, "a"}};
+    ASSERT_EQ(SetDataBrowserSortProperty(list, kName), 0);
+    EXPECT_EQ(Items(), (Ids{2, 4, 1, 3}));
+    ASSERT_EQ(SetDataBrowserSortOrder(list, kDataBrowserOrderDecreasing), 0);
+    EXPECT_EQ(Items(), (Ids{1, 3, 2, 4}));
+    EXPECT_EQ(Items(kDataBrowserItemIsSelected), (Ids{3, 4}));
+    EXPECT_EQ(CurrentItem(), 1u);
+    EXPECT_EQ(view->selectionModel()->currentIndex().column(), 1);
+    ExpectRowsAnswerInDisplayOrder();
+
+    // Items added later go after those they tie with.
+    AddItems({"a", "b"});
+    EXPECT_EQ(Items(), (Ids{1, 3, 6, 2, 4, 5}));
+    ASSERT_EQ(SetDataBrowserSortOrder(list, kDataBrowserOrderIncreasing), 0);
+    EXPECT_EQ(Items(), (Ids{2, 4, 5, 1, 3, 6}));
+    EXPECT_EQ(Items(kDataBrowserItemIsSelected), (Ids{4, 3}));
+    EXPECT_EQ(CurrentItem(), 1u);
+    ExpectRowsAnswerInDisplayOrder();
+
+    // Dragged rows carry their items in the order shown.
+    QMimeData* mime = view->model()->mimeData(
+        {view->model()->index(3, 0), view->model()->index(0, 1), view->model()->index(3, 1)});
+    ASSERT_NE(mime, nullptr);
+    const QList<QByteArray> words = mime->data(mime->formats().value(0)).split(' ');
+    delete mime;
+    EXPECT_EQ(words.mid(2), (QList<QByteArray>{"2", "1"}));
+}
+
+// The editor belongs to its item, wherever a sort moves it; what it takes moves nothing until
+// the list sorts again.
+TEST_F(ListControl, AnOpenTitleEditorFollowsItsItemThroughASortAndItsEditWaitsForTheNextSort) {
+    AddItems({"b", "a", "c"});
+    ASSERT_EQ(OpenDataBrowserEditSession(list, 1, kTitle), 0);
+    auto* editor = view->viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    ASSERT_EQ(SetDataBrowserSortProperty(list, kName), 0);
+    EXPECT_EQ(Items(), (Ids{2, 1, 3}));
+    SettleEvents();
+    ASSERT_EQ(view->viewport()->findChild<QLineEdit*>(), editor);
+    EXPECT_TRUE(view->visualRect(view->model()->index(1, 1)).contains(editor->geometry().center()));
+    EXPECT_EQ(view->currentIndex(), view->model()->index(1, 1));
+
+    editor->setText("z");
+    QTest::keyClick(editor, Qt::Key_Return);
+    SettleEvents();
+    using Taken = std::vector<std::pair<DataBrowserItemID, QString>>;
+    EXPECT_EQ(gState.titlesSet, (Taken{{1, "z"}}));
+    EXPECT_EQ(std::count(gState.told.begin(), gState.told.end(), kDataBrowserEditStopped), 1);
+    EXPECT_EQ(Items(), (Ids{2, 1, 3}));
+    ASSERT_EQ(UpdateDataBrowserItems(list, 0, 0, nullptr, 0, kDataBrowserItemNoProperty), 0);
+    EXPECT_EQ(Items(), (Ids{2, 1, 3}));
+    EXPECT_EQ(view->model()->index(1, 0).data().toString(), "z");
+    ASSERT_EQ(SetDataBrowserSortOrder(list, kDataBrowserOrderIncreasing), 0);
+    EXPECT_EQ(Items(), (Ids{2, 3, 1}));
+}
+
+// Rows next to each other on screen lie apart in the order of adding, and the other way round;
+// either kind of removal takes the right ones, keeps the order without sorting again, and leaves
+// every row answering for its own item.
+TEST_F(ListControl, RemovalFromASortedListTakesTheRightRowsAndKeepsTheOrderShown) {
+    std::vector<QString> names;
+    for (int i = 0; i < 30; ++i) names.push_back(QString::number(10 + (i * 11) % 30 / 2));
+    AddItems(names);
+    ASSERT_EQ(SetDataBrowserSortProperty(list, kName), 0);
+    ASSERT_EQ(SetDataBrowserSortOrder(list, kDataBrowserOrderDecreasing), 0);
+    Ids expected;
+    for (DataBrowserItemID item = 1; item <= 30; ++item) expected.push_back(item);
+    std::stable_sort(
+        expected.begin(), expected.end(),
+        [](DataBrowserItemID a, DataBrowserItemID b) { return gState.names[a] > gState.names[b]; });
+    const Ids shown = Items();
+    ASSERT_EQ(shown, expected);
+    const Ids chosen{shown[0], shown[8], shown[21]};
+    ASSERT_EQ(SetDataBrowserSelectedItems(list, 3, chosen.data(), kDataBrowserItemsAssign), 0);
+    view->selectionModel()->setCurrentIndex(view->model()->index(10, 0),
+                                            QItemSelectionModel::NoUpdate);
+    auto without = [](Ids items, const Ids& gone) {
+        items.erase(std::remove_if(items.begin(), items.end(),
+                                   [&](DataBrowserItemID item) {
+                                       return std::count(gone.begin(), gone.end(), item) > 0;
+                                   }),
+                    items.end());
+        return items;
+    };
+
+    gState.compared = 0;
+    const Ids run(shown.begin() + 3, shown.begin() + 7);
+    ASSERT_EQ(RemoveDataBrowserItems(list, 0, uint32_t(run.size()), run.data(), 0), 0);
+    const Ids rest = without(shown, run);
+    EXPECT_EQ(Items(), rest);
+    EXPECT_EQ(CurrentItem(), shown[10]);
+    ExpectRowsAnswerInDisplayOrder();
+
+    Ids scattered;
+    for (size_t row = 1; row < rest.size(); row += 2)
+        if (rest[row] != shown[8]) scattered.push_back(rest[row]);
+    ASSERT_EQ(RemoveDataBrowserItems(list, 0, uint32_t(scattered.size()), scattered.data(), 0), 0);
+    const Ids left = without(rest, scattered);
+    EXPECT_EQ(Items(), left);
+    EXPECT_EQ(Items(kDataBrowserItemIsSelected), without(chosen, scattered));
+    EXPECT_EQ(gState.compared, 0);
+    ExpectRowsAnswerInDisplayOrder();
+    for (DataBrowserItemID item : scattered)
+        EXPECT_EQ(GetDataBrowserTableViewItemRow(list, item, nullptr), kErrDataBrowserItemNotFound);
+
+    // A removed ID may come back, into its sorted place; no sort restores the order of adding.
+    ASSERT_EQ(AddDataBrowserItems(list, 0, 1, &run[0], 0), 0);
+    Ids back = left;
+    back.push_back(run[0]);
+    std::stable_sort(back.begin(), back.end(), [](DataBrowserItemID a, DataBrowserItemID b) {
+        return gState.names[a] > gState.names[b];
+    });
+    EXPECT_EQ(Items(), back);
+    ExpectRowsAnswerInDisplayOrder();
+    ASSERT_EQ(SetDataBrowserSortProperty(list, kDataBrowserItemNoProperty), 0);
+    Ids added = left;
+    std::sort(added.begin(), added.end());
+    added.push_back(run[0]);
+    EXPECT_EQ(Items(), added);
 }
 
 TEST_F(ListControl, LocalFilesAndFoldersOfferTheFileFlavorAndOurOwnRowsAreMarked) {
