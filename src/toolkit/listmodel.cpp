@@ -49,17 +49,22 @@ bool ListProxy::Before(int one, int two) const {
     const DataBrowserItemCompareProcPtr compare = model_->callbacks_.itemCompareCallback;
     // Outside a sort Qt only orders rows just added among themselves: they stay in the order of
     // adding until the list sorts them.
-    if (sorting_ && compare) {
-        const DataBrowserItemID a = model_->items_[size_t(one)];
-        const DataBrowserItemID b = model_->items_[size_t(two)];
-        const DataBrowserPropertyID property = model_->sortProperty_;
-        QTreeView* view = model_->view_;
-        const bool decreasing = sortOrder() == Qt::DescendingOrder;
-        if (decreasing ? compare(view, b, a, property) : compare(view, a, b, property)) return true;
-        if (decreasing ? compare(view, a, b, property) : compare(view, b, a, property))
-            return false;
-    }
-    return one < two;
+    if (!sorting_ || !compare) return one < two;
+    QTreeView* view = model_->view_;
+    const DataBrowserPropertyID property = model_->sortProperty_;
+    const bool decreasing = sortOrder() == Qt::DescendingOrder;
+    const auto sortsFirst = [&](int x, int y) {
+        const DataBrowserItemID itemX = model_->items_[size_t(x)];
+        const DataBrowserItemID itemY = model_->items_[size_t(y)];
+        return decreasing ? compare(view, itemY, itemX, property)
+                          : compare(view, itemX, itemY, property);
+    };
+    // Only an item added earlier needs the second question: whether it ties.
+    return sortsFirst(one, two) || (one < two && !sortsFirst(two, one));
+}
+
+Qt::ItemFlags ListProxy::flags(const QModelIndex& index) const {
+    return index.isValid() ? model_->ColumnFlags(index.column()) : Qt::ItemIsDropEnabled;
 }
 
 // The model answers all the roles of a cell from one question to the item-data callback.
@@ -201,29 +206,22 @@ void ListModel::ResetWithout(const std::unordered_set<DataBrowserItemID>& gone) 
     const int horizontal = view_->horizontalScrollBar()->value();
 
     ResetKeepingOrder([&] {
-        items_.erase(std::remove_if(items_.begin(), items_.end(),
-                                    [&](DataBrowserItemID item) { return gone.count(item) > 0; }),
-                     items_.end());
+        const auto isGone = [&](DataBrowserItemID item) { return gone.count(item) > 0; };
+        const auto first = std::find_if(items_.begin(), items_.end(), isGone);
+        const size_t renumbered = size_t(first - items_.begin());
+        items_.erase(std::remove_if(first, items_.end(), isGone), items_.end());
         for (DataBrowserItemID item : gone) rowOf_.erase(item);
-        NumberRowsFrom(0);
+        NumberRowsFrom(renumbered);
     });
 
-    const int lastColumn = columnCount() - 1;
     if (currentItem != kDataBrowserNoItem)
         selection->setCurrentIndex(ViewIndex(RowOf(currentItem), currentColumn),
                                    QItemSelectionModel::NoUpdate);
-    const std::vector<DataBrowserItemID> shown = Shown();
+    const std::vector<DataBrowserItemID> stay(selected.begin(), selected.end());
+    const int lastColumn = columnCount() - 1;
     QItemSelection kept;
-    for (int row = 0; row < int(shown.size());) {
-        if (!selected.count(shown[size_t(row)])) {
-            ++row;
-            continue;
-        }
-        int last = row;
-        while (last + 1 < int(shown.size()) && selected.count(shown[size_t(last + 1)])) ++last;
-        kept.append(QItemSelectionRange(ViewIndex(row, 0), ViewIndex(last, lastColumn)));
-        row = last + 1;
-    }
+    for (const auto& [first, last] : Runs(RowsOf(uint32_t(stay.size()), stay.data())))
+        kept.append(QItemSelectionRange(ViewIndex(first, 0), ViewIndex(last, lastColumn)));
     if (!kept.isEmpty()) selection->select(kept, QItemSelectionModel::Select);
     view_->verticalScrollBar()->setValue(vertical);
     view_->horizontalScrollBar()->setValue(horizontal);

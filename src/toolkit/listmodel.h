@@ -43,6 +43,10 @@ public:
     void ReleaseOrder();
 
     bool filterAcceptsRow(int, const QModelIndex&) const override { return true; }
+    // The selection asks these of every cell it covers; a flat list answers them without
+    // mapping the index to the model.
+    QModelIndex parent(const QModelIndex&) const override { return {}; }
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
     void multiData(const QModelIndex& index, QModelRoleDataSpan roles) const override;
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
 
@@ -188,12 +192,15 @@ public:
         return true;
     }
 
-    Qt::ItemFlags flags(const QModelIndex& index) const override {
-        if (!index.isValid()) return Qt::ItemIsDropEnabled;
+    // Every row of a column has the same flags.
+    Qt::ItemFlags ColumnFlags(int column) const {
         Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled |
                               Qt::ItemNeverHasChildren;
-        if (editable_[size_t(index.column())]) flags |= Qt::ItemIsEditable;
+        if (editable_[size_t(column)]) flags |= Qt::ItemIsEditable;
         return flags;
+    }
+    Qt::ItemFlags flags(const QModelIndex& index) const override {
+        return index.isValid() ? ColumnFlags(index.column()) : Qt::ItemIsDropEnabled;
     }
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
@@ -252,12 +259,14 @@ private:
     // stay keep the order they were shown in.
     template <class Change>
     void ResetKeepingOrder(Change change) {
-        const std::vector<DataBrowserItemID> shown = Shown();
+        const bool sorted = proxy_->sortColumn() >= 0;
+        std::vector<DataBrowserItemID> shown;
+        if (sorted) shown = Shown();  // unsorted, they are shown in the order of adding
         beginResetModel();
         change();
-        proxy_->HoldOrder(shown);
+        if (sorted) proxy_->HoldOrder(shown);
         endResetModel();
-        proxy_->ReleaseOrder();
+        if (sorted) proxy_->ReleaseOrder();
     }
 };
 
