@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // listview_bench.cpp - the list view with 10,000 movies in the main window: showing them,
 // sorting by file name, by title and by the PSP column, selecting all, and removing 1,000
-// scattered ones.
+// scattered ones, shown in the order of adding and sorted by title.
 //
 // The movies are small files with titles (written once below $MOVIESTICK_BENCH_DIR, default
 // /var/tmp, and removed at exit), added to the movie list through the open-documents road. Names
@@ -142,10 +142,13 @@ void BM_SelectAll(benchmark::State& state) {
     view->clearSelection();
 }
 
-void BM_RemoveScattered(benchmark::State& state) {
+// Removes every tenth movie of the order of adding, with the list sorted by the property (none:
+// shown in the order of adding).
+void RemoveScattered(benchmark::State& state, DataBrowserPropertyID property) {
     for (auto _ : state) {
         state.PauseTiming();
         FillList(&state, false);
+        (void)SetDataBrowserSortProperty(gBrowser, property);
         std::vector<DataBrowserItemID> every10th;
         for (int i = 0; i < kMovies; i += kMovies / kRemoved)
             every10th.push_back((*gOpenFileID)[size_t(i)]);
@@ -163,6 +166,14 @@ void BM_RemoveScattered(benchmark::State& state) {
             break;
         }
     }
+    (void)SetDataBrowserSortProperty(gBrowser, kDataBrowserItemNoProperty);
+}
+
+void BM_RemoveScattered(benchmark::State& state) {
+    RemoveScattered(state, kDataBrowserItemNoProperty);
+}
+void BM_RemoveScatteredSorted(benchmark::State& state) {
+    RemoveScattered(state, kListTitleColumn);
 }
 
 }  // namespace
@@ -199,6 +210,12 @@ BENCHMARK(BM_SelectAll)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RemoveScattered)
     ->Name("BM_RemoveEvery10th/10000")
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RemoveScatteredSorted)
+    ->Name("BM_RemoveEvery10thSortedByTitle/10000")
     ->UseManualTime()
     ->Iterations(1)
     ->Repetitions(3)
