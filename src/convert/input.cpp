@@ -3,6 +3,7 @@
 #include "convert/input.h"
 
 #include <cerrno>
+#include <cstring>
 
 std::string AvErrorText(int err) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -17,16 +18,54 @@ static std::string openFailure(int err) {
     return "the file cannot be read (" + AvErrorText(err) + ")";
 }
 
+// Whether the file opens as an ISO media file does: with a box "moov", or "ftyp" with a brand
+// other than JPEG 2000's. FFmpeg's own probe rates both certain for its mov demuxer (and the
+// JPEG 2000 brands all but ruled out).
+static bool opensAsIsoMedia(const unsigned char* head, int size) {
+    if (size < 8) return false;
+    const auto typeIs = [head](size_t at, const char* type) {
+        return std::memcmp(head + at, type, 4) == 0;
+    };
+    if (typeIs(4, "moov")) return true;
+    if (!typeIs(4, "ftyp") || size < 12) return false;
+    return !typeIs(8, "jp2 ") && !typeIs(8, "jpx ");
+}
+
+// Opens the format on the reader, which stays the caller's. avformat_open_input frees the
+// context when it fails.
+static int openFormat(AVIOContext* io, const std::string& path, const AVInputFormat* demuxer,
+                      const AVIOInterruptCB* interrupt, AVFormatContext** opened) {
+    AVFormatContext* format = avformat_alloc_context();
+    if (!format) return AVERROR(ENOMEM);
+    if (interrupt) format->interrupt_callback = *interrupt;
+    format->pb = io;
+    const int err = avformat_open_input(&format, path.c_str(), demuxer, nullptr);
+    if (err >= 0) *opened = format;
+    return err;
+}
+
+// The file is read through a reader of our own, so that its first bytes can be looked at before
+// a demuxer is chosen: an MP4 goes straight to the mov demuxer, where FFmpeg's probe would ask
+// every demuxer it has about those bytes, most of the time that reading a small movie's header
+// takes. The bytes looked at stay in the reader's buffer, so the look costs no read of its own.
 static InputPtr openInput(const std::string& path, std::string* cause,
                           const AVIOInterruptCB* interrupt) {
-    AVFormatContext* format = avformat_alloc_context();
-    if (!format) {
-        *cause = "out of memory";
-        return nullptr;
+    AVIOContext* io = nullptr;
+    int err = avio_open2(&io, path.c_str(), AVIO_FLAG_READ, interrupt, nullptr);
+    AVFormatContext* format = nullptr;
+    if (err >= 0) {
+        unsigned char head[12];
+        const int got = avio_read(io, head, sizeof head);
+        err = int(avio_seek(io, 0, SEEK_SET));
+        if (err >= 0 && opensAsIsoMedia(head, got)) {
+            err = openFormat(io, path, av_find_input_format("mov"), interrupt, &format);
+            // What the mov demuxer refuses is probed as any other file is.
+            if (err < 0 && err != AVERROR_EXIT) err = int(avio_seek(io, 0, SEEK_SET));
+        }
+        if (err >= 0 && !format) err = openFormat(io, path, nullptr, interrupt, &format);
     }
-    if (interrupt) format->interrupt_callback = *interrupt;
-    // avformat_open_input frees the context when it fails.
-    if (const int err = avformat_open_input(&format, path.c_str(), nullptr, nullptr); err < 0) {
+    if (!format) {
+        avio_closep(&io);
         *cause = err == AVERROR_EXIT ? "cancelled" : openFailure(err);
         return nullptr;
     }

@@ -10,8 +10,13 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+// The reader under the format is the opener's own (see OpenVideoHeader) and is closed with it.
 struct InputCloser {
-    void operator()(AVFormatContext* format) const { avformat_close_input(&format); }
+    void operator()(AVFormatContext* format) const {
+        AVIOContext* io = (format->flags & AVFMT_FLAG_CUSTOM_IO) ? format->pb : nullptr;
+        avformat_close_input(&format);
+        avio_closep(&io);
+    }
 };
 using InputPtr = std::unique_ptr<AVFormatContext, InputCloser>;
 
