@@ -58,7 +58,9 @@ static InputPtr openInput(const std::string& path, std::string* cause,
         const int got = avio_read(io, head, sizeof head);
         err = int(avio_seek(io, 0, SEEK_SET));
         if (err >= 0 && opensAsIsoMedia(head, got)) {
-            err = openFormat(io, path, av_find_input_format("mov"), interrupt, &format);
+            // Looked up once: the lookup compares the name with every demuxer's.
+            static const AVInputFormat* const mov = av_find_input_format("mov");
+            err = openFormat(io, path, mov, interrupt, &format);
             // What the mov demuxer refuses is probed as any other file is.
             if (err < 0 && err != AVERROR_EXIT) err = int(avio_seek(io, 0, SEEK_SET));
         }

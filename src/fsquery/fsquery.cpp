@@ -92,14 +92,13 @@ static bool SameTime(const timespec& a, const timespec& b) {
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
-// Each item's identity is that of what it opens, as FSPathMakeRef gives it, so that the same
-// file reached through a link and directly compares equal.
-static int16_t ListItems(DIR* dir, const std::string& folder, std::vector<FSRef>* items,
-                         bool* changed) {
+// Calls each(fd, entry) for every entry of the open folder but "." and "..", in listing order,
+// and sets *changed when the folder was modified meanwhile.
+template <typename Each>
+static int16_t ReadFolder(DIR* dir, bool* changed, Each each) {
     const int fd = dirfd(dir);
     struct stat before;
     if (fstat(fd, &before) != 0) return StatusFromErrno(errno);
-    const std::string prefix = folder == "/" ? folder : folder + "/";
     for (;;) {
         errno = 0;
         const dirent* entry = readdir(dir);
@@ -108,20 +107,36 @@ static int16_t ListItems(DIR* dir, const std::string& folder, std::vector<FSRef>
             break;
         }
         if (!strcmp(entry->d_name, ".") || !strcmp(entry->d_name, "..")) continue;
-        // An item that cannot be examined (gone since it was listed; a link that leads nowhere,
-        // round in a circle, through a file or into a folder we may not enter) is left out: one
-        // such item must not take the rest of the folder with it.
-        struct stat st;
-        if (fstatat(fd, entry->d_name, &st, 0) != 0) continue;
-        FSRef item;
-        item.path = prefix + entry->d_name;
-        item.device = st.st_dev;
-        item.inode = st.st_ino;
-        item.valid = true;
-        items->push_back(std::move(item));
+        each(fd, entry);
     }
     struct stat after;
     if (fstat(fd, &after) == 0 && !SameTime(before.st_mtim, after.st_mtim)) *changed = true;
+    return kNoErr;
+}
+
+// Opens the folder at its current path and reads it with `read`; on failure `clear` empties what
+// was gathered. The path is handed out on success.
+template <typename Read, typename Clear>
+static int16_t ListFolder(const FSRef* folder, bool* changed, std::string* listedAt, Read read,
+                          Clear clear) {
+    *changed = false;
+    clear();
+    std::string path;
+    int16_t status = FSRefCurrentPath(folder, &path);
+    if (status != kNoErr) return status;
+    DIR* dir = opendir(path.c_str());
+    if (!dir) return errno == ENOTDIR ? kErrFSNotAFolder : StatusFromErrno(errno);
+    try {
+        status = read(dir, path);
+    } catch (const std::bad_alloc&) {
+        status = kMemFullErr;
+    }
+    closedir(dir);
+    if (status != kNoErr) {
+        clear();
+        return status;
+    }
+    *listedAt = std::move(path);
     return kNoErr;
 }
 
@@ -129,23 +144,41 @@ int16_t FSGetDirectoryItems(const FSRef* folder, std::vector<FSRef>* items, int*
                             bool* changed) {
     if (!folder || !items || !count || !changed) return kParamErr;
     *count = 0;
-    *changed = false;
-    items->clear();
     std::string path;
-    int16_t status = FSRefCurrentPath(folder, &path);
-    if (status != kNoErr) return status;
-    DIR* dir = opendir(path.c_str());
-    if (!dir) return errno == ENOTDIR ? kErrFSNotAFolder : StatusFromErrno(errno);
-    try {
-        status = ListItems(dir, path, items, changed);
-    } catch (const std::bad_alloc&) {
-        status = kMemFullErr;
-    }
-    closedir(dir);
-    if (status != kNoErr) {
-        items->clear();
-        return status;
-    }
-    *count = int(items->size());
-    return kNoErr;
+    const int16_t status = ListFolder(
+        folder, changed, &path,
+        [&](DIR* dir, const std::string& at) {
+            // Each item's identity is that of what it opens, as FSPathMakeRef gives it, so that
+            // the same file reached through a link and directly compares equal.
+            const std::string prefix = at == "/" ? at : at + "/";
+            return ReadFolder(dir, changed, [&](int fd, const dirent* entry) {
+                // An item that cannot be examined (gone since it was listed; a link that leads
+                // nowhere, round in a circle, through a file or into a folder we may not enter)
+                // is left out: one such item must not take the rest of the folder with it.
+                struct stat st;
+                if (fstatat(fd, entry->d_name, &st, 0) != 0) return;
+                FSRef item;
+                item.path = prefix + entry->d_name;
+                item.device = st.st_dev;
+                item.inode = st.st_ino;
+                item.valid = true;
+                items->push_back(std::move(item));
+            });
+        },
+        [items] { items->clear(); });
+    if (status == kNoErr) *count = int(items->size());
+    return status;
+}
+
+int16_t FSGetDirectoryNames(const FSRef* folder, std::string* folderPath,
+                            std::vector<FolderName>* names, bool* changed) {
+    if (!folder || !folderPath || !names || !changed) return kParamErr;
+    return ListFolder(
+        folder, changed, folderPath,
+        [&](DIR* dir, const std::string&) {
+            return ReadFolder(dir, changed, [names](int, const dirent* entry) {
+                names->push_back(FolderName{entry->d_name, entry->d_type});
+            });
+        },
+        [names] { names->clear(); });
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "toolkit/fileref.h"
@@ -42,3 +43,19 @@
 // when the folder was modified while it was read. -50 when an output is missing.
 [[nodiscard]] int16_t FSGetDirectoryItems(const FSRef* folder, std::vector<FSRef>* items,
                                           int* count, bool* changed);
+
+// One name in a folder's listing, with the kind of item the listing gives for it (DT_DIR, DT_REG,
+// DT_LNK, ...; DT_UNKNOWN where the file system does not say). A symbolic link is DT_LNK whatever
+// it leads to.
+struct FolderName {
+    std::string name;
+    unsigned char kind = 0;
+};
+
+// The folder's names in the order the file system lists them, "." and ".." left out, and the
+// path at which the folder was listed. Nothing is asked of the items themselves, so that a walk
+// that can tell from a name and kind that it wants nothing of an item costs nothing for it
+// (FSMakeItemRef examines the others). changed is set when the folder was modified while it was
+// read. -50 when an output is missing.
+[[nodiscard]] int16_t FSGetDirectoryNames(const FSRef* folder, std::string* folderPath,
+                                          std::vector<FolderName>* names, bool* changed);

@@ -2,6 +2,8 @@
 // movielist.cpp - the movie entries: adding files and folder walks, lookup, removal, totals.
 #include "movielist/movielist.h"
 
+#include <dirent.h>
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -59,11 +61,11 @@ static bool ReserveOneMore() {
     return true;
 }
 
-static bool FindThumbnailAt(const std::string& path, OpenFileInfo* entry) {
+static bool FindThumbnailAt(const std::string& folder, const std::string& name,
+                            OpenFileInfo* entry) {
     FSRef ref;
-    if (FSPathMakeRef(path.c_str(), &ref) != kNoErr) return false;
     FSCatalogInfo info;
-    if (FSGetCatalogInfo(&ref, kFSCatInfoNodeFlags | kFSCatInfoDataSizes, &info, nullptr) !=
+    if (FSMakeItemRef(folder, name, kFSCatInfoNodeFlags | kFSCatInfoDataSizes, &ref, &info) !=
             kNoErr ||
         !info.isRegularFile)
         return false;
@@ -77,8 +79,12 @@ static bool FindThumbnailAt(const std::string& path, OpenFileInfo* entry) {
 // Names are matched exactly here, so a companion copied from a file system that ignores case,
 // where ".thm" was found as ".THM", is looked for too.
 static void FindThumbnail(OpenFileInfo* entry) {
-    const std::string stem = entry->path.substr(0, entry->path.rfind('.'));
-    if (!FindThumbnailAt(stem + ".THM", entry)) FindThumbnailAt(stem + ".thm", entry);
+    const size_t slash = entry->path.rfind('/');
+    const std::string folder = slash == 0 ? "/" : entry->path.substr(0, slash);
+    const std::string file = entry->path.substr(slash + 1);
+    const std::string stem = file.substr(0, file.rfind('.'));
+    if (!FindThumbnailAt(folder, stem + ".THM", entry))
+        FindThumbnailAt(folder, stem + ".thm", entry);
 }
 
 // What a catalog query asks for to tell whether a movie's file has changed.
@@ -114,18 +120,33 @@ static void ReadMovie(const char* path, const FSCatalogInfo& catalog, OpenFileIn
     entry->modDate = catalog.contentModDate;
 }
 
-static int AddMovie(const FSRef* ref, int count, const FSCatalogInfo& catalog) {
+// What a folder walk knows of an item from its listing: its name and the path it has now.
+struct ListedItem {
+    const HFSUniStr255* name;
+    const std::string* path;
+};
+
+static int AddMovie(const FSRef* ref, int count, const FSCatalogInfo& catalog,
+                    const ListedItem* listed = nullptr) {
     if (lastID == std::numeric_limits<uint32_t>::max()) return kMemFullErr;
     if (IsListed(ref, count)) return kDupFNErr;
     HFSUniStr255 name;
-    if (FSGetFileDirName(ref, &name) != kNoErr) return kDupFNErr;
+    if (listed)
+        name = *listed->name;
+    else if (FSGetFileDirName(ref, &name) != kNoErr)
+        return kDupFNErr;
     const VideoEnding ending = VideoEndingOf(name);
     if (ending == VideoEnding::kNone) return kDupFNErr;
     // A device or pipe named like a movie would block the reads that follow.
     if (!catalog.isRegularFile) return kDupFNErr;
     // A longer path would be cut, and then name another file or none.
     char path[kMoviePathBufferSize];
-    if (FSRefMakePath(ref, path, sizeof path) != kNoErr) return kDupFNErr;
+    if (listed) {
+        if (listed->path->size() + 1 > sizeof path) return kDupFNErr;
+        memcpy(path, listed->path->c_str(), listed->path->size() + 1);
+    } else if (FSRefMakePath(ref, path, sizeof path) != kNoErr) {
+        return kDupFNErr;
+    }
     if (!ReserveOneMore()) return kMemFullErr;
 
     try {
@@ -153,14 +174,48 @@ static int AddMovie(const FSRef* ref, int count, const FSCatalogInfo& catalog) {
     return kNoErr;
 }
 
+// The user asked to stop: true once they confirmed.
+static bool StopAsked() {
+    if (!IsCommandPeriod() || ConfirmAlert(kQuestionStopOpen) != kAlertDefaultButton) return false;
+    gStopOpen = true;
+    return true;
+}
+
+static int AddFolder(const FSRef* folder);
+
+// One item of a folder walk, as CreateOpenFileInfo would add it with the whole list searched,
+// but from what the listing says: an item that is no folder and has no video ending would be
+// refused for its name, so it is passed over without a look at its file; every other item is
+// examined once. While IDs last; when they are out every item is examined, for the refusal that
+// ends the walk comes before the name is looked at.
+static int AddListedItem(const std::string& folderPath, const FolderName& item) {
+    if (gStopOpen || StopAsked()) return kNoErr;
+    const HFSUniStr255 name = HFSUniStr255FromUtf8Name(item.name);
+    const bool mayBeFolder = item.kind == DT_DIR || item.kind == DT_UNKNOWN;
+    if (!mayBeFolder && lastID != std::numeric_limits<uint32_t>::max() &&
+        VideoEndingOf(name) == VideoEnding::kNone)
+        return kDupFNErr;
+    FSRef ref;
+    FSCatalogInfo catalog;
+    // An item that cannot be examined (gone since it was listed, a link that leads nowhere) is
+    // passed over: one such item must not take the rest of the folder with it.
+    if (FSMakeItemRef(folderPath, item.name, kFSCatInfoNodeFlags | kChangeInfo, &ref, &catalog) !=
+        kNoErr)
+        return kDupFNErr;
+    if (catalog.nodeFlags & kFSNodeIsDirectoryMask) return AddFolder(&ref);
+    const ListedItem listed{&name, &ref.path};
+    return AddMovie(&ref, CountOpenFileInfo(), catalog, &listed);
+}
+
+// The walk never follows the links it meets (see AddObject).
 static int AddFolder(const FSRef* folder) {
-    std::vector<FSRef> items;
-    int count = 0;
+    std::string path;
+    std::vector<FolderName> items;
     bool changed = false;
-    if (FSGetDirectoryItems(folder, &items, &count, &changed) != kNoErr) return kDupFNErr;
-    for (const FSRef& item : items) {
+    if (FSGetDirectoryNames(folder, &path, &items, &changed) != kNoErr) return kDupFNErr;
+    for (const FolderName& item : items) {
         if (gStopOpen) break;
-        const int status = CreateOpenFileInfo(&item, CountOpenFileInfo());
+        const int status = AddListedItem(path, item);
         if (status != kNoErr && status != kDupFNErr) return status;
     }
     return kDupFNErr;
@@ -169,11 +224,7 @@ static int AddFolder(const FSRef* folder) {
 // A link to a folder is walked only when walkLinkedFolder says so; the walk itself never
 // follows the links it meets, so that a link to a folder above cannot make it endless.
 static int AddObject(const FSRef* ref, int count, bool walkLinkedFolder) {
-    if (gStopOpen) return kNoErr;
-    if (IsCommandPeriod() && ConfirmAlert(kQuestionStopOpen) == kAlertDefaultButton) {
-        gStopOpen = true;
-        return kNoErr;
-    }
+    if (gStopOpen || StopAsked()) return kNoErr;
     // What cannot be asked about is tried as a folder, whose listing then fails as well. The
     // one query also gives what a movie's entry keeps to notice later changes.
     FSCatalogInfo catalog;
@@ -232,10 +283,14 @@ bool RefreshOpenFileInfo(uint32_t itemID) {
 }
 
 VideoEnding VideoEndingOf(const HFSUniStr255& name) {
-    if (IsSameSuffixUnicode(name, ".mp4")) return VideoEnding::kMp4;
-    static const char* const kOtherEndings[] = {".m4v", ".mov",  ".mkv", ".avi", ".webm",
-                                                ".mpg", ".mpeg", ".ts",  ".3gp"};
-    for (const char* ending : kOtherEndings)
+    // Made once: a folder walk asks this of every name it lists.
+    static const QString kMp4 = QStringLiteral(".mp4");
+    static const QString kOtherEndings[] = {
+        QStringLiteral(".m4v"),  QStringLiteral(".mov"),  QStringLiteral(".mkv"),
+        QStringLiteral(".avi"),  QStringLiteral(".webm"), QStringLiteral(".mpg"),
+        QStringLiteral(".mpeg"), QStringLiteral(".ts"),   QStringLiteral(".3gp")};
+    if (IsSameSuffixUnicode(name, kMp4)) return VideoEnding::kMp4;
+    for (const QString& ending : kOtherEndings)
         if (IsSameSuffixUnicode(name, ending)) return VideoEnding::kOther;
     return VideoEnding::kNone;
 }

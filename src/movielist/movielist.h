@@ -79,6 +79,7 @@ inline constexpr int16_t kTitleNotStoredErr = -36;
 
 // True when the name ends in the suffix (UTF-8), compared without regard to case.
 bool IsSameSuffixUnicode(const HFSUniStr255& name, const char* suffix);
+bool IsSameSuffixUnicode(const HFSUniStr255& name, QStringView suffix);
 
 // True while, or since the last call, the user presses Ctrl with a period key.
 bool IsCommandPeriod();

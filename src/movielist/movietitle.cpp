@@ -118,12 +118,14 @@ int16_t CFStringNameFromFSRef(QString* name, const FSRef* ref, bool withExtensio
 }
 
 bool IsSameSuffixUnicode(const HFSUniStr255& name, const char* suffix) {
-    if (!suffix) return false;
-    const QString wanted = QString::fromUtf8(suffix);
+    return suffix && IsSameSuffixUnicode(name, QString::fromUtf8(suffix));
+}
+
+bool IsSameSuffixUnicode(const HFSUniStr255& name, QStringView suffix) {
     const qsizetype length = std::min<qsizetype>(name.length, 255);
-    if (length < wanted.size()) return false;
-    const QStringView tail(name.unicode + length - wanted.size(), wanted.size());
-    return tail.compare(wanted, Qt::CaseInsensitive) == 0;
+    if (length < suffix.size()) return false;
+    const QStringView tail(name.unicode + length - suffix.size(), suffix.size());
+    return tail.compare(suffix, Qt::CaseInsensitive) == 0;
 }
 
 bool IsCommandPeriod() {

@@ -225,6 +225,25 @@ int16_t FSGetCatalogInfo(const FSRef* ref, uint32_t whichInfo, FSCatalogInfo* in
     return kNoErr;
 }
 
+int16_t FSMakeItemRef(const std::string& folderPath, const std::string& name, uint32_t whichInfo,
+                      FSRef* ref, FSCatalogInfo* info) {
+    if (!ref || (whichInfo != kFSCatInfoNone && !info) || name.empty()) return kParamErr;
+    Located found;
+    found.path = ChildPath(folderPath, name.c_str());
+    int err = StatPath(found.path, false, &found.leaf);
+    if (err == 0 && S_ISLNK(found.leaf.stx_mode))
+        err = StatPath(found.path, true, &found.target);
+    else
+        found.target = found.leaf;
+    if (err) return StatusFromErrno(err);
+    if (info) FillCatalogInfo(found, whichInfo, info);
+    ref->path = std::move(found.path);
+    ref->device = DeviceOf(found.target);
+    ref->inode = found.target.stx_ino;
+    ref->valid = true;
+    return kNoErr;
+}
+
 HFSUniStr255 HFSUniStr255FromUtf8Name(const std::string& name) {
     return HFSUniStr255FromQString(QString::fromUtf8(name.data(), qsizetype(name.size())));
 }

@@ -115,6 +115,14 @@ int16_t StatusFromErrno(int err);
 [[nodiscard]] int16_t FSGetCatalogInfo(const FSRef* ref, uint32_t whichInfo, FSCatalogInfo* info,
                                        HFSUniStr255* name);
 
+// A reference to the item `name` in the folder at folderPath (absolute and clean, as FSRef::path
+// holds it), with the fields of info that whichInfo asks for, as FSPathMakeRef and then
+// FSGetCatalogInfo would give them. It costs one status query, two for a symbolic link: a folder
+// walk that already has the folder's path and the item's name asks nothing else. -43 when
+// nothing is there.
+[[nodiscard]] int16_t FSMakeItemRef(const std::string& folderPath, const std::string& name,
+                                    uint32_t whichInfo, FSRef* ref, FSCatalogInfo* info);
+
 // File names are UTF-8 on disk; bytes that are not valid UTF-8 show as replacement characters.
 HFSUniStr255 HFSUniStr255FromUtf8Name(const std::string& name);
 // At most 255 UTF-16 units are kept, never half of a surrogate pair.
