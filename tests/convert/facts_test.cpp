@@ -112,6 +112,32 @@ TEST(ReadVideoFacts, WhyAFileCannotBeConverted) {
     EXPECT_EQ(f.cannotConvert, "no video stream");
 }
 
+// Whether a file goes straight to the mov demuxer is told from its first bytes, not its name:
+// what starts as an ISO media file but is none, and other containers under an MP4 name, are
+// read as a probe reads them.
+TEST(ReadVideoFacts, TheFirstBytesNotTheNameChooseTheDemuxer) {
+    const std::string args = PictureSource("160x120", "25", 0.5) + kH264;
+    const VideoFacts ts = ReadVideoFacts(Make("stream.mp4", args + " -f mpegts"));
+    EXPECT_EQ(ts.cannotConvert, "");
+    EXPECT_EQ(ts.container, "mpegts");
+    EXPECT_EQ(ts.video, VideoCoding::kH264);
+
+    const VideoFacts mp4 = ReadVideoFacts(Make("named.mkv", args + " -f mp4"));
+    EXPECT_EQ(mp4.container, "mp4");
+    EXPECT_EQ(mp4.width, 160);
+
+    // An "ftyp" box and nothing a movie needs after it: the mov demuxer refuses it, and the
+    // probe finds nothing either.
+    const std::string lone = ConvertTestDir() + "/lone-ftyp.mp4";
+    std::ofstream(lone, std::ios::binary) << std::string(
+                                                 "\0\0\0\x14"
+                                                 "ftypisom\0\0\0\0isom",
+                                                 20)
+                                          << std::string(64, 'x');
+    EXPECT_EQ(ReadVideoFacts(lone).cannotConvert, "not a video FFmpeg can read");
+    EXPECT_EQ(ReadVideoFacts(lone).video, VideoCoding::kNone);
+}
+
 TEST(ReadVideoFacts, AVideoCodingWithoutDecoder) {
     const std::string source = Make("hidden.mp4", PictureSource("160x120", "25", 0.5) + kH264);
     std::string bytes;

@@ -2,6 +2,7 @@
 // fsquery_test.cpp - folder listings, names, fork sizes and volume queries on real folders.
 #include "fsquery/fsquery.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -276,4 +277,47 @@ TEST_F(FakeVolumes, FileSystemIDAndNameFollowTheMountThatCarriesTheVolume) {
     EXPECT_EQ(FSGetVolFileSystemID(volume, &id, nullptr), kNsvErr);
     EXPECT_EQ(FSGetVInfo(volume, &name, nullptr, nullptr), kNsvErr);
     EXPECT_EQ(id, 5);
+}
+
+// The names come in the listing's order with the listing's kinds, every name the item listing
+// gives among them, also those whose items cannot be looked at; the folder's path with them.
+TEST(DirectoryNames, AreTheListingsNamesAndKindsAndFailLikeTheItems) {
+    TempDir dir;
+    const std::vector<std::string> files = MakeFiles(dir, 12);
+    std::filesystem::create_directory(dir.file("sub"));
+    std::filesystem::create_symlink("sub", dir.file("sub-link"));
+    std::filesystem::create_symlink("nowhere", dir.file("dangling"));
+
+    const FSRef folder = MakeRef(dir.path());
+    std::string path;
+    std::vector<FolderName> names(2);
+    bool changed = true;
+    ASSERT_EQ(FSGetDirectoryNames(&folder, &path, &names, &changed), kNoErr);
+    EXPECT_EQ(path, folder.path);
+    EXPECT_FALSE(changed);
+    std::vector<std::string> inOrder;
+    for (const FolderName& entry : names) {
+        inOrder.push_back(entry.name);
+        // tmpfs, ext4, btrfs and xfs all say what each item is.
+        const unsigned char kind = entry.name == "sub"                                    ? DT_DIR
+                                   : entry.name == "sub-link" || entry.name == "dangling" ? DT_LNK
+                                                                                          : DT_REG;
+        EXPECT_EQ(entry.kind, kind) << entry.name;
+    }
+    const Listing items = List(dir.path());
+    std::vector<std::string> itemOrder;
+    for (const FSRef& item : items.items) itemOrder.push_back(item.path.substr(path.size() + 1));
+    std::vector<std::string> examinable = inOrder;
+    examinable.erase(std::find(examinable.begin(), examinable.end(), "dangling"));
+    EXPECT_EQ(itemOrder, examinable);
+    EXPECT_EQ(names.size(), files.size() + 3);
+
+    writeFile(dir.file("file"), {});
+    EXPECT_EQ(FSGetDirectoryNames(&folder, nullptr, &names, &changed), kParamErr);
+    const FSRef file = MakeRef(dir.file("file"));
+    path = "unchanged";
+    EXPECT_EQ(FSGetDirectoryNames(&file, &path, &names, &changed), kErrFSNotAFolder);
+    EXPECT_TRUE(names.empty());
+    EXPECT_EQ(path, "unchanged");
+    EXPECT_EQ(FSGetDirectoryNames(&folder, &path, &names, nullptr), kParamErr);
 }

@@ -426,3 +426,61 @@ TEST_F(StopAdding, HeldCtrlPeriodAsksAtEveryItemAndKeepsWhatWasAddedBeforeTheSto
     EXPECT_TRUE(gStopOpen);
     EXPECT_EQ(ListedNames(), FirstMovies(2));
 }
+
+// A walk takes what it can from the folder's listing; each entry it makes must be the one that
+// adding the movie's own path makes: name, path, file, size, date, title and companion.
+TEST_F(MovieList, AWalkMakesTheEntriesThatAddingEachMovieMakes) {
+    TempDir dir;
+    const std::string top = dir.file("top");
+    fs::create_directories(top + "/clip.mp4");  // a folder named like a movie is walked
+    fs::create_directories(top + "/cover.THM");
+    WriteMovie(top + "/clip.mp4/inner.MP4", u"Inner");
+    WriteMovie(top + "/plain.mp4", u"Plain");
+    writeFile(top + "/plain.THM", Bytes(100, 1));
+    WriteMovie(top + "/lower.mp4", u"Lower");
+    writeFile(top + "/lower.thm", Bytes(200, 2));
+    WriteMovie(top + "/cover.mp4", u"Cover");  // its companion is a folder: none
+    WriteMovie(dir.file("elsewhere.mp4"), u"Linked");
+    writeFile(dir.file("elsewhere.THM"), Bytes(300, 3));
+    fs::create_symlink("../elsewhere.mp4", top + "/linked.mp4");
+    fs::create_symlink("../elsewhere.THM", top + "/linked.THM");
+    writeFile(top + "/notes.txt", Bytes(10, 4));
+
+    EXPECT_EQ(Add(top, 0), kDupFNErr);
+    std::vector<OpenFileInfo> walked = *gOpenFile;
+    Reset();
+    for (const OpenFileInfo& entry : walked) EXPECT_EQ(Add(entry.path, 0), kNoErr) << entry.path;
+    ASSERT_EQ(CountOpenFileInfo(), int(walked.size()));
+    ASSERT_EQ(walked.size(), 5u);
+    for (size_t i = 0; i < walked.size(); ++i) {
+        const OpenFileInfo& one = walked[i];
+        const OpenFileInfo& added = Entry(int(i));
+        SCOPED_TRACE(one.path);
+        EXPECT_EQ(NameOf(one), NameOf(added));
+        EXPECT_EQ(one.pathString, added.pathString);
+        EXPECT_EQ(FSCompareFSRefs(&one.fileRef, &added.fileRef), kNoErr);
+        EXPECT_EQ(one.fileRef.path, added.fileRef.path);
+        EXPECT_EQ(one.fileSize, added.fileSize);
+        EXPECT_EQ(one.modDate.tv_nsec, added.modDate.tv_nsec);
+        EXPECT_EQ(one.title, added.title);
+        EXPECT_EQ(one.movieType, added.movieType);
+        EXPECT_EQ(one.hasThumbnail, added.hasThumbnail);
+        EXPECT_EQ(one.thumbnailSize, added.thumbnailSize);
+        if (one.hasThumbnail) EXPECT_EQ(one.thumbnailRef.path, added.thumbnailRef.path);
+    }
+    const auto named = [&walked](const std::string& name) {
+        return *std::find_if(walked.begin(), walked.end(),
+                             [&name](const OpenFileInfo& e) { return NameOf(e) == name; });
+    };
+    EXPECT_EQ(named("plain.mp4").thumbnailSize, 100u);
+    EXPECT_EQ(named("lower.mp4").thumbnailSize, 200u);
+    EXPECT_EQ(named("linked.mp4").thumbnailSize, 300u);
+    EXPECT_EQ(named("linked.mp4").thumbnailRef.path, top + "/linked.THM");
+    EXPECT_FALSE(named("cover.mp4").hasThumbnail);
+    EXPECT_EQ(named("inner.MP4").title, QString("Inner"));
+
+    // Walked again, every movie is found listed: nothing is added, no ID is used.
+    EXPECT_EQ(Add(top, CountOpenFileInfo()), kDupFNErr);
+    EXPECT_EQ(CountOpenFileInfo(), 5);
+    EXPECT_EQ(lastID, 5u);
+}

@@ -224,3 +224,50 @@ TEST(FileRef, LongTextKeeps255UnitsWithoutSplittingASurrogatePair) {
     EXPECT_EQ(full.length, 255);
     EXPECT_EQ(QStringFromHFSUniStr255(full), QString(255, 'b'));
 }
+
+// A folder walk's reference to an item must be the one the item's path gives, with the catalog
+// fields the path's query gives: through links, for folders, and for what cannot be looked at.
+TEST(FileRef, ItemOfAFolderIsWhatItsPathGives) {
+    TempDir dir;
+    writeFile(dir.file("movie.mp4"), {1, 2, 3, 4, 5});
+    std::filesystem::create_directory(dir.file("sub"));
+    std::filesystem::create_symlink("movie.mp4", dir.file("link.mp4"));
+    std::filesystem::create_symlink("sub", dir.file("sub-link"));
+    std::filesystem::create_symlink("nowhere", dir.file("dangling.mp4"));
+    const uint32_t which = kFSCatInfoNodeFlags | kFSCatInfoDataSizes | kFSCatInfoContentMod;
+
+    for (const char* name : {"movie.mp4", "sub", "link.mp4", "sub-link"}) {
+        SCOPED_TRACE(name);
+        FSRef item;
+        FSCatalogInfo itemInfo;
+        ASSERT_EQ(FSMakeItemRef(dir.path(), name, which, &item, &itemInfo), kNoErr);
+        const FSRef direct = MakeRef(dir.file(name));
+        FSCatalogInfo directInfo;
+        ASSERT_EQ(FSGetCatalogInfo(&direct, which, &directInfo, nullptr), kNoErr);
+        EXPECT_EQ(item.path, direct.path);
+        EXPECT_TRUE(item.valid);
+        EXPECT_EQ(FSCompareFSRefs(&item, &direct), kNoErr);
+        EXPECT_EQ(itemInfo.nodeFlags, directInfo.nodeFlags);
+        EXPECT_EQ(itemInfo.isRegularFile, directInfo.isRegularFile);
+        EXPECT_EQ(itemInfo.opensFolder, directInfo.opensFolder);
+        EXPECT_EQ(itemInfo.dataLogicalSize, directInfo.dataLogicalSize);
+        EXPECT_EQ(itemInfo.contentModDate.tv_sec, directInfo.contentModDate.tv_sec);
+        EXPECT_EQ(itemInfo.contentModDate.tv_nsec, directInfo.contentModDate.tv_nsec);
+    }
+    FSRef item;
+    FSCatalogInfo info;
+    ASSERT_EQ(FSMakeItemRef(dir.path(), "link.mp4", which, &item, &info), kNoErr);
+    EXPECT_EQ(info.dataLogicalSize, 5u);
+    EXPECT_EQ(info.nodeFlags, 0);
+    ASSERT_EQ(FSMakeItemRef(dir.path(), "sub-link", which, &item, &info), kNoErr);
+    EXPECT_EQ(info.nodeFlags, 0);  // a link is never taken for a folder of its own
+    EXPECT_TRUE(info.opensFolder);
+
+    EXPECT_EQ(FSMakeItemRef(dir.path(), "dangling.mp4", which, &item, &info), kFnfErr);
+    EXPECT_EQ(FSMakeItemRef(dir.path(), "missing.mp4", which, &item, &info), kFnfErr);
+    EXPECT_EQ(FSMakeItemRef(dir.path(), "movie.mp4", which, &item, nullptr), kParamErr);
+    EXPECT_EQ(FSMakeItemRef(dir.path(), "", kFSCatInfoNone, &item, nullptr), kParamErr);
+    // The root's items have no doubled slash.
+    ASSERT_EQ(FSMakeItemRef("/", "tmp", kFSCatInfoNone, &item, nullptr), kNoErr);
+    EXPECT_EQ(item.path, "/tmp");
+}
