@@ -196,7 +196,7 @@ int main(int argc, char** argv) {
         (void)SetMenuBarFromNib(nib, QStringLiteral("MenuBar"));
         DisposeNibReference(nib);
     }
-    InstallEventLoopTimer(0.1, 0.1, IdleProc, nullptr);
+    InstallIdleTimer(0.1, IdleProc, nullptr);
     InstallApplicationEventHandler(ApplicationHandler, nullptr);
     SetArrowCursor();
 

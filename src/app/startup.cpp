@@ -23,6 +23,7 @@
 #include "toolkit/fiber.h"
 #include "toolkit/fileref.h"
 #include "toolkit/resources.h"
+#include "toolkit/volumes.h"
 #include "transfer/copyjob.h"
 #include "transfer/device.h"
 #include "transfer/progress.h"
@@ -223,9 +224,20 @@ OSStatus ApplicationHandler(const EventRecord& event, void*) {
 
 // Idle tick
 
+// Between events there is nothing to do unless a send runs: the pop-up changes only when the
+// mount table does, which the event loop hears, and the deferred selection update is set while
+// an event is handled. Once that update is done, and unless the table cannot be watched, the
+// tick rests until the next event.
+static void RestUnlessPending() {
+    if (!gUpdateControl && MountTableWatched()) RestIdleTimer();
+}
+
 void IdleProc(void*) {
     WindowRef front = FrontWindow();
-    if (!front) return;
+    if (!front) {
+        RestUnlessPending();
+        return;
+    }
     switch (GetWindowTag(front)) {
         case kMainWindowTag:
             (void)CreatePSPMenu(front, false);
@@ -233,6 +245,7 @@ void IdleProc(void*) {
                 HandleDataBrowserSelect(gUpdateControl);
                 gUpdateControl = nullptr;
             }
+            RestUnlessPending();
             break;
         case kWindowTagProgress:
             // While the copy runs, the progress display is fed from here and the copy is given
@@ -247,6 +260,7 @@ void IdleProc(void*) {
             }
             break;
         default:
+            RestUnlessPending();
             break;
     }
 }

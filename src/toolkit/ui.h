@@ -210,6 +210,15 @@ using EventLoopTimerProc = void (*)(void* userData);
 // First fire after `delaySeconds`, then every `intervalSeconds`; lives until the process ends.
 void InstallEventLoopTimer(double delaySeconds, double intervalSeconds, EventLoopTimerProc proc,
                            void* userData);
+// The idle timer: fires every `intervalSeconds` like the timer above, but rests once its proc
+// calls RestIdleTimer, and wakes to fire one interval after the application next receives an
+// event that is not a timer's: input, a window shown, closed or activated, a socket notifier's
+// news (a mount or unmount heard on the mount table), a queued call. While it rests the event
+// loop sleeps until something happens. One idle timer: installing another replaces it.
+void InstallIdleTimer(double intervalSeconds, EventLoopTimerProc proc, void* userData);
+// Called by the idle proc when nothing is left for it until the next event; nothing when no
+// idle timer is installed.
+void RestIdleTimer();
 
 // Runs until QuitApplicationEventLoop; a quit asked for before the loop runs ends it at once.
 void RunApplicationEventLoop();

@@ -328,6 +328,42 @@ void InstallEventLoopTimer(double delaySeconds, double intervalSeconds, EventLoo
     timer->start();
 }
 
+namespace {
+
+// Wakes the resting idle timer at every event but a timer's, its own included.
+class IdleWake : public QObject {
+public:
+    explicit IdleWake(QTimer* timer) : QObject(timer), timer_(timer) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        // Started only when it rests: a stream of events must not keep postponing the tick.
+        if (event->type() != QEvent::Timer && !timer_->isActive()) timer_->start();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QTimer* timer_;
+};
+
+QPointer<QTimer> gIdleTimer;
+
+}  // namespace
+
+void InstallIdleTimer(double intervalSeconds, EventLoopTimerProc proc, void* userData) {
+    delete gIdleTimer.data();
+    auto* timer = new QTimer(QCoreApplication::instance());
+    timer->setInterval(int(intervalSeconds * 1000));
+    QObject::connect(timer, &QTimer::timeout, timer, [proc, userData] { proc(userData); });
+    QCoreApplication::instance()->installEventFilter(new IdleWake(timer));
+    gIdleTimer = timer;
+    timer->start();
+}
+
+void RestIdleTimer() {
+    if (gIdleTimer) gIdleTimer->stop();
+}
+
 static QEventLoop* gApplicationLoop = nullptr;
 static bool gQuitPending = false;
 

@@ -61,6 +61,10 @@ bool MountTableChanged() {
     return std::exchange(gWatch.changed, false);
 }
 
+bool MountTableWatched() {
+    return gMountTableFile.empty() && gWatch.notifier;
+}
+
 // The table writes space, tab, newline and backslash in names as a backslash and three octal
 // digits.
 static std::string DecodeEscapes(const std::string& field) {

@@ -30,6 +30,9 @@ void SetMountTableFile(const std::string& path);
 // call, after a reported change, and at every call while the table cannot be watched (no event
 // loop, or a table file set by SetMountTableFile).
 bool MountTableChanged();
+// Whether mounts and unmounts are heard as they happen, once MountTableChanged has been called:
+// false while the table cannot be watched and has to be read again to tell.
+bool MountTableWatched();
 
 // Every entry of the mount table, in its order. Lines that do not parse are left out.
 [[nodiscard]] int16_t ReadMountTable(std::vector<MountEntry>* entries);

@@ -283,6 +283,45 @@ TEST_F(StartupTest, IdleTickEndsTheProgressLoopOnceTheTransferHasEnded) {
     DisposeWindow(progress);
 }
 
+// The idle timer as the application runs it: an event over the main window wakes it for the
+// deferred selection update, and while a send runs it goes on ticking with no event at all, so
+// that the copy keeps getting its turns and its progress loop ends when it does.
+TEST_F(StartupTest, IdleTimerWakesForTheMainWindowAndKeepsTickingWhileASendRuns) {
+    InstallIdleTimer(0.02, IdleProc, nullptr);
+    QTest::qWait(100);
+    ControlRef list = GetDataBrowserControl(gMainWindow);
+    ASSERT_NE(list, nullptr);
+    gUpdateControl = list;
+    QObject target;
+    QCoreApplication::postEvent(&target, new QEvent(QEvent::User));
+    QTest::qWait(200);
+    EXPECT_EQ(gUpdateControl, nullptr);
+
+    NibRef* nib = nullptr;
+    ASSERT_EQ(CreateNibReference("main", &nib), 0);
+    WindowRef progress = nullptr;
+    ASSERT_EQ(CreateWindowFromNib(nib, "Progress", &progress), 0);
+    DisposeNibReference(nib);
+    SetWindowTag(progress, kWindowTagProgress);
+    ShowWindow(progress);
+    gThreadID = 1;
+    // Ended from a timer, whose event does not wake a resting idle timer.
+    QTimer::singleShot(300, [] { gThreadID = 0; });
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout,
+                     [progress] { (void)QuitAppModalLoopForWindow(progress); });
+    guard.start(5000);
+    QElapsedTimer clock;
+    clock.start();
+    (void)RunAppModalLoopForWindow(progress);
+    EXPECT_LT(clock.elapsed(), 4000);
+    DisposeWindow(progress);
+    // The other tests tick by hand.
+    InstallIdleTimer(
+        60, [](void*) { RestIdleTimer(); }, nullptr);
+}
+
 // The interface folder under a copy of the resource folder, so that the real one stays intact.
 class RepairNibFileTest : public testing::Test {
 protected:

@@ -517,3 +517,60 @@ TEST_F(UiTest, ControlBoundsAreInContentCoordinatesAlsoInsideAPanel) {
 }
 
 }  // namespace
+
+namespace {
+
+// Counts its ticks and rests after each unless told to go on.
+struct IdleCount {
+    int ticks = 0;
+    bool rest = true;
+};
+
+void CountTick(void* userData) {
+    auto* count = static_cast<IdleCount*>(userData);
+    ++count->ticks;
+    if (count->rest) RestIdleTimer();
+}
+
+}  // namespace
+
+// The idle timer ticks while its proc has work, sleeps once it rests, and is woken by any event
+// but a timer's, however many come: a stream of events must not starve it.
+TEST_F(UiTest, IdleTimerRestsUntilAnEventThatIsNotATimersAndTicksThroughAStreamOfThem) {
+    IdleCount count;
+    count.rest = false;
+    InstallIdleTimer(0.02, CountTick, &count);
+    QTest::qWait(300);
+    EXPECT_GE(count.ticks, 3);
+
+    count.rest = true;
+    QTest::qWait(60);
+    const int rested = count.ticks;
+    QTimer other;
+    other.start(5);  // another timer's events leave it resting
+    QTest::qWait(150);
+    other.stop();
+    EXPECT_EQ(count.ticks, rested);
+
+    QObject target;
+    QCoreApplication::postEvent(&target, new QEvent(QEvent::User));
+    QTest::qWait(100);
+    EXPECT_EQ(count.ticks, rested + 1);
+
+    QTimer stream;
+    QObject::connect(&stream, &QTimer::timeout,
+                     [&target] { QCoreApplication::postEvent(&target, new QEvent(QEvent::User)); });
+    stream.start(5);
+    QTest::qWait(400);
+    stream.stop();
+    EXPECT_GE(count.ticks, rested + 4);
+
+    // A later idle timer takes the place of the first.
+    IdleCount second;
+    InstallIdleTimer(0.02, CountTick, &second);
+    const int first = count.ticks;
+    QTest::qWait(100);
+    EXPECT_GE(second.ticks, 1);
+    EXPECT_EQ(count.ticks, first);
+    RestIdleTimer();
+}
