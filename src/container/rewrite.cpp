@@ -733,6 +733,71 @@ static int copyOne(CopyContext* ctx, UuidInfo* uuid, AtomInfo* atom, int64_t pos
     return copyBytes(ctx, content, contentSize, position + atom->headerSize);
 }
 
+// How many bytes before the first "mdat" make its content move by whole pages, when that
+// content is long enough for the kernel to copy it: from the page cache the kernel copies whole
+// pages in a third less time than pages it must write in two parts. 0 when it moves so already,
+// or is short. `at` is where the "mdat" header would go.
+static uint32_t mediaAlignment(const CopyContext* ctx, int64_t at) {
+    const MdatMove& first = ctx->mdats[0];
+    const AtomInfo* mdat = first.atom;
+    if (mdat->size < first.oldHeaderSize || mdat->size - first.oldHeaderSize <= ctx->bufferSize)
+        return 0;
+    const int64_t header = mdat->toFileEnd && mdat->size > UINT32_MAX ? 16 : mdat->headerSize;
+    const int64_t moved = (first.oldOffset + first.oldHeaderSize) - (at + header);
+    return uint32_t((moved % kCopyPageSize + kCopyPageSize) % kCopyPageSize);
+}
+
+static bool writeZeros(FILE* out, uint64_t count) {
+    static const unsigned char zeros[4096] = {};
+    while (count > 0) {
+        const size_t piece = size_t(std::min<uint64_t>(count, sizeof zeros));
+        if (fwrite(zeros, 1, piece, out) != piece) return false;
+        count -= piece;
+    }
+    return true;
+}
+
+// Room before the first "mdat" that moves its content by whole pages: the "free" atom already
+// there grown (ffmpeg writes one of 8 bytes before the media data), or else a "free" atom of at
+// least 8 bytes put there. Players skip "free" atoms wherever they stand. `atom` is the top-level
+// atom about to be copied at `position`; *done when it has been written here.
+static int alignMediaData(CopyContext* ctx, AtomInfo* atom, int64_t position, bool* done) {
+    *done = false;
+    if (ctx->mdatCount == 0 || ctx->mediaAligned) return 0;
+    AtomInfo* mdat = ctx->mdats[0].atom;
+    const bool isFree = memcmp(atom->type, "free", 4) == 0 || memcmp(atom->type, "skip", 4) == 0;
+    if (isFree && atom->next == mdat && !atom->toFileEnd && atom->headerSize == 8) {
+        ctx->mediaAligned = true;
+        const uint32_t pad = mediaAlignment(ctx, position + int64_t(atom->size));
+        if (pad == 0 || atom->size + pad > UINT32_MAX) return 0;
+        const AtomHeader header{uint32_t(atom->size + pad),
+                                {atom->type[0], atom->type[1], atom->type[2], atom->type[3]}};
+        errno = 0;
+        if (PutAtomHeader(ctx->out, &header) != 0 ||
+            copyBytes(ctx, atom->offset + 8, atom->size - 8, position + 8) != 0 ||
+            !writeZeros(ctx->out, pad)) {
+            if (ctx->error == MovieError::none) ctx->error = lastCause();
+            return kAtomErr;
+        }
+        atom->size += pad;
+        atom->offset = position;
+        *done = true;
+        return 0;
+    }
+    if (atom != mdat) return 0;
+    ctx->mediaAligned = true;
+    uint32_t pad = mediaAlignment(ctx, position);
+    if (pad == 0) return 0;
+    if (pad < 8) pad += uint32_t(kCopyPageSize);
+    const AtomHeader header{pad, {'f', 'r', 'e', 'e'}};
+    errno = 0;
+    if (PutAtomHeader(ctx->out, &header) != 0 || !writeZeros(ctx->out, pad - 8)) {
+        ctx->error = lastCause();
+        return kAtomErr;
+    }
+    return 0;
+}
+
 // Writes the bytes assembled in memory for a top-level container into the copy.
 static int flushAssembled(CopyContext* ctx, FILE* memory, char** bytes, size_t* size) {
     errno = 0;
@@ -785,9 +850,16 @@ static int copyTree(CopyContext* ctx, UuidInfo* uuid, AtomInfo* root) {
             atom = static_cast<AtomInfo*>(atom->child);
             continue;
         }
-        status = copyOne(ctx, uuid, atom, position);
+        bool aligned = false;
+        if (atom->parent == root) status = alignMediaData(ctx, atom, position, &aligned);
         if (status != 0) break;
-        atom->offset = position;
+        if (!aligned) {
+            // After the room that the media data's alignment may have put before it.
+            const int64_t at = atom->parent == root ? positionOf(ctx) : position;
+            status = at < 0 ? kAtomErr : copyOne(ctx, uuid, atom, at);
+            if (status != 0) break;
+            atom->offset = at;
+        }
         // Each container this atom ended is complete now.
         while (status == 0 && !atom->next && atom->parent != root) {
             atom = static_cast<AtomInfo*>(atom->parent);

@@ -36,7 +36,8 @@ struct CopyContext {
     // Every top-level "mdat" in file order.
     MdatMove* mdats;
     int mdatCount;
-    MovieError error;  // the cause behind a failure
+    bool mediaAligned;  // the room that moves the first "mdat" by whole pages is decided
+    MovieError error;   // the cause behind a failure
 };
 
 // In place, when the user-metadata atom ends the file; 0 or kAtomErr with the cause in *why.

@@ -360,13 +360,62 @@ TEST_F(MovieTest, CopyOfMediaDataLargerThanTheBufferIsExact) {
             Bytes after = readFile(path);
             Found oldMdat = find(before, {"mdat"});
             Found newMdat = find(after, {"mdat"});
-            EXPECT_EQ(newMdat.offset, oldMdat.offset - find(before, {"moov"}).size);
+            // The media data moves by whole pages: where moov leaves less, a "free" atom before
+            // it takes up the rest of a page.
+            const uint64_t moovSize = find(before, {"moov"}).size;
+            if (wholePages) {
+                EXPECT_EQ(newMdat.offset, oldMdat.offset - moovSize);
+                EXPECT_EQ(layoutOf(after).rfind("ftyp mdat free moov", 0), 0u) << layoutOf(after);
+            } else {
+                EXPECT_EQ(layoutOf(after).rfind("ftyp free mdat free moov", 0), 0u)
+                    << layoutOf(after);
+                const Found room = find(after, {"free"});
+                EXPECT_EQ(room.offset, oldMdat.offset - moovSize);
+                EXPECT_GE(room.size, 8u);
+                EXPECT_EQ(newMdat.offset, room.offset + room.size);
+                EXPECT_EQ((oldMdat.offset - newMdat.offset) % 4096, 0u);
+                EXPECT_TRUE(slice(after, room.offset + 8, room.size - 8) ==
+                            Bytes(room.size - 8, 0));
+            }
             // The media data and the atom behind it, byte for byte.
             EXPECT_TRUE(slice(after, newMdat.offset, newMdat.size + 24) ==
                         slice(before, oldMdat.offset, oldMdat.size + 24));
             EXPECT_EQ(chunkOffsets(after),
                       (std::vector<uint64_t>{newMdat.offset + 8, newMdat.offset + 3000000}));
         }
+}
+
+TEST_F(MovieTest, ALongMoveByPartOfAPageGrowsTheFreeAtomBeforeTheMediaData) {
+    // ffmpeg's layout: an 8-byte "free" atom between the metadata and the media data. The copy
+    // grows it, so that the media data moves by whole pages, and adds no atom of its own; a short
+    // media data moves as it is.
+    for (const size_t payload : {size_t(kCopyBufferSize) * 2 + 333, size_t(1000)}) {
+        SCOPED_TRACE(payload);
+        Bytes before = withMdatAt([&](uint32_t at) {
+            Bytes children = cat({usmtWithTitle(u"t"), mvhdAtom(), trackWith(stco({at + 8}))});
+            return cat({ftypAtom(), box("moov", children), box("free", {}), mdatAtom(payload, 3)});
+        });
+        writeFile(path, before);
+        ASSERT_EQ(SetTitle(path.c_str(), "longer title"), 0);
+
+        Bytes after = readFile(path);
+        EXPECT_EQ(layoutOf(after), "ftyp free mdat " + kCopiedMoov);
+        const Found oldMdat = find(before, {"mdat"});
+        const Found newMdat = find(after, {"mdat"});
+        const uint64_t moved = oldMdat.offset - newMdat.offset;
+        if (payload > kCopyBufferSize) {
+            EXPECT_EQ(moved % 4096, 0u);
+            EXPECT_GT(find(after, {"free"}).size, 8u);
+        } else {
+            EXPECT_EQ(moved, find(before, {"moov"}).size);
+        }
+        EXPECT_TRUE(slice(after, newMdat.offset, newMdat.size) ==
+                    slice(before, oldMdat.offset, oldMdat.size));
+        EXPECT_EQ(chunkOffsets(after), std::vector<uint64_t>{newMdat.offset + 8});
+        // The next change is made in place, the file's length kept.
+        ASSERT_EQ(SetTitle(path.c_str(), "x"), 0);
+        EXPECT_EQ(readFile(path).size(), after.size() - 2 * (strlen("longer title") - 1));
+    }
 }
 
 TEST_F(MovieTest, NullTitleWritesNothing) {
