@@ -27,6 +27,20 @@ namespace {
 // The main window and the menu bar, made as at start-up and kept for the tests of the suite.
 QPointer<QWidget> gMainWindow;
 
+// The progress window, tagged and shown as a send shows it; null (and a failure) when it cannot
+// be loaded.
+WindowRef ShowProgressWindow() {
+    NibRef* nib = nullptr;
+    EXPECT_EQ(CreateNibReference("main", &nib), 0);
+    WindowRef progress = nullptr;
+    EXPECT_EQ(CreateWindowFromNib(nib, "Progress", &progress), 0);
+    DisposeNibReference(nib);
+    if (!progress) return nullptr;
+    SetWindowTag(progress, kWindowTagProgress);
+    ShowWindow(progress);
+    return progress;
+}
+
 class StartupTest : public testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -249,13 +263,8 @@ TEST_F(StartupTest, QuitDuringATransferCancelsItAndKeepsRunning) {
 }
 
 TEST_F(StartupTest, IdleTickEndsTheProgressLoopOnceTheTransferHasEnded) {
-    NibRef* nib = nullptr;
-    ASSERT_EQ(CreateNibReference("main", &nib), 0);
-    WindowRef progress = nullptr;
-    ASSERT_EQ(CreateWindowFromNib(nib, "Progress", &progress), 0);
-    DisposeNibReference(nib);
-    SetWindowTag(progress, kWindowTagProgress);
-    ShowWindow(progress);
+    WindowRef progress = ShowProgressWindow();
+    ASSERT_NE(progress, nullptr);
 
     gThreadID = 1;
     bool tickedWhileRunning = false;
@@ -297,13 +306,8 @@ TEST_F(StartupTest, IdleTimerWakesForTheMainWindowAndKeepsTickingWhileASendRuns)
     QTest::qWait(200);
     EXPECT_EQ(gUpdateControl, nullptr);
 
-    NibRef* nib = nullptr;
-    ASSERT_EQ(CreateNibReference("main", &nib), 0);
-    WindowRef progress = nullptr;
-    ASSERT_EQ(CreateWindowFromNib(nib, "Progress", &progress), 0);
-    DisposeNibReference(nib);
-    SetWindowTag(progress, kWindowTagProgress);
-    ShowWindow(progress);
+    WindowRef progress = ShowProgressWindow();
+    ASSERT_NE(progress, nullptr);
     gThreadID = 1;
     // Ended from a timer, whose event does not wake a resting idle timer.
     QTimer::singleShot(300, [] { gThreadID = 0; });
