@@ -41,6 +41,20 @@ WindowRef ShowProgressWindow() {
     return progress;
 }
 
+// Runs the progress window's modal loop until something ends it, or for 5 s; the milliseconds
+// it ran.
+qint64 RunProgressLoopAtMost5Seconds(WindowRef progress) {
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout,
+                     [progress] { (void)QuitAppModalLoopForWindow(progress); });
+    guard.start(5000);
+    QElapsedTimer clock;
+    clock.start();
+    (void)RunAppModalLoopForWindow(progress);
+    return clock.elapsed();
+}
+
 class StartupTest : public testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -278,17 +292,10 @@ TEST_F(StartupTest, IdleTickEndsTheProgressLoopOnceTheTransferHasEnded) {
         transferEnded = true;
         IdleProc(nullptr);
     });
-    QTimer guard;
-    guard.setSingleShot(true);
-    QObject::connect(&guard, &QTimer::timeout,
-                     [progress] { (void)QuitAppModalLoopForWindow(progress); });
-    guard.start(5000);
-    QElapsedTimer clock;
-    clock.start();
-    (void)RunAppModalLoopForWindow(progress);
+    const qint64 elapsed = RunProgressLoopAtMost5Seconds(progress);
     EXPECT_TRUE(tickedWhileRunning);
     EXPECT_TRUE(transferEnded);
-    EXPECT_LT(clock.elapsed(), 4000);
+    EXPECT_LT(elapsed, 4000);
     DisposeWindow(progress);
 }
 
@@ -311,15 +318,8 @@ TEST_F(StartupTest, IdleTimerWakesForTheMainWindowAndKeepsTickingWhileASendRuns)
     gThreadID = 1;
     // Ended from a timer, whose event does not wake a resting idle timer.
     QTimer::singleShot(300, [] { gThreadID = 0; });
-    QTimer guard;
-    guard.setSingleShot(true);
-    QObject::connect(&guard, &QTimer::timeout,
-                     [progress] { (void)QuitAppModalLoopForWindow(progress); });
-    guard.start(5000);
-    QElapsedTimer clock;
-    clock.start();
-    (void)RunAppModalLoopForWindow(progress);
-    EXPECT_LT(clock.elapsed(), 4000);
+    const qint64 elapsed = RunProgressLoopAtMost5Seconds(progress);
+    EXPECT_LT(elapsed, 4000);
     DisposeWindow(progress);
     // The other tests tick by hand.
     InstallIdleTimer(
