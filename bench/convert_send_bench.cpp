@@ -27,8 +27,6 @@
 #include "movielist/opening.h"
 #include "shared/prefs.h"
 #include "timed_send.h"
-#include "toolkit/alerts.h"
-#include "toolkit/resources.h"
 #include "transfer/copyjob.h"
 
 namespace fs = std::filesystem;
@@ -104,15 +102,7 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
 
-    InstallTranslations();
-    SetAlertResponder([](const AlertRecord&) { return kAlertDefaultButton; });
-    InstallApplicationEventHandler(ApplicationHandler, nullptr);
-    gPref = Preferences{};
-    gPref.windowBounds = DefaultWindowBounds();
-    gPref.debugLocalVolumeAsPSPVolume = true;
-    gPref.copyDoneSound = "";
-    gPref.videoKbps = 768;
-    if (!DoPref()) return 1;
+    if (!StartSendingApplication()) return 1;
     MakeInputs();
 
     benchmark::RunSpecifiedBenchmarks();

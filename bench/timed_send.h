@@ -10,9 +10,28 @@
 #include <QObject>
 #include <QTimer>
 
+#include "app/mainwindow.h"
 #include "app/startup.h"
+#include "convert/convert.h"
 #include "movielist/movielist.h"
+#include "shared/prefs.h"
+#include "toolkit/alerts.h"
+#include "toolkit/resources.h"
 #include "transfer/copyjob.h"
+
+// The application as a send needs it: its texts, every question answered with its default
+// button, the local folder taken for a PSP, no sound at the end, and the main window made.
+inline bool StartSendingApplication() {
+    InstallTranslations();
+    SetAlertResponder([](const AlertRecord&) { return kAlertDefaultButton; });
+    InstallApplicationEventHandler(ApplicationHandler, nullptr);
+    gPref = Preferences{};
+    gPref.windowBounds = DefaultWindowBounds();
+    gPref.debugLocalVolumeAsPSPVolume = true;
+    gPref.copyDoneSound = "";
+    gPref.videoKbps = kStandardVideoKbps;
+    return DoPref();
+}
 
 struct TimedSend {
     bool sent = false;   // the send ended well and left the list empty

@@ -123,6 +123,18 @@ static QString gConvertCause;
 // A failed conversion's status: the message names its cause (gConvertCause).
 static constexpr int16_t kConvertFailedErr = -1;
 
+int16_t PlaceUnderFreeNumber(DataBrowserItemID item, const FSRef& movie, const FSRef& folder,
+                             const char* prefix, bool convert, int32_t* number) {
+    for (;; ++*number) {
+        const QString name = CreatePSPStyleFileName(prefix, *number, ".MP4");
+        if (name.isNull()) return kDupFNErr;
+        const HFSUniStr255 unicodeName = HFSUniStr255FromQString(name);
+        const int16_t status = convert ? ConvertFile(item, &folder, &unicodeName)
+                                       : CopyFile(&movie, &folder, &unicodeName);
+        if (status != kDupFNErr) return status;
+    }
+}
+
 // Copies one movie, or converts it when `convert`, under the first free number from `number`
 // on, and its thumbnail under the same number when it goes along. 0 when the movie is on the
 // device; else the failed copy's status, -48 when every number up to the last one is taken.
@@ -131,16 +143,9 @@ static int16_t CopyMovie(DataBrowserItemID item, const FSRef& folder, const char
     const OpenFileInfo* listed = FindOpenFileInfo(item);
     if (!listed) return kFnfErr;
     const FSRef movie = listed->fileRef;
-    int16_t status = kDupFNErr;
-    for (;; ++number) {
-        const QString name = CreatePSPStyleFileName(prefix, number, ".MP4");
-        if (name.isNull()) return kDupFNErr;
-        const HFSUniStr255 unicodeName = HFSUniStr255FromQString(name);
-        status = convert ? ConvertFile(item, &folder, &unicodeName)
-                         : CopyFile(&movie, &folder, &unicodeName);
-        if (status != kDupFNErr) break;
-    }
-    if (status != kNoErr) return status;
+    if (const int16_t status = PlaceUnderFreeNumber(item, movie, folder, prefix, convert, &number);
+        status != kNoErr)
+        return status;
     // The copy yielded: the entry is looked up again, and may have gone meanwhile.
     const OpenFileInfo* entry = FindOpenFileInfo(item);
     if (entry && gPref.optionThumbnail && entry->hasThumbnail) {
@@ -377,19 +382,27 @@ static bool IsPlainName(const QByteArray& name) {
            !name.contains('\0');
 }
 
+// The path of a new file of this name in the folder, and the folder's own path: kParamErr for a
+// name that is not one plain file name, kPathTooLongErr for a path too long to use.
+static int16_t NewFilePath(const FSRef* folder, const HFSUniStr255& name, std::string* folderPath,
+                           std::string* path) {
+    const QByteArray fileName = QStringFromHFSUniStr255(name).toUtf8();
+    if (!IsPlainName(fileName)) return kParamErr;
+    if (const int16_t status = FSRefCurrentPath(folder, folderPath); status != kNoErr)
+        return status;
+    *path = *folderPath;
+    if (path->back() != '/') *path += '/';
+    *path += fileName.toStdString();
+    return path->size() < kPathBufferSize ? kNoErr : kPathTooLongErr;
+}
+
 int16_t CopyFile(const FSRef* source, const FSRef* folder, const HFSUniStr255* name) {
     if (!source || !folder || !name || !source->valid || !folder->valid) return kParamErr;
-    const QByteArray fileName = QStringFromHFSUniStr255(*name).toUtf8();
-    if (!IsPlainName(fileName)) return kParamErr;
-    std::string sourcePath, folderPath;
+    std::string sourcePath, folderPath, path;
+    if (const int16_t status = NewFilePath(folder, *name, &folderPath, &path); status != kNoErr)
+        return status;
     if (const int16_t status = FSRefCurrentPath(source, &sourcePath); status != kNoErr)
         return status;
-    if (const int16_t status = FSRefCurrentPath(folder, &folderPath); status != kNoErr)
-        return status;
-    std::string path = folderPath;
-    if (path.back() != '/') path += '/';
-    path += fileName.toStdString();
-    if (path.size() >= kPathBufferSize) return kPathTooLongErr;
 
     // Every call that may wait on the device runs on the I/O worker.
     const int out = int(ThreadCall([&]() -> ssize_t {
@@ -456,17 +469,11 @@ static int16_t ConvertStatusToCopyStatus(const ConvertResult& result) {
 int16_t ConvertFile(DataBrowserItemID item, const FSRef* folder, const HFSUniStr255* name) {
     const OpenFileInfo* entry = FindOpenFileInfo(item);
     if (!entry || !folder || !name || !folder->valid) return kParamErr;
-    const QByteArray fileName = QStringFromHFSUniStr255(*name).toUtf8();
-    if (!IsPlainName(fileName)) return kParamErr;
-    std::string sourcePath, folderPath;
+    std::string sourcePath, folderPath, path;
+    if (const int16_t status = NewFilePath(folder, *name, &folderPath, &path); status != kNoErr)
+        return status;
     if (const int16_t status = FSRefCurrentPath(&entry->fileRef, &sourcePath); status != kNoErr)
         return status;
-    if (const int16_t status = FSRefCurrentPath(folder, &folderPath); status != kNoErr)
-        return status;
-    std::string path = folderPath;
-    if (path.back() != '/') path += '/';
-    path += fileName.toStdString();
-    if (path.size() >= kPathBufferSize) return kPathTooLongErr;
     const QString title = ConvertedTitle(*entry);
     const uint64_t estimate = MovieBytesOnDevice(*entry);
     const uint64_t doneBefore = gCurrentSize;

@@ -44,6 +44,12 @@ void* ThreadCopyProc(void* param);
 // conversion failed; on any failure the new file is gone again.
 [[nodiscard]] int16_t ConvertFile(DataBrowserItemID item, const FSRef* folder,
                                   const HFSUniStr255* name);
+// Copies the listed movie's file `movie`, or converts it when `convert`, into the folder under
+// the first free device-style name ("M4V00001.MP4") from *number on. 0 with the number it took
+// in *number; else the failed copy's status, -48 when every number up to the last one is taken.
+[[nodiscard]] int16_t PlaceUnderFreeNumber(DataBrowserItemID item, const FSRef& movie,
+                                           const FSRef& folder, const char* prefix, bool convert,
+                                           int32_t* number);
 
 // Bytes a send of these items copies: the movies that can go as last read and not yet sent, and
 // their thumbnails when gPref.optionThumbnail takes them along.

@@ -97,20 +97,12 @@ static int16_t SendMovie(DataBrowserItemID item, const OpenFileInfo& entry, cons
     const FSRef movie = entry.fileRef;
     const bool withThumbnail = gPref.optionThumbnail && entry.hasThumbnail;
     const FSRef thumbnail = entry.thumbnailRef;
-    int16_t status = kDupFNErr;
-    QString name;
-    for (;; ++number) {
-        name = CreatePSPStyleFileName(prefix, number, ".MP4");
-        if (name.isNull()) return kDupFNErr;
-        const HFSUniStr255 unicodeName = HFSUniStr255FromQString(name);
-        status = convert ? ConvertFile(item, &folder, &unicodeName)
-                         : CopyFile(&movie, &folder, &unicodeName);
-        if (status != kDupFNErr) break;
-    }
-    if (status != kNoErr) return status;
+    if (const int16_t status = PlaceUnderFreeNumber(item, movie, folder, prefix, convert, &number);
+        status != kNoErr)
+        return status;
     std::string folderPath = folder.path;
     if (folderPath.back() != '/') folderPath += '/';
-    result->destination = folderPath + name.toStdString();
+    result->destination = folderPath + CreatePSPStyleFileName(prefix, number, ".MP4").toStdString();
     if (withThumbnail) {
         const HFSUniStr255 thumbnailName =
             HFSUniStr255FromQString(CreatePSPStyleFileName(prefix, number, ".THM"));

@@ -33,6 +33,16 @@ struct Result {
     std::string err;
 };
 
+// Everything a program wrote to its terminal, read until it closed it; the terminal is closed.
+std::string ReadTerminalUntilClosed(int terminal) {
+    std::string seen;
+    char buffer[4096];
+    ssize_t got;
+    while ((got = read(terminal, buffer, sizeof buffer)) > 0) seen.append(buffer, size_t(got));
+    close(terminal);
+    return seen;
+}
+
 class CliTest : public ::testing::Test {
 protected:
     TempDir dir;
@@ -536,11 +546,7 @@ TEST_F(CliTest, ConvertShowsAProgressLineOnATerminal) {
         execl(MOVIESTICK_CLI, MOVIESTICK_CLI, "convert", source.c_str(), nullptr);
         _exit(127);
     }
-    std::string seen;
-    char buffer[4096];
-    ssize_t got;
-    while ((got = read(terminal, buffer, sizeof buffer)) > 0) seen.append(buffer, size_t(got));
-    close(terminal);
+    const std::string seen = ReadTerminalUntilClosed(terminal);
     int status = 0;
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << seen;
@@ -758,11 +764,7 @@ TEST_F(SendTest, ShowsAProgressLineOnATerminal) {
     while (copied() < 1000000 && waitpid(pid, nullptr, WNOHANG) == 0) usleep(1000);
     // Held long enough for the line to have a rate, which it gives from half a second on.
     HoldStickOnceThere(pid, copy, [] { usleep(1000000); });
-    std::string seen;
-    char buffer[4096];
-    ssize_t got;
-    while ((got = read(terminal, buffer, sizeof buffer)) > 0) seen.append(buffer, size_t(got));
-    close(terminal);
+    const std::string seen = ReadTerminalUntilClosed(terminal);
     int status = 0;
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << seen;
